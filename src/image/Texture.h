@@ -1,0 +1,21 @@
+// One decoded image and the OpenGL texture made from it.
+#pragma once
+
+#include <cstdint>
+
+struct Texture {
+  unsigned char* pixels = nullptr;  // RGB or RGBA, rows in file order; C allocator
+  uint32_t bitsPerPixel = 0;        // 24 or 32
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t textureId = 0;           // OpenGL texture name, 0 while there is none
+  uint32_t format = 0;              // GL_RGB or GL_RGBA (informational)
+
+  Texture() = default;
+  ~Texture();  // frees pixels and deletes the texture name
+  Texture(const Texture&) = delete;
+  Texture& operator=(const Texture&) = delete;
+
+  // Releases the pixel buffer, if any.
+  void FreePixels();
+};

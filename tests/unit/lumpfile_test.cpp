@@ -1,0 +1,372 @@
+// The two lump file readers: every check of Open and its order, the
+// directory's bounds, SeekLump and LoadData contracts, and Close at any time.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "TestFiles.h"
+#include "data/MoneyFile.h"
+#include "data/ResFile.h"
+
+namespace {
+
+struct Lump {
+  Bytes data;
+  uint32_t type = 1;
+  int32_t alphaMode = 0;
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+
+// A currency file laid out by hand (header, data, directory) so that tests
+// can break any field of it afterwards.
+Bytes CurrencyFile(const char* name, const std::vector<Lump>& lumps, uint8_t version = 1) {
+  Bytes file(64, 0);
+  std::memcpy(file.data(), name, std::min<size_t>(std::strlen(name), 40));
+  std::memcpy(file.data() + 40, "CORV", 4);
+  file[45] = version;
+  std::vector<uint32_t> offsets;
+  for (const Lump& lump : lumps) {
+    offsets.push_back(uint32_t(file.size()));
+    file.insert(file.end(), lump.data.begin(), lump.data.end());
+  }
+  const uint32_t dirOffset = uint32_t(file.size());
+  for (size_t i = 0; i < lumps.size(); ++i) {
+    const size_t at = file.size();
+    PutLE32(file, at, uint32_t(lumps[i].data.size()));
+    PutLE32(file, at + 4, offsets[i]);
+    PutLE32(file, at + 8, lumps[i].type);
+    PutLE32(file, at + 12, uint32_t(lumps[i].alphaMode));
+    PutLE32(file, at + 16, lumps[i].width);
+    PutLE32(file, at + 20, lumps[i].height);
+  }
+  PutLE32(file, 52, uint32_t(lumps.size()));
+  PutLE32(file, 60, dirOffset);
+  PutLE32(file, 56, ~uint32_t(file.size()));
+  return file;
+}
+
+Bytes ResourceFile(const std::vector<Lump>& lumps) {
+  Bytes file(24, 0);
+  std::memcpy(file.data(), "BRMF", 4);
+  std::vector<uint32_t> offsets;
+  for (const Lump& lump : lumps) {
+    offsets.push_back(uint32_t(file.size()));
+    file.insert(file.end(), lump.data.begin(), lump.data.end());
+  }
+  const uint32_t dirOffset = uint32_t(file.size());
+  for (size_t i = 0; i < lumps.size(); ++i) {
+    const size_t at = file.size();
+    PutLE32(file, at, uint32_t(lumps[i].data.size()));
+    PutLE32(file, at + 4, offsets[i]);
+    PutLE32(file, at + 8, lumps[i].type);
+    PutLE32(file, at + 12, uint32_t(lumps[i].alphaMode));
+    file.resize(at + 28, 0);
+  }
+  PutLE32(file, 12, uint32_t(lumps.size()));
+  PutLE32(file, 20, dirOffset);
+  PutLE32(file, 16, ~uint32_t(file.size()));
+  return file;
+}
+
+void FixSizeCheck(Bytes& file, size_t at) { PutLE32(file, at, ~uint32_t(file.size())); }
+
+std::vector<Lump> ThreeLumps() {
+  return {{{1, 2, 3, 4, 5}, 1, 2, 156, 66}, {{}, 1, -1, 150, 80}, {{9, 8, 7}, 7, 1, 1, 2}};
+}
+
+class MoneyFileTest : public ::testing::Test {
+protected:
+  // Opens bytes written to a file; the reader's failure is kept for messages.
+  bool Open(const Bytes& bytes) { return file.Open(dir.Write("c.dosh", bytes).c_str()); }
+  TempDir dir;
+  MONEYFILE file;
+};
+
+TEST_F(MoneyFileTest, OpensAndReadsHeaderAndDirectory) {
+  ASSERT_TRUE(Open(CurrencyFile("Test Dollar", ThreeLumps()))) << file.failure;
+  EXPECT_STREQ(file.header.name, "Test Dollar");
+  EXPECT_EQ(file.header.version, 1);
+  EXPECT_EQ(file.header.numLumps, 3u);
+  EXPECT_EQ(file.fileSize, 64u + 8u + 3u * 24u);
+  ASSERT_NE(file.lumps, nullptr);
+  EXPECT_EQ(file.lumps[0].size, 5u);
+  EXPECT_EQ(file.lumps[0].offset, 64u);
+  EXPECT_EQ(file.lumps[0].alphaMode, 2);
+  EXPECT_EQ(file.lumps[0].width, 156u);
+  EXPECT_EQ(file.lumps[0].height, 66u);
+  EXPECT_EQ(file.lumps[1].alphaMode, -1);
+  EXPECT_EQ(file.lumps[2].type, 7u);
+  EXPECT_EQ(file.lumps[2].offset, 69u);
+  EXPECT_TRUE(file.failure.empty());
+}
+
+TEST_F(MoneyFileTest, SmallestFileIsACurrencyWithoutNotes) {
+  const Bytes bytes = CurrencyFile("Empty", {});
+  ASSERT_EQ(bytes.size(), 64u);
+  EXPECT_TRUE(Open(bytes)) << file.failure;
+  EXPECT_EQ(file.header.numLumps, 0u);
+  EXPECT_EQ(file.header.dirOffset, 64u);
+  EXPECT_FALSE(file.SeekLump(0));
+}
+
+TEST_F(MoneyFileTest, LengthMustMatchTheSizeCheckExactly) {
+  Bytes appended = CurrencyFile("X", ThreeLumps());
+  const size_t length = appended.size();
+  appended.push_back(0);
+  EXPECT_FALSE(Open(appended));
+  EXPECT_EQ(file.failure, "size check mismatch: file is " + std::to_string(length + 1) +
+                              " bytes, header says " + std::to_string(length));
+  file.Close();
+
+  Bytes cut = CurrencyFile("X", ThreeLumps());
+  cut.pop_back();
+  EXPECT_FALSE(Open(cut));
+  file.Close();
+
+  Bytes uncomplemented = CurrencyFile("X", ThreeLumps());
+  PutLE32(uncomplemented, 56, uint32_t(uncomplemented.size()));
+  EXPECT_FALSE(Open(uncomplemented));
+  EXPECT_NE(file.failure.find("size check mismatch"), std::string::npos);
+}
+
+TEST_F(MoneyFileTest, VersionAndReservedWord) {
+  for (uint8_t version : {0, 1}) {
+    EXPECT_TRUE(Open(CurrencyFile("V", ThreeLumps(), version))) << int(version);
+    file.Close();
+  }
+  EXPECT_FALSE(Open(CurrencyFile("V", ThreeLumps(), 2)));
+  EXPECT_EQ(file.failure, "unsupported version 2, expected 0 or 1");
+  file.Close();
+
+  Bytes reserved = CurrencyFile("V", ThreeLumps());
+  reserved[50] = 1;
+  EXPECT_FALSE(Open(reserved));
+  EXPECT_EQ(file.failure, "word at offset 48 is 65536, expected 0");
+  file.Close();
+
+  // Bytes 44, 46 and 47 carry nothing.
+  Bytes loose = CurrencyFile("V", ThreeLumps());
+  loose[44] = 0xAB;
+  loose[46] = 0xCD;
+  loose[47] = 0xEF;
+  EXPECT_TRUE(Open(loose)) << file.failure;
+}
+
+TEST_F(MoneyFileTest, ChecksRunInOrder) {
+  // Wrong magic and wrong length: the magic is reported.
+  Bytes bytes = CurrencyFile("V", ThreeLumps(), 5);
+  bytes[50] = 1;
+  bytes[40] = 'K';
+  bytes.push_back(0);
+  EXPECT_FALSE(Open(bytes));
+  EXPECT_EQ(file.failure, "not a currency file: magic at offset 40 is \"KORV\", expected \"CORV\"");
+  file.Close();
+  // Magic fixed: the length comes next.
+  bytes[40] = 'C';
+  EXPECT_FALSE(Open(bytes));
+  EXPECT_NE(file.failure.find("size check mismatch"), std::string::npos) << file.failure;
+  file.Close();
+  // Length fixed: then the version, then the reserved word.
+  FixSizeCheck(bytes, 56);
+  EXPECT_FALSE(Open(bytes));
+  EXPECT_NE(file.failure.find("version 5"), std::string::npos) << file.failure;
+  file.Close();
+  bytes[45] = 0;
+  EXPECT_FALSE(Open(bytes));
+  EXPECT_NE(file.failure.find("offset 48"), std::string::npos) << file.failure;
+}
+
+TEST_F(MoneyFileTest, RefusesShortAndMissingFiles) {
+  EXPECT_FALSE(file.Open(dir.Path("missing.dosh").c_str()));
+  EXPECT_EQ(file.failure, "cannot open: No such file or directory");
+  file.Close();
+  Bytes shortFile = CurrencyFile("S", {});
+  shortFile.resize(63);
+  EXPECT_FALSE(Open(shortFile));
+  EXPECT_EQ(file.failure, "too short for a header: file is 63 bytes, a header needs 64");
+  file.Close();
+  EXPECT_FALSE(Open({}));
+  EXPECT_FALSE(file.Open(dir.dir.c_str()));  // a folder
+}
+
+TEST_F(MoneyFileTest, MagicIsFourBytesNotAString) {
+  Bytes bytes = CurrencyFile("M", {});
+  bytes[43] = 0;  // "COR\0"
+  EXPECT_FALSE(Open(bytes));
+  EXPECT_EQ(file.failure, "not a currency file: magic at offset 40 is \"COR\\x00\", expected \"CORV\"");
+}
+
+TEST_F(MoneyFileTest, RefusesADirectoryThatCannotFitBeforeAllocating) {
+  Bytes huge = CurrencyFile("H", {});
+  PutLE32(huge, 52, 0xFFFFFFFFu);
+  EXPECT_FALSE(Open(huge));
+  EXPECT_EQ(file.lumps, nullptr);
+  EXPECT_EQ(file.failure,
+            "directory runs past the end: 4294967295 entries of 24 bytes at offset 64 end at byte "
+            "103079215144, file is 64 bytes");
+  file.Close();
+
+  // One entry too many, and a directory offset past the end.
+  Bytes oneMore = CurrencyFile("H", ThreeLumps());
+  PutLE32(oneMore, 52, 4);
+  EXPECT_FALSE(Open(oneMore));
+  EXPECT_EQ(file.lumps, nullptr);
+  file.Close();
+  Bytes farOffset = CurrencyFile("H", {});
+  PutLE32(farOffset, 60, 0xFFFFFFF0u);
+  EXPECT_FALSE(Open(farOffset));
+  file.Close();
+  // A directory ending exactly at the end of the file is fine.
+  EXPECT_TRUE(Open(CurrencyFile("H", ThreeLumps())));
+}
+
+TEST_F(MoneyFileTest, NameWithoutTerminatorIsCutTo39Characters) {
+  Bytes bytes = CurrencyFile("", {});
+  std::memset(bytes.data(), 'A', 40);
+  ASSERT_TRUE(Open(bytes)) << file.failure;
+  EXPECT_EQ(std::strlen(file.header.name), 39u);
+  EXPECT_EQ(std::string(file.header.name), std::string(39, 'A'));
+}
+
+TEST_F(MoneyFileTest, SeekLumpChecksItsIndexAndLeavesTheStreamAlone) {
+  ASSERT_TRUE(Open(CurrencyFile("S", ThreeLumps())));
+  const std::streamoff before = file.stream.tellg();
+  for (int bad : {-1, 3, 1000}) {
+    EXPECT_FALSE(file.SeekLump(bad)) << bad;
+    EXPECT_EQ(file.stream.tellg(), before) << bad;
+  }
+  ASSERT_TRUE(file.SeekLump(2));
+  EXPECT_EQ(file.stream.tellg(), std::streamoff(69));
+  char byte = 0;
+  file.stream.read(&byte, 1);
+  EXPECT_EQ(byte, 9);
+  // A failed read does not spoil the next seek.
+  file.stream.seekg(0, std::ios::end);
+  file.stream.read(&byte, 1);
+  ASSERT_TRUE(file.stream.fail());
+  EXPECT_TRUE(file.SeekLump(0));
+  EXPECT_EQ(file.stream.tellg(), std::streamoff(64));
+}
+
+TEST_F(MoneyFileTest, LoadDataReadsExactlyTheLump) {
+  ASSERT_TRUE(Open(CurrencyFile("L", ThreeLumps())));
+  void* data = nullptr;
+  ASSERT_TRUE(file.LoadData(0, &data));
+  const unsigned char* bytes = static_cast<unsigned char*>(data);
+  EXPECT_EQ(Bytes(bytes, bytes + 5), (Bytes{1, 2, 3, 4, 5}));
+  delete[] bytes;
+
+  data = nullptr;
+  ASSERT_TRUE(file.LoadData(1, &data));  // size 0: an empty array
+  EXPECT_NE(data, nullptr);
+  delete[] static_cast<unsigned char*>(data);
+
+  void* untouched = reinterpret_cast<void*>(0x1);
+  EXPECT_FALSE(file.LoadData(3, &untouched));
+  EXPECT_FALSE(file.LoadData(-1, &untouched));
+  EXPECT_EQ(untouched, reinterpret_cast<void*>(0x1));
+}
+
+TEST_F(MoneyFileTest, LoadDataRefusesALumpRunningPastTheEnd) {
+  std::vector<Lump> lumps = ThreeLumps();
+  Bytes bytes = CurrencyFile("L", lumps);
+  const uint32_t dirOffset = 64 + 8;
+  PutLE32(bytes, dirOffset + 0, 0xFFFFFFF0u);      // lump 0: absurd size
+  PutLE32(bytes, dirOffset + 24 + 4, 0xFFFFFF00u);  // lump 1: empty, but past the end
+  PutLE32(bytes, dirOffset + 48, uint32_t(bytes.size()));  // lump 2: just too long
+  ASSERT_TRUE(Open(bytes));  // lumps are only checked when read
+  for (int i = 0; i < 3; ++i) {
+    void* untouched = nullptr;
+    EXPECT_FALSE(file.LoadData(i, &untouched)) << i;
+    EXPECT_EQ(untouched, nullptr) << i;
+  }
+}
+
+TEST_F(MoneyFileTest, CloseIsHarmlessAnyTime) {
+  file.Close();  // never opened
+  file.Close();
+  EXPECT_FALSE(Open(CurrencyFile("C", ThreeLumps(), 9)));
+  file.Close();  // after a failed open
+  file.Close();
+  EXPECT_EQ(file.lumps, nullptr);
+  EXPECT_FALSE(file.stream.is_open());
+  ASSERT_TRUE(Open(CurrencyFile("C", ThreeLumps())));
+  file.Close();
+  EXPECT_FALSE(file.SeekLump(0));
+  void* data = nullptr;
+  EXPECT_FALSE(file.LoadData(0, &data));
+  // A closed reader can open another file.
+  EXPECT_TRUE(Open(CurrencyFile("C", ThreeLumps())));
+}
+
+TEST(MoneyFileUnopened, RefusesEverything) {
+  MONEYFILE file;
+  EXPECT_EQ(file.fileSize, 0u);
+  EXPECT_EQ(file.lumps, nullptr);
+  EXPECT_FALSE(file.SeekLump(0));
+  void* data = nullptr;
+  EXPECT_FALSE(file.LoadData(0, &data));
+}
+
+class ResFileTest : public ::testing::Test {
+protected:
+  bool Open(const Bytes& bytes) { return file.Open(dir.Write("r.artifacts", bytes).c_str()); }
+  TempDir dir;
+  RESFILE file;
+};
+
+TEST_F(ResFileTest, OpensAndReadsDirectory) {
+  Bytes bytes = ResourceFile(ThreeLumps());
+  // The bytes the format leaves alone may hold anything.
+  for (size_t i = 4; i < 12; ++i) bytes[i] = 0xEE;
+  const size_t dir = 24 + 8;
+  for (size_t i = 16; i < 28; ++i) bytes[dir + i] = uint8_t(i);
+  ASSERT_TRUE(Open(bytes)) << file.failure;
+  EXPECT_EQ(file.header.numLumps, 3u);
+  EXPECT_EQ(file.lumps[0].size, 5u);
+  EXPECT_EQ(file.lumps[0].offset, 24u);
+  EXPECT_EQ(file.lumps[0].alphaMode, 2);
+  EXPECT_EQ(file.lumps[1].alphaMode, -1);
+  EXPECT_EQ(file.lumps[2].type, 7u);
+  EXPECT_EQ(file.lumps[0].unused16[11], 27);
+  void* data = nullptr;
+  ASSERT_TRUE(file.LoadData(2, &data));
+  EXPECT_EQ(static_cast<unsigned char*>(data)[0], 9);
+  delete[] static_cast<unsigned char*>(data);
+  EXPECT_FALSE(file.SeekLump(3));
+  EXPECT_TRUE(file.SeekLump(2));
+}
+
+TEST_F(ResFileTest, RefusesOtherFiles) {
+  EXPECT_FALSE(Open(CurrencyFile("Euro", ThreeLumps())));
+  EXPECT_EQ(file.failure, "not a resource file: magic at offset 0 is \"Euro\", expected \"BRMF\"");
+  file.Close();
+  Bytes appended = ResourceFile(ThreeLumps());
+  appended.push_back(1);
+  EXPECT_FALSE(Open(appended));
+  EXPECT_NE(file.failure.find("size check mismatch"), std::string::npos);
+  file.Close();
+  Bytes shortFile = ResourceFile({});
+  shortFile.resize(23);
+  EXPECT_FALSE(Open(shortFile));
+  EXPECT_EQ(file.failure, "too short for a header: file is 23 bytes, a header needs 24");
+  file.Close();
+  Bytes huge = ResourceFile({});
+  PutLE32(huge, 12, 0xFFFFFFFFu);
+  EXPECT_FALSE(Open(huge));
+  EXPECT_EQ(file.lumps, nullptr);
+}
+
+TEST_F(ResFileTest, EmptyDirectoryOpens) {
+  EXPECT_TRUE(Open(ResourceFile({}))) << file.failure;
+  EXPECT_EQ(file.header.numLumps, 0u);
+  EXPECT_FALSE(file.SeekLump(0));
+}
+
+TEST_F(ResFileTest, CurrencyReaderRefusesAResourceFile) {
+  MONEYFILE money;
+  EXPECT_FALSE(money.Open(dir.Write("r.dosh", ResourceFile(ThreeLumps())).c_str()));
+}
+
+}  // namespace
