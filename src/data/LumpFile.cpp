@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 #include "data/MoneyFile.h"
@@ -55,7 +56,7 @@ bool LUMPFILE<HEADER, LUMP>::LoadData(int index, void** data) {
   const LUMP& lump = lumps[index];
   // A lump that runs past the end could never be read in full: refuse it
   // before allocating what its size claims.
-  if (uint64_t(lump.offset) + lump.size > fileSize) return false;
+  if (lump.size > 0 && uint64_t(lump.offset) + lump.size > fileSize) return false;
   if (!SeekLump(index)) return false;
   unsigned char* bytes = new (std::nothrow) unsigned char[lump.size];
   if (bytes == nullptr) return false;
@@ -77,6 +78,8 @@ bool LUMPFILE<HEADER, LUMP>::Fail(std::string why) {
 template <class HEADER, class LUMP>
 bool LUMPFILE<HEADER, LUMP>::OpenAndReadHeader(const char* path) {
   failure.clear();
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return Fail("cannot open: Is a directory");
   stream.open(path, std::ios::in | std::ios::binary);
   if (!stream.is_open()) return Fail(std::string("cannot open: ") + std::strerror(errno));
 
@@ -114,8 +117,9 @@ bool LUMPFILE<HEADER, LUMP>::CheckSize(uint32_t sizeCheck) {
 template <class HEADER, class LUMP>
 bool LUMPFILE<HEADER, LUMP>::ReadDirectory(uint32_t numLumps, uint32_t dirOffset) {
   // Refuse a directory that cannot fit before allocating what numLumps claims.
+  // An empty one is never read, wherever it is said to be.
   const uint64_t end = uint64_t(dirOffset) + uint64_t(numLumps) * LUMP::SIZE;
-  if (end > fileSize)
+  if (numLumps > 0 && end > fileSize)
     return Fail("directory runs past the end: " + std::to_string(numLumps) + " entries of " +
                 std::to_string(LUMP::SIZE) + " bytes at offset " + std::to_string(dirOffset) +
                 " end at byte " + std::to_string(end) + ", file is " + std::to_string(fileSize) +

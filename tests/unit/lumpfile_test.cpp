@@ -187,7 +187,8 @@ TEST_F(MoneyFileTest, RefusesShortAndMissingFiles) {
   EXPECT_EQ(file.failure, "too short for a header: file is 63 bytes, a header needs 64");
   file.Close();
   EXPECT_FALSE(Open({}));
-  EXPECT_FALSE(file.Open(dir.dir.c_str()));  // a folder
+  EXPECT_FALSE(file.Open(dir.dir.c_str()));
+  EXPECT_EQ(file.failure, "cannot open: Is a directory");
 }
 
 TEST_F(MoneyFileTest, MagicIsFourBytesNotAString) {
@@ -213,7 +214,7 @@ TEST_F(MoneyFileTest, RefusesADirectoryThatCannotFitBeforeAllocating) {
   EXPECT_FALSE(Open(oneMore));
   EXPECT_EQ(file.lumps, nullptr);
   file.Close();
-  Bytes farOffset = CurrencyFile("H", {});
+  Bytes farOffset = CurrencyFile("H", ThreeLumps());
   PutLE32(farOffset, 60, 0xFFFFFFF0u);
   EXPECT_FALSE(Open(farOffset));
   file.Close();
@@ -273,14 +274,27 @@ TEST_F(MoneyFileTest, LoadDataRefusesALumpRunningPastTheEnd) {
   Bytes bytes = CurrencyFile("L", lumps);
   const uint32_t dirOffset = 64 + 8;
   PutLE32(bytes, dirOffset + 0, 0xFFFFFFF0u);      // lump 0: absurd size
-  PutLE32(bytes, dirOffset + 24 + 4, 0xFFFFFF00u);  // lump 1: empty, but past the end
   PutLE32(bytes, dirOffset + 48, uint32_t(bytes.size()));  // lump 2: just too long
   ASSERT_TRUE(Open(bytes));  // lumps are only checked when read
-  for (int i = 0; i < 3; ++i) {
+  for (int i : {0, 2}) {
     void* untouched = nullptr;
     EXPECT_FALSE(file.LoadData(i, &untouched)) << i;
     EXPECT_EQ(untouched, nullptr) << i;
   }
+}
+
+TEST_F(MoneyFileTest, EmptyThingsPastTheEndAreNeverRead) {
+  Bytes bytes = CurrencyFile("E", {{{}, 1, 0, 1, 1}});
+  PutLE32(bytes, 64 + 4, 0xFFFFFF00u);  // an empty lump far past the end
+  ASSERT_TRUE(Open(bytes)) << file.failure;
+  void* data = nullptr;
+  ASSERT_TRUE(file.LoadData(0, &data));
+  delete[] static_cast<unsigned char*>(data);
+  file.Close();
+
+  Bytes noLumps = CurrencyFile("E", {});
+  PutLE32(noLumps, 60, 0xFFFFFF00u);  // an empty directory far past the end
+  EXPECT_TRUE(Open(noLumps)) << file.failure;
 }
 
 TEST_F(MoneyFileTest, CloseIsHarmlessAnyTime) {
