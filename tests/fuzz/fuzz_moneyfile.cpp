@@ -1,0 +1,17 @@
+// Currency files: open, then seek to, decode and load every lump.
+#include <cstdint>
+
+#include "FuzzFile.h"
+#include "LumpFuzz.h"
+#include "data/MoneyFile.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  SilenceAlerts();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  MONEYFILE file;
+  ExerciseLumpFile(file, WriteFuzzFile(data, size));
+  return 0;
+}
