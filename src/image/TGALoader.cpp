@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "image/PixelOrder.h"
 #include "platform/Alert.h"
 
 namespace {
@@ -162,11 +163,6 @@ bool ReadSpecification(Texture* texture, ImageReader& in, uint64_t maxBytesFromD
   return true;
 }
 
-// Blue-green-red(-alpha) to red-green-blue(-alpha), in place.
-void SwapRedBlue(unsigned char* pixels, uint64_t size, uint32_t step) {
-  for (uint64_t i = 0; i + 2 < size; i += step) std::swap(pixels[i], pixels[i + 2]);
-}
-
 bool DecodeUncompressed(Texture* texture, ImageReader& in, bool& readFailed) {
   // Pixel data the source cannot hold is a short read whatever we allocate,
   // so find that out before allocating.
@@ -177,29 +173,9 @@ bool DecodeUncompressed(Texture* texture, ImageReader& in, bool& readFailed) {
     readFailed = true;
     return Fail(texture, "Could not read image data");
   }
+  CopyPixels(texture->pixels, texture->pixels, size_t(tga.Width) * tga.Height, tga.bytesPerPixel);
   texture->format = tga.Bpp == 24 ? GL_RGB : GL_RGBA;
-  SwapRedBlue(texture->pixels, tga.imageSize, tga.bytesPerPixel);
   return true;
-}
-
-// Stores count copies of one file pixel (blue, green, red, alpha).
-inline void StorePixels(unsigned char* out, const unsigned char* pixel, uint32_t count, uint32_t bpp) {
-  for (uint32_t i = 0; i < count; ++i, out += bpp) {
-    out[0] = pixel[2];
-    out[1] = pixel[1];
-    out[2] = pixel[0];
-    if (bpp == 4) out[3] = pixel[3];
-  }
-}
-
-// Stores count consecutive file pixels.
-inline void CopyPixels(unsigned char* out, const unsigned char* in, uint32_t count, uint32_t bpp) {
-  for (uint32_t i = 0; i < count; ++i, out += bpp, in += bpp) {
-    out[0] = in[2];
-    out[1] = in[1];
-    out[2] = in[0];
-    if (bpp == 4) out[3] = in[3];
-  }
 }
 
 bool DecodeCompressed(Texture* texture, ImageReader& in, bool& readFailed) {
@@ -239,7 +215,7 @@ bool DecodeCompressed(Texture* texture, ImageReader& in, bool& readFailed) {
         }
         if (produced >= pixelCount) return Fail(texture, "Too many pixels read");
         if (produced >= capacity) return Fail(texture, "Could not read image data");
-        StorePixels(out, pixel, 1, bpp);
+        CopyPixels(out, pixel, 1, bpp);
         out += bpp;
         ++produced;
       }
@@ -251,7 +227,7 @@ bool DecodeCompressed(Texture* texture, ImageReader& in, bool& readFailed) {
       }
       if (produced + count > pixelCount) return Fail(texture, "Too many pixels read");
       if (produced + count > capacity) return Fail(texture, "Could not read image data");
-      StorePixels(out, pixel, count, bpp);
+      FillPixels(out, pixel, count, bpp);
       out += size_t(count) * bpp;
       produced += count;
     }
