@@ -1,0 +1,53 @@
+// Currencies: the list of usable currency files found in the two currency
+// folders, and the loading of a listed currency into textures and display
+// lists. The list operations are members of MONEYSS (see world/Notes.h).
+#pragma once
+
+#include <cstdint>
+
+#include "host/Settings.h"
+#include "image/Texture.h"
+#include "maths/NiftyMaths.h"
+
+class MONEYFILE;
+
+// The loaded note set of one currency.
+class ONECURRENCY {
+public:
+  int32_t NumNotes = 0;             // denominations; 3 x NumNotes display lists
+  int32_t NumTextures = 0;          // one per lump
+  Texture* Textures = nullptr;      // element i for lump i
+  uint32_t* NoteLists = nullptr;    // 3i, 3i+1: curved; 3i+2: flat (denomination i)
+
+  ONECURRENCY() = default;
+  ~ONECURRENCY();
+  ONECURRENCY(const ONECURRENCY&) = delete;
+  ONECURRENCY& operator=(const ONECURRENCY&) = delete;
+
+  // Decodes and builds every image lump, then compiles each denomination's
+  // three lists at scale. file is open; sizes holds NumNotes sizes.
+  bool Load(MONEYFILE* file, point2d* sizes, float scale);
+};
+
+// One available currency.
+class CURRENCYINFO {
+public:
+  char Folder[PATH_BUFFER_SIZE] = {};    // as the world holds it, normally ending in "/"
+  char FileName[PATH_BUFFER_SIZE] = {};  // e.g. "USA.dosh"
+  char Name[40] = {};                    // display name from the file's header
+  int32_t NumNotes = 0;                  // the header's lump count
+  point2d* NoteSizes = nullptr;          // note units; null until loaded
+  ONECURRENCY* NoteSet = nullptr;        // null until loaded
+
+  CURRENCYINFO() = default;
+  ~CURRENCYINFO();
+  CURRENCYINFO(const CURRENCYINFO&) = delete;
+  CURRENCYINFO& operator=(const CURRENCYINFO&) = delete;
+
+  // Loads this currency's sizes, textures and display lists at scale.
+  bool LoadData(float scale);
+};
+
+// How many entries of the two folders have a name longer than ext, ending in
+// ext, that open as currency files.
+int CountFiles(const char* path1, const char* path2, const char* ext);
