@@ -92,15 +92,6 @@ double VectorLengthNOSQRT(VECTOR3D v)
   return sum;
 }
 
-double DistanceBetweenVectors(VECTOR3D a, VECTOR3D b)
-{
-  // Squared on purpose: callers compare it against squared radii.
-  const float dx = a.x - b.x;
-  const float dy = a.y - b.y;
-  const float dz = a.z - b.z;
-  const float sum = dx * dx + dy * dy + dz * dz;
-  return sum;
-}
 
 bool CompareVectors(VECTOR3D a, VECTOR3D b)
 {
@@ -116,14 +107,6 @@ VECTOR3D NormalizeVector(VECTOR3D v)
   return Vec(x / len, y / len, z / len);
 }
 
-VECTOR3D MakePoint(float x, float y, float z)
-{
-  VECTOR3D v;
-  v.x = x;
-  v.y = y;
-  v.z = z;
-  return v;
-}
 
 point2d Make2DPoint(float x, float y)
 {

@@ -69,10 +69,8 @@ double VectorDotProduct(VECTOR3D a, VECTOR3D b);   // summed in float
 VECTOR3D VectorCrossProduct(VECTOR3D a, VECTOR3D b);
 double VectorLength(VECTOR3D v);                   // sqrt in double of the float sum of squares
 double VectorLengthNOSQRT(VECTOR3D v);             // float sum of squares, no root
-double DistanceBetweenVectors(VECTOR3D a, VECTOR3D b);  // the SQUARED distance, in float
 bool CompareVectors(VECTOR3D a, VECTOR3D b);       // all three components exactly equal
 VECTOR3D NormalizeVector(VECTOR3D v);              // in double; a zero vector gives non-finite components
-VECTOR3D MakePoint(float x, float y, float z);
 point2d Make2DPoint(float x, float y);
 COLOUR MakeColour(float r, float g, float b, float a);
 VECTOR3D CalculateNormal(VECTOR3D a, VECTOR3D b, VECTOR3D c);  // (a - b) x (b - c), not normalised
@@ -84,6 +82,24 @@ void Rotate(VECTOR3D* v, float ax, float ay, float az);
 // The rotation that turns +Z towards b - a: a unit axis scaled by the angle in
 // degrees.
 VECTOR3D AngleBetweenVectors(VECTOR3D a, VECTOR3D b);
+
+// Inline: every note calls these every frame.
+inline VECTOR3D MakePoint(float x, float y, float z) {
+  VECTOR3D v;
+  v.x = x;
+  v.y = y;
+  v.z = z;
+  return v;
+}
+
+// The SQUARED distance, summed in float: callers compare it with squared radii.
+inline double DistanceBetweenVectors(VECTOR3D a, VECTOR3D b) {
+  const float dx = a.x - b.x;
+  const float dy = a.y - b.y;
+  const float dz = a.z - b.z;
+  const float sum = dx * dx + dy * dy + dz * dz;
+  return sum;
+}
 
 // --- matrices (transforms in double) -----------------------------------------
 
