@@ -105,7 +105,8 @@ void HeadlessGL::Destroy() {
   eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   if (context != nullptr) eglDestroyContext(display, context);
   if (surface != nullptr) eglDestroySurface(display, surface);
-  eglTerminate(display);
+  // The display stays initialised for the life of the process: terminating
+  // it would unload and reload the driver with every context.
   display = surface = context = nullptr;
   width = height = 0;
 }
