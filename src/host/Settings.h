@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 constexpr int PATH_BUFFER_SIZE = 16384;  // every path and file name buffer
 
@@ -21,3 +22,14 @@ struct SETTINGS {
   bool CLOCK12HR = false;         // "Clock12Hr"
   int64_t CLOCKSIZE = 0;          // "ClockSize"
 };
+
+class PreferencesStore;
+class HostServices;
+
+// Fills settings and mainMonitorOnly from the store of module "baCorvan3D",
+// writing the defaults first when the store holds none of this version.
+// No range checks: the world applies its own when it copies the record.
+void LoadSettings(PreferencesStore* store, HostServices* host, SETTINGS* settings, bool* mainMonitorOnly);
+
+// Copies text into a path field; text that does not fit leaves it empty.
+void SetPathField(char* field, const std::string& text);
