@@ -131,6 +131,13 @@ void Corvan3DSSView::glInit() {
   Scrn = bounds();
   glViewport(0, 0, int(Scrn.width), int(Scrn.height));
   if (ssMain != nullptr) ssMain->SetSize(int(Scrn.width), int(Scrn.height));
+  SetupSceneState();
+  glReshape();
+}
+
+void Corvan3DSSView::glReshape() { SetupPerspective(Scrn.width, Scrn.height); }
+
+void SetupSceneState() {
   glShadeModel(GL_SMOOTH);
   glClearColor(0, 0, 0, 0);
   glClearDepth(1.0);
@@ -138,15 +145,14 @@ void Corvan3DSSView::glInit() {
   glDepthFunc(GL_LEQUAL);
   glEnable(GL_COLOR_MATERIAL);
   glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-  glReshape();
 }
 
-void Corvan3DSSView::glReshape() {
+void SetupPerspective(double width, double height) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   // A view of zero height has no aspect ratio; draw it as if square.
-  const float width = float(Scrn.width), height = float(Scrn.height);
-  gluPerspective(45.0, height > 0.0f ? width / height : 1.0, 1.0, 100.0);
+  const float w = float(width), h = float(height);
+  gluPerspective(45.0, h > 0.0f ? w / h : 1.0, 1.0, 100.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }

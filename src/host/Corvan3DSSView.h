@@ -9,6 +9,14 @@
 #include "host/Settings.h"
 #include "platform/ScreenSaverView.h"
 
+// The GL state every frame relies on: smooth shading, black clear, depth
+// test, colour material tracking ambient and diffuse on both faces.
+void SetupSceneState();
+
+// The perspective projection of a view of this size (45 degrees vertically,
+// near 1, far 100), then the identity model-view.
+void SetupPerspective(double width, double height);
+
 class Corvan3DSSView : public ScreenSaverView {
 public:
   bool MainMonitorOnly = false;

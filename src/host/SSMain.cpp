@@ -50,6 +50,19 @@ void Clock(int* hour, int* minute, int* second) {
   *second = local.tm_sec;
 }
 
+void SetupLighting() {
+  const GLfloat ambient[] = {0, 0, 0, 0}, diffuse[] = {1, 1, 1, 1};
+  const GLfloat specular[] = {0.3f, 0.3f, 0.3f, 1.0f}, position[] = {0, 5, 5, 1};
+  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+  glLightfv(GL_LIGHT0, GL_POSITION, position);  // given with the identity model-view
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glCullFace(GL_BACK);
+  glEnable(GL_CULL_FACE);
+}
+
 void ClockGlyphs(int hour, int minute, int second, bool twelveHour, int glyphs[8]) {
   if (twelveHour) {
     if (hour > 12) hour -= 12;
@@ -74,17 +87,7 @@ bool SSMAIN::Setup(bool preview, int width, int height) {
   ReleaseTextures();
   SetSize(width, height);
 
-  // A point light 5 units above and behind the eye, moving with the camera.
-  const GLfloat ambient[] = {0, 0, 0, 0}, diffuse[] = {1, 1, 1, 1};
-  const GLfloat specular[] = {0.3f, 0.3f, 0.3f, 1.0f}, position[] = {0, 5, 5, 1};
-  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
-  glLightfv(GL_LIGHT0, GL_POSITION, position);
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glCullFace(GL_BACK);
-  glEnable(GL_CULL_FACE);
+  SetupLighting();
   return true;
 }
 

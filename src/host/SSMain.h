@@ -17,6 +17,10 @@ void Clock(int* hour, int* minute, int* second);
 // colon (10), minute, colon, second. 12-hour time shows 12 for 0.
 void ClockGlyphs(int hour, int minute, int second, bool twelveHour, int glyphs[8]);
 
+// The light the scene is lit by: a point light 5 units above and behind
+// the eye, moving with the camera; lighting on, back faces culled.
+void SetupLighting();
+
 // Built-in textures, by their position in the resource file.
 enum BuiltInTexture { kGlyphSheet = 0, kBannerBadge, kIntroUpper, kIntroLower, kMessageA, kMessageB };
 constexpr int kBuiltInTextureCount = 6;

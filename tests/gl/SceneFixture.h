@@ -3,7 +3,6 @@
 #pragma once
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <cstring>
 #include <string>
@@ -11,6 +10,8 @@
 #include "LumpWriter.h"
 #include "TGAWriter.h"
 #include "TestFiles.h"
+#include "host/Corvan3DSSView.h"
+#include "host/SSMain.h"
 #include "host/Settings.h"
 
 // A currency of `notes` denominations, each image a bright gradient of its
@@ -49,34 +50,13 @@ inline SETTINGS TestSettings(const std::string& folder, const std::string& selec
   return settings;
 }
 
-// Lighting, culling, colour material and the projection the host sets up.
+// Lighting, culling, colour material and the viewport the host sets up.
 inline void SceneState(int width, int height) {
   glViewport(0, 0, width, height);
-  glShadeModel(GL_SMOOTH);
-  glClearColor(0, 0, 0, 0);
-  glClearDepth(1.0);
-  glEnable(GL_DEPTH_TEST);
-  glDepthFunc(GL_LEQUAL);
-  glEnable(GL_COLOR_MATERIAL);
-  glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  SetupSceneState();
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  const GLfloat ambient[] = {0, 0, 0, 0}, diffuse[] = {1, 1, 1, 1}, specular[] = {0.3f, 0.3f, 0.3f, 1},
-                position[] = {0, 5, 5, 1};
-  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
-  glLightfv(GL_LIGHT0, GL_POSITION, position);
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glCullFace(GL_BACK);
-  glEnable(GL_CULL_FACE);
+  SetupLighting();
 }
 
-inline void Perspective(int width, int height) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, float(width) / float(height), 1.0, 100.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-}
+inline void Perspective(int width, int height) { SetupPerspective(width, height); }
