@@ -1,0 +1,121 @@
+#include "HostCommon.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "platform/ScreenSaverDefaults.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const double gStarted = MonotonicSeconds();
+
+std::string ExecutableFolder() {
+  std::error_code error;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+  return error ? std::string(".") : exe.parent_path().string();
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  const passwd* user = getpwuid(getuid());
+  return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "/";
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+int PinDriver(dl_phdr_info* info, size_t, void*) {
+  const char* name = info->dlpi_name;
+  const size_t length = std::strlen(name);
+  const char suffix[] = "_dri.so";
+  if (length > sizeof suffix && std::strcmp(name + length - (sizeof suffix - 1), suffix) == 0)
+    dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);  // never closed: that is the point
+  return 0;
+}
+
+}  // namespace
+
+void KeepGLDriversLoaded() {
+  if (kSanitized) dl_iterate_phdr(PinDriver, nullptr);
+}
+
+std::string BundleFolder() {
+  const char* override = std::getenv("CORVAN3D_DATA_DIR");
+  if (override != nullptr && *override != '\0') return override;
+  return (fs::path(ExecutableFolder()) / ".." / "share" / "corvan3d").lexically_normal().string();
+}
+
+std::string DefaultUserCurrencyFolder() {
+  // Relative values are invalid for XDG variables and are ignored.
+  const char* data = std::getenv("XDG_DATA_HOME");
+  const std::string base = data != nullptr && data[0] == '/' ? data : HomeFolder() + "/.local/share";
+  return base + "/corvan3d/CorvanData";
+}
+
+double MonotonicSeconds() {
+  using Seconds = std::chrono::duration<double>;
+  return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+double SecondsSinceStart() { return MonotonicSeconds() - gStarted; }
+
+std::unique_ptr<PreferencesStore> OpenPreferences() {
+  const char* module = "baCorvan3D";
+  return std::make_unique<ScreenSaverDefaults>(module, ScreenSaverDefaults::PathForModule(module));
+}
+
+CommonServices::CommonServices(PreferencesStore* store)
+    : store(store), bundle(BundleFolder()), userFolder(DefaultUserCurrencyFolder()) {}
+
+double CommonServices::Now() { return MonotonicSeconds(); }
+
+double CommonServices::SecondsSinceEpoch() { return double(std::time(nullptr)); }
+
+bool CommonServices::FileExists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(path, ignored);
+}
+
+void TickPacer::Ticked(double now) {
+  next += interval;
+  if (next <= now) next = now + interval;  // fell behind: start afresh from this tick
+}
+
+int TickPacer::MillisecondsToNext(double now) const {
+  const double wait = next - now;
+  // The tolerance keeps rounding noise in the clock's sums from adding a millisecond.
+  return wait <= 0.0 ? 0 : int(std::ceil(wait * 1000.0 - 1e-6));
+}
+
+bool MotionGate::Quits(double now, int dx, int dy) {
+  if (now - start < kSettleSeconds) return false;
+  travelled += std::labs(dx) + std::labs(dy);
+  return travelled >= kThresholdPixels;
+}

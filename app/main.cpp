@@ -1,0 +1,74 @@
+// corvan3d: banknotes falling through space, in a window, full screen, as an
+// XScreenSaver hack, or offscreen. The options choose the host; the saver's
+// preferences come only from its store.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "Hosts.h"
+#include "Options.h"
+
+namespace {
+
+bool HaveDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+// Where frames go when there is no display to show them on.
+std::string FallbackFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  struct stat info;
+  if (runtime != nullptr && runtime[0] == '/' && stat(runtime, &info) == 0 && S_ISDIR(info.st_mode))
+    return std::string(runtime) + "/corvan3d-frames";
+  return "/tmp/corvan3d-frames";
+}
+
+int RenderWithoutDisplay(Options options) {
+  options.outDir = FallbackFolder();
+  std::printf("corvan3d: no display; rendering %d frames offscreen into %s\n", options.frames,
+              options.outDir.c_str());
+  std::fflush(stdout);
+  return RunHeadlessHost(options);
+}
+
+int RunWindowOrFallBack(const Options& options) {
+  if (!HaveDisplay()) return RenderWithoutDisplay(options);
+  const int status = RunWindowHost(false);
+  return status == kNoDisplay ? RenderWithoutDisplay(options) : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!ParseOptions(argc - 1, argv + 1, &options, &error)) {
+    std::fprintf(stderr, "corvan3d: %s\n%s\n", error.c_str(), UsageLine());
+    return 1;
+  }
+  switch (options.host) {
+    case HostKind::kHelp:
+      std::printf("%s\n", UsageLine());
+      return 0;
+    case HostKind::kSettings:
+      std::fprintf(stderr, "corvan3d: the settings window is not available yet\n");
+      return 1;
+    case HostKind::kHeadless:
+      return RunHeadlessHost(options);
+    case HostKind::kXScreenSaver:
+      return RunXScreenSaverHost(options);
+    case HostKind::kFullScreen: {
+      const int status = RunWindowHost(true);
+      return status == kNoDisplay ? 1 : status;
+    }
+    case HostKind::kWindow:
+      break;
+  }
+  return RunWindowOrFallBack(options);
+}
