@@ -69,12 +69,11 @@ void Note(std::string* out, const ONENOTE& n) {
   *out += '}';
 }
 
-// The notes that move and draw, as the world counts them, at most kTracedNotes.
+// The first kTracedNotes notes of the array, released or still waiting at
+// their spawn points.
 void Notes(std::string* out, const MONEYSS& world) {
   *out += '[';
-  for (int64_t i = 0; world.Notes != nullptr && i < world.TOT_NUM_NOTES && float(i) < world.ActiveNotes &&
-                      i < kTracedNotes;
-       ++i) {
+  for (int64_t i = 0; world.Notes != nullptr && i < world.TOT_NUM_NOTES && i < kTracedNotes; ++i) {
     if (i > 0) *out += ", ";
     Note(out, world.Notes[i]);
   }
