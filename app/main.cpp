@@ -29,8 +29,13 @@ std::string FallbackFolder() {
   return "/tmp/corvan3d-frames";
 }
 
+// A look at the saver without a display: fifteen seconds of the scene in
+// tenth-of-a-second steps, long enough for the notes to fill the view and the
+// intro to come and go.
 int RenderWithoutDisplay(Options options) {
   options.outDir = FallbackFolder();
+  options.frames = 150;
+  options.step = 0.1;
   std::printf("corvan3d: no display; rendering %d frames offscreen into %s\n", options.frames,
               options.outDir.c_str());
   std::fflush(stdout);

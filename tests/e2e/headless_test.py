@@ -149,7 +149,7 @@ def no_display_test():
         t.check(r.returncode == 0, "without a display corvan3d renders offscreen", r.stderr)
         t.check("no display" in r.stdout and folder in r.stdout, "and says where the frames are", r.stdout)
         frames = glob.glob(os.path.join(folder, "frame-*.png"))
-        t.check(len(frames) == 100, "a hundred frames", len(frames))
+        t.check(len(frames) == 150, "fifteen seconds of the scene in tenths", len(frames))
         if frames:
             width, height, _ = png_pixels(sorted(frames)[-1])
             t.check((width, height) == (1280, 720), "at 1280x720", (width, height))
