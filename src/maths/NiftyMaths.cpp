@@ -19,6 +19,18 @@ double Radians(double degrees) { return degrees * NIFTY_PI / 180.0; }
 // would otherwise drop such roundings between neighbouring values.
 float Narrow(double d) { return static_cast<float>(d); }
 
+// Turns the pair (a, b) by angle radians: a' = c a - s b, b' = s a + c b, in
+// double, each stored back as a float.
+void TurnPair(float* a, float* b, float angle)
+{
+  const double c = std::cos(static_cast<double>(angle));
+  const double s = std::sin(static_cast<double>(angle));
+  const double x = *a;
+  const double y = *b;
+  *a = Narrow(c * x - s * y);
+  *b = Narrow(s * x + c * y);
+}
+
 VECTOR3D Vec(double x, double y, double z)
 {
   VECTOR3D v;
@@ -139,31 +151,11 @@ void Rotate(VECTOR3D* v, float ax, float ay, float az)
   const float ry = Narrow(Radians(ay));
   const float rz = Narrow(Radians(az));
 
-  // Each axis reads the components as the previous axis stored them (floats).
-  if (rx != 0.0f) {
-    const double c = std::cos(static_cast<double>(rx));
-    const double s = std::sin(static_cast<double>(rx));
-    const double y = v->y;
-    const double z = v->z;
-    v->y = Narrow(c * y - s * z);
-    v->z = Narrow(s * y + c * z);
-  }
-  if (ry != 0.0f) {
-    const double c = std::cos(static_cast<double>(ry));
-    const double s = std::sin(static_cast<double>(ry));
-    const double x = v->x;
-    const double z = v->z;
-    v->x = Narrow(c * x + s * z);
-    v->z = Narrow(c * z - s * x);
-  }
-  if (rz != 0.0f) {
-    const double c = std::cos(static_cast<double>(rz));
-    const double s = std::sin(static_cast<double>(rz));
-    const double x = v->x;
-    const double y = v->y;
-    v->x = Narrow(c * x - s * y);
-    v->y = Narrow(s * x + c * y);
-  }
+  // Each axis reads the components as the previous axis stored them (floats):
+  // about X the pair (y, z) turns, about Y (z, x), about Z (x, y).
+  if (rx != 0.0f) TurnPair(&v->y, &v->z, rx);
+  if (ry != 0.0f) TurnPair(&v->z, &v->x, ry);
+  if (rz != 0.0f) TurnPair(&v->x, &v->y, rz);
 }
 
 VECTOR3D AngleBetweenVectors(VECTOR3D a, VECTOR3D b)

@@ -146,3 +146,10 @@ void SetFaceToFit(cairo_t* cr, Face face, const std::string& utf8, double size, 
   const double spacing = width - TextWidth(cr, utf8), letters = width - spacing;
   if (letters > 0 && maxWidth > spacing) SetFace(cr, face, size * (maxWidth - spacing) / letters);
 }
+
+void CurvePoint(cairo_t* cr, int i, double x, double y) {
+  if (i == 0)
+    cairo_move_to(cr, x, y);
+  else
+    cairo_line_to(cr, x, y);
+}

@@ -64,6 +64,9 @@ Rgb Hex(uint32_t rgb);
 Rgb Mix(Rgb from, Rgb to, double t);  // t 0 gives from, 1 gives to
 void SetColour(cairo_t* cr, Rgb colour, double alpha = 1.0);
 
+// Point i of a traced curve: the first starts the path, the rest extend it.
+void CurvePoint(cairo_t* cr, int i, double x, double y);
+
 enum class Face { Sans, SansBold, SansCondensedBold, Serif, SerifBold, SerifItalic, MonoBold };
 enum class Align { Left, Centre, Right };
 

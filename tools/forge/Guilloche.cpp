@@ -87,10 +87,7 @@ void Rosette(cairo_t* cr, double cx, double cy, const RosetteShape& shape, const
                           shape.overtone * std::sin(shape.harmonic * shape.lobes * theta - phase);
       const double radius = mid + half * wave;
       const double x = cx + radius * std::cos(theta), y = cy + radius * std::sin(theta);
-      if (i == 0)
-        cairo_move_to(cr, x, y);
-      else
-        cairo_line_to(cr, x, y);
+      CurvePoint(cr, i, x, y);
     }
     cairo_close_path(cr);
     Stroke(cr, ink);
@@ -109,10 +106,7 @@ void BraidFrame(cairo_t* cr, const Rect& outline, double corner, double band, do
       const OutlinePoint p = PointOnOutline(outline, corner, s);
       const double offset = band / 2 * std::sin(2 * kPi * waves * i / steps + phase);
       const double x = p.x + p.nx * offset, y = p.y + p.ny * offset;
-      if (i == 0)
-        cairo_move_to(cr, x, y);
-      else
-        cairo_line_to(cr, x, y);
+      CurvePoint(cr, i, x, y);
     }
     cairo_close_path(cr);
     Stroke(cr, ink);
@@ -129,10 +123,7 @@ void WaveField(cairo_t* cr, const Rect& area, double spacing, double amplitude, 
     for (int i = 0; i <= steps; ++i) {
       const double x = area.x + area.w * i / steps;
       const double y = y0 + amplitude * std::sin(2 * kPi * (x - area.x) / wavelength + k * drift);
-      if (i == 0)
-        cairo_move_to(cr, x, y);
-      else
-        cairo_line_to(cr, x, y);
+      CurvePoint(cr, i, x, y);
     }
     Stroke(cr, ink);
   }
@@ -147,10 +138,7 @@ void Ripples(cairo_t* cr, double cx, double cy, double r0, double r1, double spa
       const double theta = 2 * kPi * i / steps;
       const double r = radius + amplitude * std::sin(lobes * theta + radius * 0.8);
       const double x = cx + r * std::cos(theta), y = cy + r * std::sin(theta);
-      if (i == 0)
-        cairo_move_to(cr, x, y);
-      else
-        cairo_line_to(cr, x, y);
+      CurvePoint(cr, i, x, y);
     }
     cairo_close_path(cr);
     Stroke(cr, ink);

@@ -306,10 +306,7 @@ void Sunrise(cairo_t* cr, const Rect& a, const MotifColours& c) {
     for (int line = 1; line < 8; ++line) {
       for (int i = 0; i <= steps; ++i) {
         const double x = a.x + a.w * i / steps, y = hill(x, line * a.h * 0.018);
-        if (i == 0)
-          cairo_move_to(cr, x, y);
-        else
-          cairo_line_to(cr, x, y);
+        CurvePoint(cr, i, x, y);
       }
     }
     StrokeWith(cr, {c.ink, 0.45, lw});
@@ -335,10 +332,7 @@ void Ribbons(cairo_t* cr, const Rect& a, const MotifColours& c) {
         const double x = a.x + a.w * i / 160;
         const double y = centre + offset * (1.0 + 0.5 * std::sin(2 * kPi * x / a.w + phase)) +
                          a.h * 0.12 * std::sin(2 * kPi * (x - a.x) / (a.w * 0.55) + phase);
-        if (i == 0)
-          cairo_move_to(cr, x, y);
-        else
-          cairo_line_to(cr, x, y);
+        CurvePoint(cr, i, x, y);
       }
     }
     StrokeWith(cr, {colour, 0.85, lw * 1.2});
