@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/Misc.h"
+#include "platform/Alert.h"
 #include "maths/Random.h"
 #include "platform/HeadlessGL.h"
 #include "world/Notes.h"

@@ -8,10 +8,9 @@
 #include <new>
 
 #include "data/MoneyFile.h"
-#include "host/Misc.h"
+#include "data/NoteMesh.h"
 #include "image/TGALoader.h"
-#include "world/NoteMesh.h"
-#include "world/Notes.h"
+#include "platform/Alert.h"
 
 namespace {
 
@@ -21,25 +20,6 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
-// Writes folder followed directly by name into path (PATH_BUFFER_SIZE bytes).
-// False when the two do not fit: a truncated path could name another file.
-bool JoinPath(char* path, const char* folder, const char* name) {
-  const size_t folderLength = std::strlen(folder);
-  const size_t nameLength = std::strlen(name);
-  if (folderLength + nameLength >= size_t(PATH_BUFFER_SIZE)) return false;
-  std::memcpy(path, folder, folderLength);
-  std::memcpy(path + folderLength, name, nameLength + 1);
-  return true;
-}
-
-// Copies a terminated string into a buffer of size bytes, cutting it if needed.
-void CopyString(char* destination, size_t size, const char* source) {
-  size_t length = std::strlen(source);
-  if (length >= size) length = size - 1;
-  std::memcpy(destination, source, length);
-  destination[length] = '\0';
-}
 
 // The next directory entry whose name ends in ext and is at least minLength
 // bytes long, in the order the directory gives them; null at the end.
@@ -210,30 +190,31 @@ int CountFiles(const char* path1, const char* path2, const char* ext) {
   return total;
 }
 
-bool MONEYSS::BuildCurrencyList() {
-  NumCurrencies = CountFiles(CurrencyPath, CurrencyPath2, kCurrencyExt);
-  if (NumCurrencies < 1) {
+bool BuildCurrencyList(const char* path1, const char* path2, CURRENCYINFO** currencies,
+                       int32_t* numCurrencies) {
+  *numCurrencies = CountFiles(path1, path2, kCurrencyExt);
+  if (*numCurrencies < 1) {
     ERRORCLOSE("No Currency Data Found!");
     return false;
   }
-  Currencies = new (std::nothrow) CURRENCYINFO[NumCurrencies];
-  if (Currencies == nullptr) {
+  *currencies = new (std::nothrow) CURRENCYINFO[*numCurrencies];
+  if (*currencies == nullptr) {
     ERRORCLOSE("Error Allocating Memory!");
     return false;
   }
 
   // Files may have vanished or changed since they were counted.
   int32_t n = 0;
-  ScanFolder(CurrencyPath, Currencies, NumCurrencies, &n);
-  ScanFolder(CurrencyPath2, Currencies, NumCurrencies, &n);
-  if (n < NumCurrencies) NumCurrencies = n;
-  if (NumCurrencies < 1) {
+  ScanFolder(path1, *currencies, *numCurrencies, &n);
+  ScanFolder(path2, *currencies, *numCurrencies, &n);
+  if (n < *numCurrencies) *numCurrencies = n;
+  if (*numCurrencies < 1) {
     ERRORCLOSE("No valid currencies found!");
     return false;
   }
 
-  for (int32_t i = 0; i < NumCurrencies; ++i) {
-    if (!ReadHeader(&Currencies[i])) {
+  for (int32_t i = 0; i < *numCurrencies; ++i) {
+    if (!ReadHeader(&(*currencies)[i])) {
       ERRORCLOSE("Error Loading Currency!");
       return false;
     }
@@ -241,45 +222,23 @@ bool MONEYSS::BuildCurrencyList() {
   return true;
 }
 
-void MONEYSS::FindSelectedCurrency() {
-  CurrentCurrency = 0;
-  bool found = false;
-  for (int32_t i = 0; i < NumCurrencies && !found; ++i) {
-    if (std::strcmp(SelectedCurrencyName, Currencies[i].FileName) == 0) {
-      CurrentCurrency = i;
-      found = true;
-    }
-  }
-  if (NumCurrencies >= 1 && !found)
-    CopyString(SelectedCurrencyName, sizeof SelectedCurrencyName, Currencies[0].FileName);
+int32_t FindSelectedCurrency(const CURRENCYINFO* currencies, int32_t numCurrencies, char* selectedName,
+                             size_t selectedSize) {
+  for (int32_t i = 0; i < numCurrencies; ++i)
+    if (std::strcmp(selectedName, currencies[i].FileName) == 0) return i;
+  if (numCurrencies >= 1) CopyString(selectedName, selectedSize, currencies[0].FileName);
+  return 0;
 }
 
-void MONEYSS::CleanupCurrencyList() {
-  delete[] Currencies;  // the whole array, last entry first
-  Currencies = nullptr;
-  NumCurrencies = 0;
-}
-
-bool MONEYSS::CurrencyFileExists(const char* name) {
-  DirHandle dir(opendir(CurrencyPath2));
+bool CurrencyFileExists(const char* folder, const char* name) {
+  DirHandle dir(opendir(folder));
   if (!dir) return false;
   while (const char* entry = NextCandidate(dir.get(), kCurrencyExt, sizeof kCurrencyExt - 1)) {
     MONEYFILE file;
-    if (!OpenCurrency(&file, CurrencyPath2, entry)) continue;
+    if (!OpenCurrency(&file, folder, entry)) continue;
     const bool same = std::strcmp(file.header.name, name) == 0;
     file.Close();
     if (same) return true;
   }
   return false;
-}
-
-bool MONEYSS::LoadCurrencyData() {
-  if (MIXCURRENCY) {
-    for (int32_t i = 0; i < NumCurrencies; ++i)
-      if (!Currencies[i].LoadData(NoteScale)) return false;
-    return true;
-  }
-  if (Currencies == nullptr || CurrentCurrency < 0 || CurrentCurrency >= NumCurrencies)
-    return false;
-  return Currencies[CurrentCurrency].LoadData(NoteScale);
 }

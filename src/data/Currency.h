@@ -1,11 +1,13 @@
 // Currencies: the list of usable currency files found in the two currency
 // folders, and the loading of a listed currency into textures and display
-// lists. The list operations are members of MONEYSS (see world/Notes.h).
+// lists. The world keeps its list in its own fields (see world/Notes.h).
 #pragma once
 
 #include <cstdint>
 
-#include "host/Settings.h"
+#include <cstddef>
+
+#include "data/Paths.h"
 #include "image/Texture.h"
 #include "maths/NiftyMaths.h"
 
@@ -51,3 +53,18 @@ public:
 // How many entries of the two folders have a name longer than ext, ending in
 // ext, that open as currency files.
 int CountFiles(const char* path1, const char* path2, const char* ext);
+
+// Lists the currency files of the two folders, path1's first, each in
+// directory order. The array is stored as soon as it is allocated, and the
+// caller owns it (delete[]) whether or not the rest succeeds. Reports
+// through ERRORCLOSE.
+bool BuildCurrencyList(const char* path1, const char* path2, CURRENCYINFO** currencies,
+                       int32_t* numCurrencies);
+
+// The index of the entry whose FileName is selectedName, else 0, in which
+// case selectedName (a buffer of selectedSize bytes) becomes entry 0's name.
+int32_t FindSelectedCurrency(const CURRENCYINFO* currencies, int32_t numCurrencies, char* selectedName,
+                             size_t selectedSize);
+
+// Whether a currency file in folder carries the display name name.
+bool CurrencyFileExists(const char* folder, const char* name);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "data/LumpFile.h"
+#include "image/Texture.h"
 
 struct RESHEADER {
   char magic[4];        // "BRMF"
@@ -37,3 +38,9 @@ public:
   // Opens and validates path: header, magic, size check and directory.
   bool Open(const char* path);
 };
+
+// Builds every image lump of a resource file into a new array of textures,
+// one element per lump (non-image lumps stay empty). The array and its count
+// are stored for the caller as soon as the file has opened, and the caller
+// owns them (delete[]) whether or not the rest succeeds.
+bool LoadTexturesFromDataFile(const char* path, Texture** textures, int32_t* count);

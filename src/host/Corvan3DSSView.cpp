@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "host/Misc.h"
+#include "data/ResFile.h"
+#include "platform/Alert.h"
 #include "maths/Random.h"
 #include "world/Notes.h"
 

@@ -26,9 +26,3 @@ struct Texture {
 // then keeps its own alpha). Frees pixels and sets textureId; leaves the
 // texture bound. Needs a current context.
 bool BuildTexture(Texture* texture, int alphaMode);
-
-// Builds every image lump of a resource file into a new array of textures,
-// one element per lump (non-image lumps stay empty). The array and its count
-// are stored for the caller as soon as the file has opened, and the caller
-// owns them (delete[]) whether or not the rest succeeds.
-bool LoadTexturesFromDataFile(const char* path, Texture** textures, int32_t* count);

@@ -29,3 +29,31 @@ AlertHandler SetAlertHandler(AlertHandler handler) {
   CurrentHandler() = std::move(handler);
   return previous;
 }
+
+namespace {
+
+ErrorHandler& CurrentErrorHandler() {
+  static ErrorHandler handler;
+  return handler;
+}
+
+void ReportError(const char* message) {
+  if (CurrentErrorHandler()) {
+    CurrentErrorHandler()(message);
+    return;
+  }
+  std::fprintf(stderr, "corvan3d: %s\n", message);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+void ERRORCLOSE(const char* message) { ReportError(message); }
+
+void ERRORBOX(const char* message) { ReportError(message); }
+
+ErrorHandler SetErrorHandler(ErrorHandler handler) {
+  ErrorHandler previous = std::move(CurrentErrorHandler());
+  CurrentErrorHandler() = std::move(handler);
+  return previous;
+}

@@ -1,5 +1,7 @@
-// The critical alert through which image decoding tells the user what went wrong.
+// The two ways the core reports trouble.
 //
+// MessageBox is the critical alert through which image decoding tells the
+// user what went wrong.
 // By default an alert is one line "CAPTION: TEXT" on standard error: a modal
 // dialog behind a full-screen saver would hang it. An interactive host (the
 // settings window) installs a handler that shows a real dialog, and tests
@@ -29,3 +31,16 @@ public:
 private:
   AlertHandler previous;
 };
+
+// The hooks loading code reports through. ERRORCLOSE shows the user nothing
+// (a screen saver has no one to answer a dialog); it writes
+// "corvan3d: MESSAGE" to standard error so that a black screen can be
+// explained. ERRORBOX is a second hook of the same kind that nothing calls.
+// Tests install a handler to see the messages.
+void ERRORCLOSE(const char* message);
+void ERRORBOX(const char* message);
+
+using ErrorHandler = std::function<void(const char* message)>;
+// Replaces the handler of both hooks (empty: standard error) and returns the
+// previous one.
+ErrorHandler SetErrorHandler(ErrorHandler handler);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "host/Misc.h"
+#include "platform/Alert.h"
 #include "maths/Random.h"
 #include "world/GLStuff.h"
 
@@ -14,13 +14,6 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr float kCubeHalf = 30.0f;  // notes live in a cube 60 units on a side
-
-// Copies a terminated string into a path buffer, cutting it if it must.
-void CopyPath(char* to, const char* from) {
-  const size_t length = strnlen(from, PATH_BUFFER_SIZE - 1);
-  std::memcpy(to, from, length);
-  to[length] = '\0';
-}
 
 // Folders are joined directly to file names, so they end in "/". Strings
 // shorter than three characters are left alone, and so is one with no room.
@@ -160,9 +153,9 @@ bool MONEYSS::Setup(const SETTINGS* settings) {
   MIXCURRENCY = settings->MIXCURRENCY;
   Camera.ROTMODE = settings->ROTMODE;
   Camera.ZOOMIN = settings->ZOOMIN;
-  CopyPath(CurrencyPath, settings->CurrencyPath);
-  CopyPath(CurrencyPath2, settings->CurrencyPath2);
-  CopyPath(SelectedCurrencyName, settings->SelectedCurrencyName);
+  CopyString(CurrencyPath, sizeof CurrencyPath, settings->CurrencyPath);
+  CopyString(CurrencyPath2, sizeof CurrencyPath2, settings->CurrencyPath2);
+  CopyString(SelectedCurrencyName, sizeof SelectedCurrencyName, settings->SelectedCurrencyName);
   SHOWCLOCK = settings->SHOWCLOCK;
   CLOCK12HR = settings->CLOCK12HR;
   CLOCKSIZE = settings->CLOCKSIZE;
@@ -222,4 +215,33 @@ void MONEYSS::Draw() {
 void MONEYSS::Cleanup() {
   delete[] Notes;
   Notes = nullptr;
+}
+
+// ---- the currency list ------------------------------------------------------------
+
+bool MONEYSS::BuildCurrencyList() {
+  return ::BuildCurrencyList(CurrencyPath, CurrencyPath2, &Currencies, &NumCurrencies);
+}
+
+void MONEYSS::FindSelectedCurrency() {
+  CurrentCurrency =
+      ::FindSelectedCurrency(Currencies, NumCurrencies, SelectedCurrencyName, sizeof SelectedCurrencyName);
+}
+
+void MONEYSS::CleanupCurrencyList() {
+  delete[] Currencies;  // the whole array, last entry first
+  Currencies = nullptr;
+  NumCurrencies = 0;
+}
+
+bool MONEYSS::CurrencyFileExists(const char* name) { return ::CurrencyFileExists(CurrencyPath2, name); }
+
+bool MONEYSS::LoadCurrencyData() {
+  if (MIXCURRENCY) {
+    for (int32_t i = 0; i < NumCurrencies; ++i)
+      if (!Currencies[i].LoadData(NoteScale)) return false;
+    return true;
+  }
+  if (Currencies == nullptr || CurrentCurrency < 0 || CurrentCurrency >= NumCurrencies) return false;
+  return Currencies[CurrentCurrency].LoadData(NoteScale);
 }

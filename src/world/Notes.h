@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "data/Currency.h"
-#include "host/Settings.h"
 #include "maths/NiftyMaths.h"
 #include "world/Camera.h"
+#include "world/SettingsRecord.h"
 
 class MONEYSS;
 
@@ -62,7 +62,7 @@ public:
   void Draw();
   void Cleanup();
 
-  // The currency list and loading (data/Currency.cpp).
+  // The currency list and the loading of its currencies.
   bool BuildCurrencyList();
   void FindSelectedCurrency();
   void CleanupCurrencyList();

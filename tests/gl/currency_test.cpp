@@ -24,7 +24,7 @@
 #include "TGAWriter.h"
 #include "TestFiles.h"
 #include "data/Currency.h"
-#include "host/Misc.h"
+#include "platform/Alert.h"
 #include "world/Notes.h"
 
 // --- a hook on opendir ------------------------------------------------------------

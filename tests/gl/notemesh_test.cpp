@@ -15,7 +15,7 @@
 #include "GLTest.h"
 #include "image/Texture.h"
 #include "maths/NiftyMaths.h"
-#include "world/NoteMesh.h"
+#include "data/NoteMesh.h"
 
 namespace {
 

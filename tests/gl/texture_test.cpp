@@ -11,6 +11,7 @@
 #include "LumpWriter.h"
 #include "TGAWriter.h"
 #include "TestFiles.h"
+#include "data/ResFile.h"
 #include "image/Texture.h"
 
 namespace {

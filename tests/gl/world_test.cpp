@@ -4,7 +4,7 @@
 
 #include "GLTest.h"
 #include "SceneFixture.h"
-#include "host/Misc.h"
+#include "platform/Alert.h"
 #include "world/GLStuff.h"
 #include "world/Notes.h"
 

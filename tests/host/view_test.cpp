@@ -13,7 +13,7 @@
 #include "TGAWriter.h"
 #include "TestFiles.h"
 #include "host/Corvan3DSSView.h"
-#include "host/Misc.h"
+#include "platform/Alert.h"
 #include "world/Notes.h"
 
 namespace {

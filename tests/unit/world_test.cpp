@@ -7,7 +7,7 @@
 #include <deque>
 #include <string>
 
-#include "host/Misc.h"
+#include "platform/Alert.h"
 #include "maths/Random.h"
 #include "world/Notes.h"
 

@@ -1,4 +1,4 @@
-#include "world/NoteMesh.h"
+#include "data/NoteMesh.h"
 
 #include <GL/gl.h>
 
