@@ -6,7 +6,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
+#include "data/CurrencyLimits.h"
 #include "data/MoneyFile.h"
 #include "data/NoteMesh.h"
 #include "image/TGALoader.h"
@@ -69,6 +71,24 @@ bool ReadHeader(CURRENCYINFO* entry) {
   CopyString(entry->Name, sizeof entry->Name, file->header.name);
   file->Close();
   return true;
+}
+
+// The largest texture the current context takes, 0 when it cannot say.
+uint32_t MaxTextureSize() {
+  GLint size = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+  return size > 0 ? uint32_t(size) : 0;
+}
+
+// Checks an open currency file's cost before anything is decoded; a file past
+// the limits is refused like a broken one, with the reason on its own line.
+bool WithinLimits(MONEYFILE* file, const char* path) {
+  CurrencyCost cost;
+  std::string why;
+  if (CheckCurrencyLimits(file, MaxTextureSize(), &cost, &why)) return true;
+  ERRORCLOSE("Unable to load currency!");
+  ERRORCLOSE((Printable(path) + ": " + why).c_str());
+  return false;
 }
 
 }  // namespace
@@ -149,6 +169,11 @@ bool CURRENCYINFO::LoadData(float scale) {
   if (!JoinPath(path, Folder, FileName) || !file->Open(path) ||
       file->header.numLumps < uint32_t(NumNotes)) {
     ERRORCLOSE("Unable to load currency!");
+    return false;
+  }
+
+  if (!WithinLimits(file.get(), path)) {
+    PastLimits = true;
     return false;
   }
 

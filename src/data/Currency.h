@@ -40,13 +40,16 @@ public:
   int32_t NumNotes = 0;                  // the header's lump count
   point2d* NoteSizes = nullptr;          // note units; null until loaded
   ONECURRENCY* NoteSet = nullptr;        // null until loaded
+  bool PastLimits = false;               // refused for its cost: mixing goes on without it
 
   CURRENCYINFO() = default;
   ~CURRENCYINFO();
   CURRENCYINFO(const CURRENCYINFO&) = delete;
   CURRENCYINFO& operator=(const CURRENCYINFO&) = delete;
 
-  // Loads this currency's sizes, textures and display lists at scale.
+  // Loads this currency's sizes, textures and display lists at scale. A
+  // file past the limits of data/CurrencyLimits.h is refused before any
+  // image is decoded, and PastLimits says so.
   bool LoadData(float scale);
 };
 

@@ -1,13 +1,12 @@
 #include "data/LumpFile.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 
 #include "data/MoneyFile.h"
 #include "data/ResFile.h"
+#include "platform/RegularFile.h"
 
 uint32_t ReadLE32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -78,10 +77,8 @@ bool LUMPFILE<HEADER, LUMP>::Fail(std::string why) {
 template <class HEADER, class LUMP>
 bool LUMPFILE<HEADER, LUMP>::OpenAndReadHeader(const char* path) {
   failure.clear();
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return Fail("cannot open: Is a directory");
-  stream.open(path, std::ios::in | std::ios::binary);
-  if (!stream.is_open()) return Fail(std::string("cannot open: ") + std::strerror(errno));
+  std::string why;
+  if (!OpenRegularStream(path, &stream, &why)) return Fail("cannot open: " + why);
 
   stream.seekg(0, std::ios::end);
   const std::streamoff length = stream.tellg();

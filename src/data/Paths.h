@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 constexpr int PATH_BUFFER_SIZE = 16384;  // every path and file name buffer
 
@@ -12,3 +13,9 @@ bool JoinPath(char* path, const char* folder, const char* name);
 
 // Copies a terminated string into a buffer of size bytes, cutting it if needed.
 void CopyString(char* destination, size_t size, const char* source);
+
+// A name read from a file or a folder, fit to be shown on a terminal: control
+// characters (C0, DEL, C1, bidirectional overrides) and bytes that are not
+// UTF-8 become \xNN, a backslash becomes \\, so no escape sequence gets
+// through and the bytes can still be told apart.
+std::string Printable(const char* text);

@@ -10,6 +10,7 @@
 
 #include "image/PixelOrder.h"
 #include "platform/Alert.h"
+#include "platform/RegularFile.h"
 
 namespace {
 
@@ -274,6 +275,16 @@ bool LoadCompressedTGA(Texture* texture, const char* /*path*/, FILE* file) {
   return DecodeFromFile(texture, file, DecodeCompressed);
 }
 
+bool PeekTGAHeader(const unsigned char header[18], TGASize* size) {
+  if (std::memcmp(header, uTGAcompare, sizeof uTGAcompare) != 0 &&
+      std::memcmp(header, cTGAcompare, sizeof cTGAcompare) != 0)
+    return false;
+  size->width = header[12] + 256u * header[13];
+  size->height = header[14] + 256u * header[15];
+  size->bitsPerPixel = header[16];
+  return size->width > 0 && size->height > 0 && (size->bitsPerPixel == 24 || size->bitsPerPixel == 32);
+}
+
 bool LoadTGA2(Texture* texture, std::ifstream* stream) {
   if (stream == nullptr || !stream->is_open()) return Fail(texture, "Could not open texture file");
   // The prefix is read unbuffered: the decoders read from here on.
@@ -287,7 +298,7 @@ bool LoadTGA2(Texture* texture, std::ifstream* stream) {
 }
 
 bool LoadTGA(Texture* texture, const char* path) {
-  FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+  FILE* file = path != nullptr ? OpenRegularCFile(path, nullptr) : nullptr;
   if (file == nullptr) return Fail(texture, "Could not open texture file");
   if (std::fread(tgaheader.header, 1, sizeof tgaheader.header, file) != sizeof tgaheader.header) {
     std::fclose(file);

@@ -30,6 +30,17 @@ float DrawnQuotient(int draw, int range, int offset, double divisor) {
   return float((draw % range - offset) / divisor);
 }
 
+// A currency left out of the mix has no notes to show: its share of the notes
+// goes to the next currency that loaded.
+int32_t LoadedFrom(const MONEYSS* world, int32_t index) {
+  if (world->Currencies == nullptr) return index;
+  for (int32_t k = 0; k < world->NumCurrencies; ++k) {
+    const int32_t i = (index + k) % world->NumCurrencies;
+    if (world->Currencies[i].NoteSet != nullptr) return i;
+  }
+  return index;
+}
+
 }  // namespace
 
 // ---- ONENOTE ------------------------------------------------------------------
@@ -47,7 +58,7 @@ void ONENOTE::Reset(MONEYSS* world) {
   Pos.z = c.z + float((a % 5000 - 2500) / 100.0);
 
   if (world->MIXCURRENCY && world->NumCurrencies > 0)
-    Currency = RandomDraw() % world->NumCurrencies;
+    Currency = LoadedFrom(world, RandomDraw() % world->NumCurrencies);
   else
     Currency = world->CurrentCurrency;
 
@@ -238,9 +249,16 @@ bool MONEYSS::CurrencyFileExists(const char* name) { return ::CurrencyFileExists
 
 bool MONEYSS::LoadCurrencyData() {
   if (MIXCURRENCY) {
-    for (int32_t i = 0; i < NumCurrencies; ++i)
-      if (!Currencies[i].LoadData(NoteScale)) return false;
-    return true;
+    // A currency refused for its cost is left out of the mix; any other
+    // failure stops the load.
+    int32_t loaded = 0;
+    for (int32_t i = 0; i < NumCurrencies; ++i) {
+      if (Currencies[i].LoadData(NoteScale))
+        ++loaded;
+      else if (!Currencies[i].PastLimits)
+        return false;
+    }
+    return loaded > 0;
   }
   if (Currencies == nullptr || CurrentCurrency < 0 || CurrentCurrency >= NumCurrencies) return false;
   return Currencies[CurrentCurrency].LoadData(NoteScale);

@@ -621,4 +621,51 @@ TEST_F(CurrencyLoad, WorldWithoutAListLoadsNothing) {
   EXPECT_TRUE(errors.messages.empty());
 }
 
+// --- what a currency may cost --------------------------------------------------------
+
+// notes directory entries sharing one run-length lump that claims a 4096 x
+// 4096 32-bit image from a few bytes: 64 MiB claimed per note.
+Bytes OverlappingBomb(int notes) {
+  CurrencyLump lump = ImageLump(0);
+  lump.data = MakeTGA(10, 4096, 4096, 32, {0xFF, 1, 2, 3, 4});
+  Bytes file = BuildCurrencyFile("Bomb", 1, std::vector<CurrencyLump>(size_t(notes), lump));
+  const uint32_t dirOffset = uint32_t(file[60] | file[61] << 8 | file[62] << 16 | file[63] << 24);
+  for (int i = 0; i < notes; ++i) PutLE32(file, dirOffset + 24 * uint32_t(i) + 4, 64);
+  return file;
+}
+
+TEST_F(CurrencyLoad, FilePastTheLimitsIsRefusedBeforeAnythingIsDecoded) {
+  first.Write("bomb.dosh", OverlappingBomb(64));
+  EXPECT_FALSE(Load("bomb.dosh"));
+  EXPECT_EQ(errors.messages, (Strings{"Unable to load currency!",
+                                      folder1 + "bomb.dosh: 4294967296 bytes of decoded pixels, at most 268435456"}));
+  EXPECT_TRUE(alerts.alerts.empty()) << "the decoder was never started";
+  EXPECT_TRUE(world->Currencies[0].PastLimits);
+  EXPECT_EQ(world->Currencies[0].NoteSet, nullptr);
+}
+
+TEST_F(CurrencyLoad, MixingLeavesOutCurrenciesPastTheLimits) {
+  const std::string evil = "evil\x1B]0;owned\x07.dosh";
+  first.Write("a.dosh", CurrencyFile("Alpha", 2));
+  first.Write(evil, CurrencyFile("Many", 65));
+  second.Write("c.dosh", CurrencyFile("Cee", 1));
+
+  ASSERT_TRUE(Load("a.dosh", true));
+  EXPECT_EQ(errors.messages, (Strings{"Unable to load currency!",
+                                      folder1 + "evil\\x1B]0;owned\\x07.dosh: 65 notes, at most 64"}));
+  for (int i = 0; i < world->NumCurrencies; ++i)
+    EXPECT_EQ(world->Currencies[i].NoteSet == nullptr, evil == world->Currencies[i].FileName) << i;
+  // The refused currency's share of the notes goes to those that loaded.
+  for (int n = 0; n < 200; ++n) {
+    ONENOTE note;
+    note.Reset(world.get());
+    ASSERT_NE(world->Currencies[note.Currency].NoteSet, nullptr) << note.Currency;
+  }
+
+  world->CleanupCurrencyList();
+  first.Write("a.dosh", OverlappingBomb(5));
+  second.Write("c.dosh", OverlappingBomb(5));
+  EXPECT_FALSE(Load("a.dosh", true)) << "nothing left to show";
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -229,6 +230,21 @@ TEST_F(ViewTest, MissingDataLeavesABlackScreenAndSaysWhy) {
   std::vector<unsigned char> pixels(320 * 240 * 4);
   glReadPixels(0, 0, 320, 240, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
   for (size_t i = 0; i < pixels.size(); i += 4) ASSERT_EQ(pixels[i] | pixels[i + 1] | pixels[i + 2], 0);
+}
+
+TEST_F(ViewTest, AFifoAndAFolderNamedLikeCurrenciesAreSkipped) {
+  // Opening the FIFO for reading would wait for a writer for ever.
+  ASSERT_EQ(mkfifo(user.Path("X.dosh").c_str(), 0600), 0);
+  std::filesystem::create_directory(user.Path("Y.dosh"));
+  auto view = MakeView();
+  view->startAnimation();
+  Tick(*view, 0.0);
+  Tick(*view, 1.0 / 35);
+  EXPECT_EQ(host->flushes, 1);
+  ASSERT_NE(view->ssMain->World, nullptr);
+  EXPECT_EQ(view->ssMain->World->NumCurrencies, 1);
+  EXPECT_FALSE(view->ssMain->World->CurrencyFileExists("X"));
+  EXPECT_EQ(errors, "");
 }
 
 TEST_F(ViewTest, ShortArtworkDrawsTheLayersItCan) {

@@ -154,6 +154,60 @@ expect_rc 1 "pack without a note size"
 [ ! -e "$W/bad.dosh" ] || fail "failed packs write nothing"
 ok "pack refuses undecodable images, bad sizes and bad versions"
 
+# --- hostile files -------------------------------------------------------------------------
+# Sixty-four directory entries sharing one run-length lump that claims a
+# 4096x4096 32-bit image: 4 GiB claimed by a file of 1.6 KiB.
+python3 - "$W/bomb.dosh" <<'PY'
+import struct, sys
+tga = bytes([0, 0, 10]) + bytes(9) + struct.pack("<HHBB", 4096, 4096, 32, 0) + bytes([0xFF, 1, 2, 3, 4])
+directory = b"".join(struct.pack("<6I", len(tga), 64, 1, 0, 156, 66) for _ in range(64))
+size = 64 + len(tga) + len(directory)
+header = b"Bomb".ljust(40, b"\0") + b"CORV" + bytes([0, 1, 0, 0]) + struct.pack("<4I", 0, 64, ~size & 0xFFFFFFFF, 64 + len(tga))
+open(sys.argv[1], "wb").write(header + tga + directory)
+PY
+dosh info "$W/bomb.dosh"
+expect_rc 1 "info on a file past the limits"
+grep -qx "  limits      64 notes, 4096 texels a side, 268435456 bytes of decoded pixels" "$W/out" ||
+  fail "info shows the limits"
+[ "$(cat "$W/err")" = "$W/bomb.dosh: 4294967296 bytes of decoded pixels, at most 268435456" ] ||
+  fail "info says which limit the file is past"
+grep -q "image" "$W/out" && fail "info decodes nothing past the limits"
+dosh info "$W/stop.dosh"
+grep -qx "  cost        2 notes, 480 texels a side, 622080 bytes of decoded pixels" "$W/out" ||
+  fail "info shows what a currency costs"
+ok "info applies the saver's limits before decoding anything"
+
+dosh pack "$W/many.dosh" --name Many $(for i in $(seq 65); do printf '%s:1x1 ' "$STOP"; done)
+expect_rc 1 "pack of 65 images"
+[ "$(cat "$W/err")" = "corvan-dosh: 65 images: a currency holds at most 64 notes" ] || fail "pack says why"
+printf '\0\0\2\0\0\0\0\0\0\0\0\0\001\020\001\0\030\0' >"$W/wide.tga"  # 4097x1, no pixels
+dosh pack "$W/wide.dosh" --name Wide "$W/wide.tga:1x1"
+expect_rc 1 "pack of an image 4097 texels wide"
+[ "$(cat "$W/err")" = "$W/wide.tga: image 4097x1, at most 4096 texels a side" ] || fail "pack says how wide"
+dosh decode "$W/wide.tga" "$W/wide.raw"
+expect_rc 1 "decode of an image 4097 texels wide"
+[ ! -e "$W/many.dosh" ] && [ ! -e "$W/wide.dosh" ] && [ ! -e "$W/wide.raw" ] || fail "refusals write nothing"
+ok "pack and decode refuse what the saver would refuse"
+
+mkfifo "$W/fifo.dosh" "$W/fifo.tga"
+for command in "info $W/fifo.dosh" "decode $W/fifo.tga $W/fifo.raw" "pack $W/f.dosh --name F $W/fifo.tga:1x1"; do
+  set +e
+  # shellcheck disable=SC2086
+  timeout 10 "$DOSH" $command >"$W/out" 2>"$W/err"
+  rc=$?
+  set -e
+  expect_rc 1 "$command"
+done
+grep -qx "$W/fifo.tga: Is a FIFO" "$W/err" || fail "pack says the image is a FIFO"
+ok "a FIFO is refused at once, never waited on"
+
+dosh pack "$W/evil.dosh" --name "$(printf 'Evil\033]0;owned\007\033[2J')" "$STOP:1x1"
+expect_rc 0 "pack with control characters in the name"
+dosh info "$W/evil.dosh"
+grep -qxF '  name        Evil\x1B]0;owned\x07\x1B[2J' "$W/out" || fail "info escapes the name"
+grep -q "$(printf '\033')" "$W/out" && fail "no escape character reaches the terminal"
+ok "info shows a name with escape sequences escaped"
+
 dosh frobnicate
 expect_rc 2 "an unknown command"
 grep -q "usage" "$W/err" || fail "an unknown command shows the usage"

@@ -1,11 +1,18 @@
 // The two lump file readers: every check of Open and its order, the
-// directory's bounds, SeekLump and LoadData contracts, and Close at any time.
+// directory's bounds, SeekLump and LoadData contracts, and Close at any time;
+// what a currency may cost, and names shown safely.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cstring>
 
 #include "TestFiles.h"
+#include "data/CurrencyLimits.h"
 #include "data/MoneyFile.h"
+#include "data/Paths.h"
 #include "data/ResFile.h"
 
 namespace {
@@ -187,8 +194,31 @@ TEST_F(MoneyFileTest, RefusesShortAndMissingFiles) {
   EXPECT_EQ(file.failure, "too short for a header: file is 63 bytes, a header needs 64");
   file.Close();
   EXPECT_FALSE(Open({}));
-  EXPECT_FALSE(file.Open(dir.dir.c_str()));
-  EXPECT_EQ(file.failure, "cannot open: Is a directory");
+}
+
+// Only a regular file is read: anything else named like one is refused at
+// once (a FIFO would otherwise make the open wait for a writer for ever).
+TEST_F(MoneyFileTest, RefusesAnythingButARegularFileAtOnce) {
+  ASSERT_EQ(mkfifo(dir.Path("fifo.dosh").c_str(), 0600), 0);
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", dir.Path("socket.dosh").c_str());
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  const std::pair<std::string, std::string> cases[] = {
+      {dir.dir, "cannot open: Is a directory"},
+      {dir.Path("fifo.dosh"), "cannot open: Is a FIFO"},
+      {dir.Path("socket.dosh"), "cannot open: Is a socket"},
+      {"/dev/null", "cannot open: Is a character device"},
+  };
+  for (const auto& [path, failure] : cases) {
+    EXPECT_FALSE(file.Open(path.c_str())) << path;
+    EXPECT_EQ(file.failure, failure);
+    EXPECT_FALSE(file.stream.is_open()) << path;
+    file.Close();
+  }
+  close(listener);
 }
 
 TEST_F(MoneyFileTest, MagicIsFourBytesNotAString) {
@@ -381,6 +411,84 @@ TEST_F(ResFileTest, EmptyDirectoryOpens) {
 TEST_F(ResFileTest, CurrencyReaderRefusesAResourceFile) {
   MONEYFILE money;
   EXPECT_FALSE(money.Open(dir.Write("r.dosh", ResourceFile(ThreeLumps())).c_str()));
+}
+
+// --- what a currency may cost -------------------------------------------------
+
+// An image lump that is only its header, as a decoder would start on it.
+Lump ImageHeader(uint8_t type, uint16_t width, uint16_t height, uint8_t depth = 24) {
+  return {MakeTGA(type, width, height, depth, {}), 1, 0, 156, 66};
+}
+
+std::vector<Lump> Images(size_t count, uint16_t width, uint16_t height, uint8_t depth = 24) {
+  return std::vector<Lump>(count, ImageHeader(2, width, height, depth));
+}
+
+// Every directory entry pointed at the first lump: many claims, one copy.
+Bytes Overlapping(Bytes file) {
+  const uint32_t dirOffset = uint32_t(file[60] | file[61] << 8 | file[62] << 16 | file[63] << 24);
+  const uint32_t count = uint32_t(file[52]);
+  for (uint32_t i = 0; i < count; ++i) PutLE32(file, dirOffset + 24 * i + 4, 64);
+  return file;
+}
+
+TEST_F(MoneyFileTest, CostIsCheckedAgainstTheLimitsFromTheHeadersAlone) {
+  std::vector<Lump> tallThird = Images(3, 8, 8);
+  tallThird[2] = ImageHeader(10, 1, 4097);
+  std::vector<Lump> uncounted = {ImageHeader(3, 9999, 9999), ImageHeader(2, 9999, 0), ImageHeader(2, 8, 8)};
+  uncounted.push_back(ImageHeader(2, 9999, 9999));
+  uncounted.back().type = 7;  // not an image
+  std::vector<Lump> bomb(64, Lump{});
+  bomb[0] = ImageHeader(10, 4096, 4096, 32);
+  bomb[0].data.insert(bomb[0].data.end(), {0xFF, 1, 2, 3, 4});
+  for (Lump& lump : bomb) lump.type = 1;
+
+  struct Case {
+    const char* what;
+    Bytes file;
+    uint32_t maxTextureSize;
+    const char* why;  // null: within the limits
+    uint64_t pixelBytes;
+  };
+  const Case cases[] = {
+      {"64 notes", CurrencyFile("C", Images(64, 1, 1)), 0, nullptr, 64 * 3},
+      {"65 notes", CurrencyFile("C", Images(65, 1, 1)), 0, "65 notes, at most 64", 0},
+      {"4096 a side", CurrencyFile("C", Images(1, 4096, 4096)), 16384, nullptr, 4096u * 4096 * 3},
+      {"4097 wide", CurrencyFile("C", Images(1, 4097, 1)), 16384, "note 0: image 4097x1, at most 4096 texels a side", 0},
+      {"4097 tall", CurrencyFile("C", tallThird), 0, "note 2: image 1x4097, at most 4096 texels a side", 0},
+      {"past the GL", CurrencyFile("C", Images(1, 1025, 1)), 1024, "note 0: image 1025x1, at most 1024 texels a side", 0},
+      {"256 MiB", CurrencyFile("C", Images(4, 4096, 4096, 32)), 0, nullptr, 256u << 20},
+      {"overlapping run-length bomb", Overlapping(CurrencyFile("C", bomb)), 0,
+       "4294967296 bytes of decoded pixels, at most 268435456", 4096ull * 4096 * 4 * 64},
+      {"lumps the decoder refuses", CurrencyFile("C", uncounted), 0, nullptr, 8 * 8 * 3},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Open(c.file)) << c.what << ": " << file.failure;
+    CurrencyCost cost;
+    std::string why;
+    EXPECT_EQ(CheckCurrencyLimits(&file, c.maxTextureSize, &cost, &why), c.why == nullptr) << c.what;
+    EXPECT_EQ(why, c.why ? c.why : "") << c.what;
+    if (c.pixelBytes > 0) {
+      EXPECT_EQ(cost.pixelBytes, c.pixelBytes) << c.what;
+    }
+    file.Close();
+  }
+}
+
+// --- names shown safely ----------------------------------------------------------
+
+TEST(Printable, EscapesWhatATerminalWouldObey) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"US Dollar", "US Dollar"},
+      {"Z\xC5\x82oty \xE2\x82\xAC", "Z\xC5\x82oty \xE2\x82\xAC"},             // UTF-8 stays
+      {"\x1B]0;owned\x07\x1B[2J", "\\x1B]0;owned\\x07\\x1B[2J"},              // C0 escapes
+      {"a\tb\nc\x7F", "a\\x09b\\x0Ac\\x7F"},
+      {"\x9B" "31m \xC2\x9B" "31m", "\\x9B31m \\xC2\\x9B31m"},                 // C1, raw or encoded
+      {"\xE2\x80\xAE" "evil", "\\xE2\\x80\\xAEevil"},                              // right-to-left override
+      {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80", "\\xC0\\xAF \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80"},
+      {"back\\slash \xE2\x82", "back\\\\slash \\xE2\\x82"},
+  };
+  for (const auto& [name, shown] : cases) EXPECT_EQ(Printable(name), shown) << shown;
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 //
 // Exit status: 0 done; 1 a value, a file or an image was wrong (the message
 // says which and where); 2 the command line itself could not be understood.
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,11 +15,14 @@
 #include "LumpWriter.h"
 #include "PngIO.h"
 #include "TGAWriter.h"
+#include "data/CurrencyLimits.h"
 #include "data/MoneyFile.h"
+#include "data/Paths.h"
 #include "data/ResFile.h"
 #include "image/TGALoader.h"
 #include "image/Texture.h"
 #include "platform/Alert.h"
+#include "platform/RegularFile.h"
 
 namespace {
 
@@ -45,7 +47,8 @@ const char kHelp[] =
     "      Writes a resource file with one lump per image, in order.\n"
     "  corvan-dosh info FILE\n"
     "      Shows the header and lumps of a currency or resource file and checks\n"
-    "      that every image decodes.\n"
+    "      that every image decodes. A currency past the saver's limits (64 notes,\n"
+    "      4096 texels a side, 256 MiB of decoded pixels) is refused undecoded.\n"
     "  corvan-dosh extract FILE INDEX OUT.tga|OUT.png\n"
     "      Writes lump INDEX as stored (.tga) or decoded, top row first (.png).\n"
     "  corvan-dosh decode IN.tga OUT.raw\n"
@@ -174,9 +177,10 @@ bool ParseResourceItem(const std::string& arg, ImageItem* item, std::string* err
 // ---- images -------------------------------------------------------------------
 
 bool ReadWholeFile(const std::string& path, Bytes* bytes, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = path + ": " + std::strerror(errno);
+  std::ifstream in;
+  std::string why;
+  if (!OpenRegularStream(path.c_str(), &in, &why)) {
+    *error = path + ": " + why;
     return false;
   }
   bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -187,12 +191,40 @@ bool ReadWholeFile(const std::string& path, Bytes* bytes, std::string* error) {
   return true;
 }
 
+// The saver takes no image larger than kMaxImageSide texels a side, so
+// neither does the tool: a larger one is refused from its header, before it
+// is decoded. A header the decoder would not take is left to it to describe.
+bool WithinSide(const std::string& path, const unsigned char* header, size_t length, std::string* error) {
+  TGASize size;
+  if (length < 18 || !PeekTGAHeader(header, &size)) return true;
+  if (size.width <= kMaxImageSide && size.height <= kMaxImageSide) return true;
+  *error = path + ": image " + std::to_string(size.width) + "x" + std::to_string(size.height) + ", at most " +
+           std::to_string(kMaxImageSide) + " texels a side";
+  return false;
+}
+
+// The same for a TGA file, from its first 18 bytes.
+bool TGAFileWithinSide(const std::string& path, std::string* error) {
+  unsigned char header[18];
+  std::ifstream in;
+  if (!OpenRegularStream(path.c_str(), &in, nullptr)) return true;  // the decoder says why
+  in.read(reinterpret_cast<char*>(header), sizeof header);
+  return WithinSide(path, header, size_t(in.gcount()), error);
+}
+
+// The decoded size of a lump's image, 0 for one the decoder would not take.
+uint64_t DecodedBytes(const Bytes& tga) {
+  TGASize size;
+  return tga.size() >= 18 && PeekTGAHeader(tga.data(), &size) ? size.DecodedBytes() : 0;
+}
+
 // The TGA bytes of one lump: a TGA file as it is, once the saver's decoder
 // has accepted it; a PNG file converted.
 bool LoadLumpImage(const std::string& path, Bytes* tga, std::string* error) {
   const std::string extension = LowerExtension(path);
   if (extension == ".tga") {
     if (!ReadWholeFile(path, tga, error)) return false;
+    if (!WithinSide(path, tga->data(), tga->size(), error)) return false;
     Texture texture;
     if (LoadTGA(&texture, path.c_str())) return true;  // the decoder's alert has said why not
     *error = path + ": not a TGA image the saver can read";
@@ -200,7 +232,7 @@ bool LoadLumpImage(const std::string& path, Bytes* tga, std::string* error) {
   }
   if (extension == ".png") {
     Image image;
-    if (!ReadPNG(path, &image, error)) return false;
+    if (!ReadPNG(path, &image, error, kMaxImageSide)) return false;
     if (image.width > 0xFFFF || image.height > 0xFFFF) {
       *error = path + ": " + std::to_string(image.width) + "x" + std::to_string(image.height) +
                " is too large for a TGA image (at most 65535 pixels a side)";
@@ -280,6 +312,10 @@ int Pack(const Args& args) {
   if (parsed.version != "0" && parsed.version != "1")
     return Failure("corvan-dosh: version \"" + parsed.version + "\": must be 0 or 1");
 
+  if (parsed.images.size() > kMaxCurrencyNotes)
+    return Failure("corvan-dosh: " + std::to_string(parsed.images.size()) + " images: a currency holds at most " +
+                   std::to_string(kMaxCurrencyNotes) + " notes");
+
   std::vector<ImageItem> items(parsed.images.size());
   std::string error;
   for (size_t i = 0; i < items.size(); ++i)
@@ -287,8 +323,13 @@ int Pack(const Args& args) {
 
   std::vector<CurrencyLump> lumps(items.size());
   uint64_t total = 64 + 24 * uint64_t(items.size());
+  uint64_t pixelBytes = 0;
   for (size_t i = 0; i < items.size(); ++i) {
     if (!LoadLumpImage(items[i].path, &lumps[i].data, &error)) return Failure(error);
+    pixelBytes += DecodedBytes(lumps[i].data);
+    if (pixelBytes > kMaxCurrencyPixelBytes)
+      return Failure(parsed.out + ": the images up to " + items[i].path + " hold " + std::to_string(pixelBytes) +
+                     " bytes of decoded pixels, at most " + std::to_string(kMaxCurrencyPixelBytes));
     lumps[i].alphaMode = items[i].alphaMode;
     lumps[i].width = items[i].width;
     lumps[i].height = items[i].height;
@@ -329,8 +370,8 @@ int PackRes(const Args& args) {
 // whose complaint is shown.
 bool IsResourceFile(const std::string& path) {
   unsigned char start[44] = {};
-  std::ifstream in(path, std::ios::binary);
-  in.read(reinterpret_cast<char*>(start), sizeof start);
+  std::ifstream in;
+  if (OpenRegularStream(path.c_str(), &in, nullptr)) in.read(reinterpret_cast<char*>(start), sizeof start);
   const std::streamsize got = in.gcount();
   if (got >= 44 && std::memcmp(start + 40, "CORV", 4) == 0) return false;
   if (got >= 4 && std::memcmp(start, "BRMF", 4) == 0) return true;
@@ -357,7 +398,7 @@ std::string NoteSize(const RESLUMP&) { return ""; }
 
 void PrintHeader(const std::string& path, const MONEYFILE& file) {
   std::printf("%s: currency file\n", path.c_str());
-  std::printf("  name        %s\n", file.header.name);
+  std::printf("  name        %s\n", Printable(file.header.name).c_str());
   std::printf("  version     %u\n", unsigned(file.header.version));
 }
 
@@ -395,13 +436,38 @@ bool DescribeImage(FILE_T& file, int index, std::string* description) {
   return true;
 }
 
+// What the saver allows a currency and what this one costs, measured as the
+// saver does before decoding anything. False, after saying why, when the
+// saver would refuse it (a GL whose largest texture is smaller than
+// kMaxImageSide refuses smaller images too).
+bool PrintLimits(const std::string& path, MONEYFILE& file) {
+  CurrencyCost cost;
+  std::string why;
+  const bool within = CheckCurrencyLimits(&file, 0, &cost, &why);
+  std::printf("  limits      %u notes, %u texels a side, %llu bytes of decoded pixels\n", unsigned(kMaxCurrencyNotes),
+              unsigned(kMaxImageSide), static_cast<unsigned long long>(kMaxCurrencyPixelBytes));
+  if (!within) {
+    std::fflush(stdout);
+    Failure(path + ": " + why);
+    return false;
+  }
+  std::printf("  cost        %u notes, %u texels a side, %llu bytes of decoded pixels\n", unsigned(cost.notes),
+              unsigned(cost.largestSide), static_cast<unsigned long long>(cost.pixelBytes));
+  return true;
+}
+
+bool PrintLimits(const std::string&, RESFILE&) { return true; }
+
 template <class FILE_T>
 int PrintInfo(const std::string& path, FILE_T& file, bool currency) {
   PrintHeader(path, file);
   std::printf("  lumps       %u\n", unsigned(file.header.numLumps));
   std::printf("  directory   at offset %u\n", unsigned(file.header.dirOffset));
-  std::printf("  size check  0x%08X (file is %u bytes)\n\n", unsigned(file.header.sizeCheck),
+  std::printf("  size check  0x%08X (file is %u bytes)\n", unsigned(file.header.sizeCheck),
               unsigned(file.fileSize));
+  // Nothing past the limits is decoded.
+  if (!PrintLimits(path, file)) return kFailed;
+  std::printf("\n");
 
   std::printf("  %5s %6s %10s %10s %6s", "lump", "type", "offset", "size", "alpha");
   if (currency) std::printf("  %-10s", "note size");
@@ -446,6 +512,9 @@ template <class FILE_T>
 int ExtractDecoded(const std::string& path, FILE_T& file, int index, const std::string& out) {
   unsigned char prefix[18] = {};
   if (file.SeekLump(index)) file.stream.read(reinterpret_cast<char*>(prefix), sizeof prefix);
+  std::string error;
+  const std::string lump = path + ": lump " + std::to_string(index);
+  if (!WithinSide(lump, prefix, size_t(file.stream.gcount()), &error)) return Failure(error);
   Texture texture;
   if (!file.SeekLump(index) || !LoadTGA2(&texture, &file.stream))
     return Failure(path + ": lump " + std::to_string(index) + " does not decode");
@@ -453,7 +522,6 @@ int ExtractDecoded(const std::string& path, FILE_T& file, int index, const std::
   // descriptor says the origin is at the top.
   const bool topFirst = (prefix[17] & 0x20) != 0;
   const Image image = ImageOf(texture);
-  std::string error;
   if (!WritePNG(out, topFirst ? image : FlipRows(image), &error)) return Failure(error);
   return kOk;
 }
@@ -480,10 +548,11 @@ int Extract(const Args& args) {
 // Decodes with the saver's own decoder; a failure is its alert line alone.
 int Decode(const Args& args) {
   if (args.size() != 2) return UsageError("decode needs an image and an output file", kDecodeUsage);
+  std::string error;
+  if (!TGAFileWithinSide(args[0], &error)) return Failure(error);
   Texture texture;
   if (!LoadTGA(&texture, args[0].c_str())) return kFailed;
   const size_t size = size_t(texture.width) * texture.height * (texture.bitsPerPixel / 8);
-  std::string error;
   if (!WriteFileAtomically(args[1], Bytes(texture.pixels, texture.pixels + size), &error)) return Failure(error);
   std::printf("%u %u %u\n", unsigned(texture.width), unsigned(texture.height), unsigned(texture.bitsPerPixel));
   return kOk;

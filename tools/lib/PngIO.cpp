@@ -2,13 +2,13 @@
 
 #include <png.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "LumpWriter.h"
+#include "platform/RegularFile.h"
 
 namespace {
 
@@ -45,9 +45,10 @@ bool HasPngSignature(FILE* file) {
 
 }  // namespace
 
-bool ReadPNG(const std::string& path, Image* image, std::string* error) {
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) return Fail(error, path, std::strerror(errno));
+bool ReadPNG(const std::string& path, Image* image, std::string* error, uint32_t maxSide) {
+  std::string why;
+  FilePtr file(OpenRegularCFile(path.c_str(), &why));
+  if (!file) return Fail(error, path, why);
   if (!HasPngSignature(file.get())) return Fail(error, path, "not a PNG file");
 
   PngImage png;
@@ -56,6 +57,10 @@ bool ReadPNG(const std::string& path, Image* image, std::string* error) {
   // 8-bit sRGB output: colours are not premultiplied by alpha.
   const bool alpha = (png.image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
   png.image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+
+  if (maxSide > 0 && (png.image.width > maxSide || png.image.height > maxSide))
+    return Fail(error, path, "image " + std::to_string(png.image.width) + "x" + std::to_string(png.image.height) +
+                                 ", at most " + std::to_string(maxSide) + " texels a side");
 
   Image result;
   result.width = png.image.width;
