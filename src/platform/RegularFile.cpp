@@ -18,10 +18,15 @@ const char* WhatItIs(mode_t mode) {
   return "Not a regular file";
 }
 
-int Refuse(std::string* why, const char* text) {
+// Says why, and leaves errno as open would have it: EISDIR for a
+// directory, EINVAL for anything else that is not a regular file.
+int Refuse(std::string* why, const char* text, int code) {
   if (why != nullptr) *why = text;
+  errno = code;
   return -1;
 }
+
+int Refuse(std::string* why, mode_t mode) { return Refuse(why, WhatItIs(mode), S_ISDIR(mode) ? EISDIR : EINVAL); }
 
 }  // namespace
 
@@ -29,16 +34,16 @@ int OpenRegularFile(const char* path, std::string* why) {
   // Anything but a regular file is refused before it is opened: opening a
   // device can have effects of its own.
   struct stat info;
-  if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return Refuse(why, WhatItIs(info.st_mode));
+  if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return Refuse(why, info.st_mode);
   // The path may have changed since: O_NONBLOCK makes the open of a FIFO
   // return at once, and fstat looks at what was actually opened.
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return Refuse(why, std::strerror(errno));
+  if (fd < 0) return Refuse(why, std::strerror(errno), errno);
   const bool known = fstat(fd, &info) == 0;
+  const int code = errno;
   if (!known || !S_ISREG(info.st_mode)) {
-    const char* text = known ? WhatItIs(info.st_mode) : std::strerror(errno);
     close(fd);
-    return Refuse(why, text);
+    return known ? Refuse(why, info.st_mode) : Refuse(why, std::strerror(code), code);
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
@@ -56,7 +61,7 @@ bool OpenRegularStream(const char* path, std::ifstream* stream, std::string* why
   const int error = errno;
   close(fd);
   if (stream->is_open()) return true;
-  Refuse(why, std::strerror(error));
+  Refuse(why, std::strerror(error), error);
   return false;
 }
 
@@ -65,7 +70,8 @@ std::FILE* OpenRegularCFile(const char* path, std::string* why) {
   if (fd < 0) return nullptr;
   std::FILE* file = fdopen(fd, "rb");
   if (file != nullptr) return file;
-  Refuse(why, std::strerror(errno));
+  const int error = errno;
   close(fd);
+  Refuse(why, std::strerror(error), error);
   return nullptr;
 }

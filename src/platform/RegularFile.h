@@ -10,7 +10,8 @@
 
 // Opens path read-only (close-on-exec) if it is a regular file and returns
 // the descriptor, or -1 with *why (when not null) saying why not, in the
-// manner of strerror: "No such file or directory", "Is a FIFO".
+// manner of strerror ("No such file or directory", "Is a FIFO"), and errno
+// as open leaves it (EISDIR for a directory, EINVAL for the other kinds).
 int OpenRegularFile(const char* path, std::string* why);
 
 // The same file as a binary input stream; the stream stays closed on failure.

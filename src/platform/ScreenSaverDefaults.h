@@ -1,7 +1,11 @@
 // The preferences store on Linux: a GLib key file,
 // $XDG_CONFIG_HOME/corvan3d/<module>.conf, group [<module>]. Saving is
-// atomic; a file that cannot be parsed is moved aside to ".corrupt" and the
-// store starts empty, so nothing the user had is lost.
+// atomic. Nothing the user had is lost: a file that is read but cannot be
+// parsed is moved aside to ".corrupt" (never over an earlier one) and the
+// store starts empty; a file that cannot be read (no permission, an I/O
+// error, not a regular file) or moved aside is left as it is, the store
+// starts empty and refuses to save for the whole run. Every failure is
+// reported on standard error and kept in Problem().
 #pragma once
 
 #include <string>
@@ -31,8 +35,13 @@ public:
   const std::string& Problem() const { return problem; }
 
 private:
+  // The file must stay as it is for the whole run (why, reason in short).
+  void LeaveAlone(const std::string& why, const std::string& reason);
+
   std::string group;
   std::string path;
   GKeyFile* file;
   std::string problem;
+  std::string keptBecause;  // not empty: the file must not be replaced, and why
+  bool refusalReported = false;
 };

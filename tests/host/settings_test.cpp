@@ -2,6 +2,7 @@
 // itself: a key file that is saved atomically and never loses a file it
 // cannot read.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -131,16 +132,80 @@ TEST(KeyFileStore, KeepsValuesAcrossInstances) {
   EXPECT_EQ(entries, 1);
 }
 
-TEST(KeyFileStore, AnUnreadableFileIsKeptAside) {
+// A file that is read but does not parse is moved aside, never over an
+// earlier one; when it cannot be moved it is left alone, and nothing is saved.
+TEST(KeyFileStore, ACorruptFileIsMovedAside) {
+  const Bytes corrupt = {'[', 'b', 'r', 'o', 'k', 'e', 'n', '\n', 0xFF, '='};
+  struct Case {
+    int earlier;            // .corrupt, .corrupt.1, ... already there
+    const char* movedTo;    // null: left where it is
+  };
+  for (const Case& c : {Case{0, ".corrupt"}, Case{1, ".corrupt.1"}, Case{10, nullptr}}) {
+    TempDir dir;
+    const std::string path = dir.Write("baCorvan3D.conf", corrupt);
+    for (int n = 0; n < c.earlier; ++n) dir.Write("baCorvan3D.conf.corrupt" + (n ? "." + std::to_string(n) : ""), {'x'});
+    ScreenSaverDefaults store("baCorvan3D", path);
+    EXPECT_FALSE(store.HasKey("version"));
+    store.SetString("version", "1.1");
+    if (c.movedTo != nullptr) {
+      EXPECT_NE(store.Problem().find("; moved aside to " + path + c.movedTo), std::string::npos) << store.Problem();
+      EXPECT_EQ(ReadFileBytes(path + c.movedTo), corrupt);
+      EXPECT_TRUE(store.Synchronize()) << store.Problem();
+    } else {
+      EXPECT_NE(store.Problem().find("cannot move it aside"), std::string::npos) << store.Problem();
+      EXPECT_FALSE(store.Synchronize());
+      EXPECT_EQ(ReadFileBytes(path), corrupt);
+    }
+    if (c.earlier > 0) {
+      EXPECT_EQ(ReadFileBytes(path + ".corrupt"), Bytes{'x'});
+    }
+  }
+}
+
+// A store that cannot be read may hold everything the user set: it is left
+// as it is, the saver runs on the defaults and saves nothing. Tests run as
+// root, who reads any file whatever its mode, so "cannot be read" is made of
+// what root cannot read either: a folder or a FIFO where the file should be,
+// and a path through a plain file.
+TEST(KeyFileStore, AnUnreadableStoreIsLeftAloneAndNeverWritten) {
   TempDir dir;
-  const std::string path = dir.Write("baCorvan3D.conf", {'[', 'b', 'r', 'o', 'k', 'e', 'n', '\n', 0xFF, '='});
-  ScreenSaverDefaults store("baCorvan3D", path);
-  EXPECT_NE(store.Problem().find("moved aside"), std::string::npos);
-  EXPECT_FALSE(store.HasKey("version"));
-  EXPECT_EQ(ReadFileBytes(path + ".corrupt").size(), 10u);
-  store.SetString("version", "1.1");
-  EXPECT_TRUE(store.Synchronize());
-  EXPECT_EQ(ReadFileBytes(path + ".corrupt").size(), 10u);  // still there
+  std::filesystem::create_directory(dir.Path("folder.conf"));
+  dir.Write("folder.conf/inside", {'k'});
+  ASSERT_EQ(mkfifo(dir.Path("fifo.conf").c_str(), 0600), 0);
+  dir.Write("plain", {'p'});
+  const std::pair<std::string, std::string> cases[] = {
+      {"folder.conf", "cannot be read: Is a directory"},
+      {"fifo.conf", "cannot be read: Is a FIFO"},
+      {"plain/baCorvan3D.conf", "cannot be read: Not a directory"},
+  };
+  for (const auto& [name, why] : cases) {
+    const std::string path = dir.Path(name);
+    ScreenSaverDefaults store("baCorvan3D", path);
+    EXPECT_EQ(store.Problem(), path + ": " + why + "; running on the defaults, and nothing will be saved");
+    store.SetString("version", "1.1");
+    EXPECT_EQ(store.StringForKey("version"), "1.1");
+    EXPECT_FALSE(store.Synchronize());
+    EXPECT_EQ(store.Problem(), path + ": not saved: the file there is kept as it is, since it cannot be read");
+  }
+  EXPECT_EQ(ReadFileBytes(dir.Path("folder.conf/inside")), Bytes{'k'});
+  EXPECT_EQ(ReadFileBytes(dir.Path("plain")), Bytes{'p'});
+  int entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.dir)) entries += entry.exists();
+  EXPECT_EQ(entries, 3) << "nothing moved aside, nothing written";
+}
+
+TEST(KeyFileStore, StringsReadBackAsTheBytesTheyHold) {
+  TempDir dir;
+  const std::string path = dir.Path("baCorvan3D.conf");
+  const std::string values[] = {"/home/caf\xE9/CorvanData", "  two spaces\ttab\nline\\", "Z\xC5\x82oty"};
+  {
+    ScreenSaverDefaults store("baCorvan3D", path);
+    for (size_t i = 0; i < 3; ++i) store.SetString(("Key" + std::to_string(i)).c_str(), values[i]);
+    ASSERT_TRUE(store.Synchronize()) << store.Problem();
+  }
+  ScreenSaverDefaults again("baCorvan3D", path);
+  EXPECT_EQ(again.Problem(), "");
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(again.StringForKey(("Key" + std::to_string(i)).c_str()), values[i]);
 }
 
 TEST(KeyFileStore, DefaultPathFollowsXdgConfigHome) {
