@@ -173,9 +173,10 @@ int HeadlessHost::Run() {
 
 void HeadlessHost::PrintSummary(double wall, double cpu) const {
   const double frames = drawn > 0 ? drawn : 1;
-  std::printf("corvan3d: %d frames at %dx%d on %s: %.1f frames/s, %.2f ms/frame wall, %.2f ms/frame CPU; "
-              "first frame %.3f s after start",
-              drawn, options.width, options.height, gl->Renderer().c_str(), wall > 0.0 ? drawn / wall : 0.0,
+  std::printf("corvan3d: %d frames at %dx%d on %s through %s: %.1f frames/s, %.2f ms/frame wall, "
+              "%.2f ms/frame CPU; first frame %.3f s after start",
+              drawn, options.width, options.height, gl->Renderer().c_str(), gl->PlatformName().c_str(),
+              wall > 0.0 ? drawn / wall : 0.0,
               wall * 1000.0 / frames, cpu * 1000.0 / frames, firstFrameAt);
   if (!options.outDir.empty()) {
     std::error_code error;

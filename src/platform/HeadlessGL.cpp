@@ -4,8 +4,10 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -24,24 +26,109 @@ bool HasExtension(const char* list, const char* name) {
   return false;
 }
 
+const char* ClientExtensions() { return eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS); }
+
+PFNEGLGETPLATFORMDISPLAYEXTPROC GetPlatformDisplay() {
+  return reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+}
+
+// One EGL device and how it calls itself.
+struct Device {
+  EGLDeviceEXT device;
+  std::string name;  // its DRM node, or "software"
+  bool software;
+};
+
+std::vector<Device> Devices() {
+  auto queryDevices = reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+  auto queryString =
+      reinterpret_cast<PFNEGLQUERYDEVICESTRINGEXTPROC>(eglGetProcAddress("eglQueryDeviceStringEXT"));
+  EGLDeviceEXT found[16];
+  EGLint count = 0;
+  if (queryDevices == nullptr || !queryDevices(16, found, &count)) return {};
+  std::vector<Device> devices;
+  for (EGLint i = 0; i < count; ++i) {
+    const char* extensions = queryString ? queryString(found[i], EGL_EXTENSIONS) : nullptr;
+    const bool software = HasExtension(extensions, "EGL_MESA_device_software");
+    const char* node = nullptr;
+    if (HasExtension(extensions, "EGL_EXT_device_drm_render_node"))
+      node = queryString(found[i], EGL_DRM_RENDER_NODE_FILE_EXT);
+    if (node == nullptr && HasExtension(extensions, "EGL_EXT_device_drm"))
+      node = queryString(found[i], EGL_DRM_DEVICE_FILE_EXT);
+    devices.push_back({found[i], software ? "software" : node ? node : "no name", software});
+  }
+  return devices;
+}
+
 }  // namespace
 
 HeadlessGL::~HeadlessGL() { Destroy(); }
 
-bool HeadlessGL::Create(int w, int h, std::string* error) {
+bool HeadlessGL::Create(int w, int h, std::string* error, Platform platform) {
   Destroy();
-  const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
-  if (!HasExtension(clientExtensions, "EGL_MESA_platform_surfaceless")) {
+  width = w;
+  height = h;
+  std::string surfaceless, device;
+  if (platform != Platform::kDevice && CreateSurfaceless(&surfaceless)) return true;
+  if (platform != Platform::kSurfaceless && CreateOnDevice(&device)) return true;
+  *error = platform == Platform::kDevice        ? device
+           : platform == Platform::kSurfaceless ? surfaceless
+                                                : surfaceless + "; " + device;
+  width = height = 0;
+  return false;
+}
+
+bool HeadlessGL::CreateSurfaceless(std::string* error) {
+  if (!HasExtension(ClientExtensions(), "EGL_MESA_platform_surfaceless")) {
     *error = "EGL has no surfaceless platform (EGL_MESA_platform_surfaceless)";
     return false;
   }
-  auto getPlatformDisplay =
-      reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+  auto getPlatformDisplay = GetPlatformDisplay();
   if (getPlatformDisplay == nullptr) {
     *error = "EGL lacks eglGetPlatformDisplayEXT";
     return false;
   }
-  EGLDisplay dpy = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+  std::string why;
+  if (!CreateOn(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr), &why)) {
+    *error = "surfaceless platform: " + why;
+    return false;
+  }
+  platformName = "EGL surfaceless";
+  return true;
+}
+
+bool HeadlessGL::CreateOnDevice(std::string* error) {
+  auto getPlatformDisplay = GetPlatformDisplay();
+  if (!HasExtension(ClientExtensions(), "EGL_EXT_platform_device") || getPlatformDisplay == nullptr) {
+    *error = "EGL has no device platform (EGL_EXT_platform_device)";
+    return false;
+  }
+  std::vector<Device> devices = Devices();
+  if (devices.empty()) {
+    *error = "EGL lists no devices";
+    return false;
+  }
+  // A GPU is what a machine that has one is for; the software device last.
+  std::vector<size_t> order(devices.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return !devices[a].software && devices[b].software; });
+  *error = "device platform:";
+  for (size_t i : order) {
+    std::string why;
+    if (CreateOn(getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i].device, nullptr), &why)) {
+      platformName = "EGL device " + std::to_string(i) + " of " + std::to_string(devices.size()) + " (" +
+                     devices[i].name + ")";
+      return true;
+    }
+    *error += " " + devices[i].name + ": " + why + ";";
+  }
+  error->pop_back();
+  return false;
+}
+
+bool HeadlessGL::CreateOn(void* handle, std::string* error) {
+  EGLDisplay dpy = handle;
   if (dpy == EGL_NO_DISPLAY || !eglInitialize(dpy, nullptr, nullptr)) {
     *error = EglError("eglInitialize");
     return false;
@@ -54,37 +141,25 @@ bool HeadlessGL::Create(int w, int h, std::string* error) {
                                      EGL_DEPTH_SIZE, 16, EGL_SAMPLES, 0, EGL_NONE};
   EGLConfig config;
   EGLint count = 0;
+  const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
   if (!eglChooseConfig(dpy, configAttributes, &config, 1, &count) || count < 1) {
     *error = "no EGL configuration for an RGB pbuffer with depth";
-    Destroy();
-    return false;
-  }
-  const EGLint surfaceAttributes[] = {EGL_WIDTH, w, EGL_HEIGHT, h, EGL_NONE};
-  surface = eglCreatePbufferSurface(dpy, config, surfaceAttributes);
-  if (surface == EGL_NO_SURFACE) {
+  } else if ((surface = eglCreatePbufferSurface(dpy, config, surfaceAttributes)) == EGL_NO_SURFACE) {
     *error = EglError("eglCreatePbufferSurface");
-    Destroy();
-    return false;
-  }
-  if (!eglBindAPI(EGL_OPENGL_API)) {
+  } else if (!eglBindAPI(EGL_OPENGL_API)) {
     *error = EglError("eglBindAPI(OpenGL)");
-    Destroy();
-    return false;
-  }
-  context = eglCreateContext(dpy, config, EGL_NO_CONTEXT, nullptr);
-  if (context == EGL_NO_CONTEXT) {
+  } else if ((context = eglCreateContext(dpy, config, EGL_NO_CONTEXT, nullptr)) == EGL_NO_CONTEXT) {
     *error = EglError("eglCreateContext");
-    Destroy();
-    return false;
+  } else if (!MakeCurrent()) {
+    *error = EglError("eglMakeCurrent");
+  } else {
+    return true;
   }
+  const int w = width, h = height;
+  Destroy();
   width = w;
   height = h;
-  if (!MakeCurrent()) {
-    *error = EglError("eglMakeCurrent");
-    Destroy();
-    return false;
-  }
-  return true;
+  return false;
 }
 
 bool HeadlessGL::MakeCurrent() {
@@ -109,4 +184,5 @@ void HeadlessGL::Destroy() {
   // it would unload and reload the driver with every context.
   display = surface = context = nullptr;
   width = height = 0;
+  platformName.clear();
 }

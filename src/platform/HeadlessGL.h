@@ -1,21 +1,25 @@
-// An OpenGL context with no display: EGL's surfaceless platform and a
-// pbuffer as the default framebuffer. It runs on Mesa's software renderer
-// (or a GPU where one is present) and serves the GL tests and the headless
-// host.
+// An OpenGL context with no display: a pbuffer as the default framebuffer on
+// EGL's surfaceless platform (Mesa), or else on its device platform (a GPU's
+// driver, NVIDIA's included, or Mesa's software device). It runs on Mesa's
+// software renderer or a GPU and serves the GL tests and the headless host.
 #pragma once
 
 #include <string>
 
 class HeadlessGL {
 public:
+  enum class Platform { kAny, kSurfaceless, kDevice };
+
   HeadlessGL() = default;
   ~HeadlessGL();
   HeadlessGL(const HeadlessGL&) = delete;
   HeadlessGL& operator=(const HeadlessGL&) = delete;
 
   // Creates a width x height RGB context with a depth buffer and makes it
-  // current. On failure error says why.
-  bool Create(int width, int height, std::string* error);
+  // current: on the surfaceless platform, else on the first device that
+  // takes it (GPUs before software), or only on the platform asked for. On
+  // failure error says what each platform answered.
+  bool Create(int width, int height, std::string* error, Platform platform = Platform::kAny);
   void Destroy();
 
   // Finishes the frame; the pbuffer keeps it readable with glReadPixels.
@@ -26,11 +30,20 @@ public:
   int Height() const { return height; }
   // The driver's renderer string, e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
   std::string Renderer() const;
+  // Where the context came from: "EGL surfaceless" or, e.g.,
+  // "EGL device 0 of 1 (software)", "EGL device 1 of 2 (/dev/dri/renderD128)".
+  const std::string& PlatformName() const { return platformName; }
 
 private:
+  bool CreateSurfaceless(std::string* error);
+  bool CreateOnDevice(std::string* error);
+  // Initialises dpy and makes the pbuffer and the context on it.
+  bool CreateOn(void* dpy, std::string* error);
+
   void* display = nullptr;  // EGLDisplay
   void* surface = nullptr;  // EGLSurface
   void* context = nullptr;  // EGLContext
   int width = 0;
   int height = 0;
+  std::string platformName;
 };

@@ -1,0 +1,39 @@
+// The offscreen context on each EGL platform it can come from: EGL's
+// surfaceless platform, and the device platform that drivers without it
+// offer (here Mesa's software device).
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/HeadlessGL.h"
+
+namespace {
+
+TEST(HeadlessContext, EachPlatformDrawsAndSaysWhichItIs) {
+  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+  const std::pair<HeadlessGL::Platform, std::string> cases[] = {
+      {HeadlessGL::Platform::kSurfaceless, "EGL surfaceless"},
+      {HeadlessGL::Platform::kDevice, "EGL device "},  // then its number and name
+      {HeadlessGL::Platform::kAny, "EGL surfaceless"},
+  };
+  for (const auto& [platform, name] : cases) {
+    HeadlessGL gl;
+    std::string error;
+    ASSERT_TRUE(gl.Create(8, 4, &error, platform)) << name << ": " << error;
+    EXPECT_EQ(gl.PlatformName().compare(0, name.size(), name), 0) << gl.PlatformName();
+    glClearColor(1.0f, 0.5f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    unsigned char pixel[4] = {};
+    glReadPixels(7, 3, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    EXPECT_EQ(pixel[0], 255) << name;
+    EXPECT_NEAR(pixel[1], 128, 1) << name;
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << name;
+    gl.Destroy();
+    EXPECT_EQ(gl.PlatformName(), "");
+  }
+}
+
+}  // namespace
