@@ -207,7 +207,8 @@ void SSMAIN::StepBanner(double s) {
   }
   const float H = float(ScreenHeight);
   const float target = BannerShown ? (BannerTop ? H - 40.0f : 5.0f) : (BannerTop ? H + 40.0f : -40.0f);
-  BannerPos.y = float(BannerPos.y + (target - BannerPos.y) * s);
+  // A step of a second or more lands on the target rather than past it.
+  BannerPos.y = s > 1.0 ? target : float(BannerPos.y + (target - BannerPos.y) * s);
 }
 
 void SSMAIN::DrawBanner() {

@@ -32,8 +32,15 @@ void WrapTogether(float& target, float& angle) {
   }
 }
 
-// value += (target - value) * step * rate, in float.
+// value += (target - value) * step * rate, in float. A step long enough to
+// pass the target lands on it instead: passing it, the easing would swing
+// ever wider and, step after step, run off to infinity (steps of up to 2 s
+// are taken, and the rate reaches 5 per second).
 void Ease(VECTOR3D& value, VECTOR3D target, float step, float rate) {
+  if (step * rate > 1.0f) {
+    value = target;
+    return;
+  }
   value.x += (target.x - value.x) * step * rate;
   value.y += (target.y - value.y) * step * rate;
   value.z += (target.z - value.z) * step * rate;
@@ -64,7 +71,7 @@ void ONECAMERA::Move(MONEYSS* world) {
   const ONENOTE* followed = Following && haveNotes ? &world->Notes[FollowNote] : nullptr;
 
   const float fadeTarget = followed != nullptr ? 1000.0f : 2500.0f;
-  FadeRange = float(FadeRange + double(fadeTarget - FadeRange) * dt * MoveSpeed);
+  FadeRange = dt * MoveSpeed > 1.0 ? fadeTarget : float(FadeRange + double(fadeTarget - FadeRange) * dt * MoveSpeed);
   if (followed != nullptr) {
     const VECTOR3D n = followed->Pos;
     TargetLookAt = MakePoint(n.x, n.y - 0.75f * world->NoteScale, n.z);

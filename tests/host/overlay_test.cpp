@@ -77,6 +77,18 @@ TEST_F(OverlayTest, BannerFirstShowsAtNinetySecondsAtTheTop) {
   EXPECT_NEAR(driver.BannerPos.y, 5.0f, 1.0f);
 }
 
+TEST_F(OverlayTest, BannerLandsOnItsEdgeInTheLongestSteps) {
+  // Easing a whole pixel distance twice over per step would swing it for ever.
+  draws = {0};  // the clock's first phase
+  RunUntil(88.0, 2.0);
+  draws = {1, 7};
+  RunUntil(92.0, 2.0);
+  ASSERT_TRUE(driver.BannerShown);
+  RunUntil(100.0, 2.0);
+  EXPECT_EQ(driver.BannerPos.y, 760.0f);
+  EXPECT_TRUE(draws.empty());
+}
+
 TEST_F(OverlayTest, FirstBandAtSixtySecondsShowsMessageFive) {
   RunUntil(59.9);
   EXPECT_EQ(driver.BandAlpha, 0.0f);

@@ -406,4 +406,19 @@ TEST_F(CameraTest, EasesHalfwayInATenthOfASecondAtFullSpeed) {
   EXPECT_FLOAT_EQ(world.Camera.Pos.z, 35.0f);
 }
 
+TEST_F(CameraTest, TheLongestStepsLandOnTheTargetInsteadOfRunningAway) {
+  // Steps of up to 2 s are taken; easing at 5 per second would otherwise
+  // pass the target ninefold each step and soon reach infinity.
+  SeedRandom(5);
+  GiveNotes(40);
+  for (int i = 0; i < 40; ++i) world.Notes[i].Reset(&world);
+  world.Camera.ZOOMIN = true;
+  Run(3600.0, 2.0);
+  for (const VECTOR3D& v : {world.Camera.Pos, world.Camera.LookAt, world.Camera.Angle}) {
+    EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z));
+    EXPECT_LT(std::fabs(v.x) + std::fabs(v.y) + std::fabs(v.z), 1000.0f);
+  }
+  EXPECT_LE(world.Camera.FadeRange, 2500.0f);
+}
+
 }  // namespace
