@@ -4,6 +4,7 @@
 // as a PNG and traced as a line of JSON.
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "host/Corvan3DSSView.h"
 #include "maths/Random.h"
 #include "platform/HeadlessGL.h"
+#include "world/Notes.h"
 
 namespace {
 
@@ -23,6 +25,32 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// The process's resident memory in KiB (VmRSS), or -1 where /proc cannot say.
+long ResidentKiB() {
+  FilePtr status(std::fopen("/proc/self/status", "r"));
+  char line[256];
+  long kib = -1;
+  while (status && std::fgets(line, sizeof line, status.get()) != nullptr)
+    if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1) break;
+  return kib;
+}
+
+bool Finite(const VECTOR3D& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+bool Finite(const ONENOTE& note) {
+  return Finite(note.Pos) && Finite(note.Vel) && Finite(note.Rot) && Finite(note.RotSpeed) &&
+         std::isfinite(note.Brightness);
+}
+
+bool Finite(const ONECAMERA& c) {
+  for (const VECTOR3D* v : {&c.Pos, &c.LookAt, &c.Up, &c.TargetPos, &c.TargetLookAt, &c.Angle, &c.AngleSpeed,
+                            &c.TargetAngle})
+    if (!Finite(*v)) return false;
+  for (float f : {c.RotateTimer, c.FollowTimer, c.MoveSpeed, c.AngleRate, c.FadeRange})
+    if (!std::isfinite(f)) return false;
+  return true;
+}
 
 class HeadlessHost;
 
@@ -58,6 +86,7 @@ private:
   bool WriteFrame();
   void WriteTrace();
   void PrintSummary(double wall, double cpu) const;
+  void PrintStats() const;
 
   const Options& options;
   HeadlessGL* gl;
@@ -103,6 +132,7 @@ void HeadlessHost::FrameDrawn() {
   const double wall = MonotonicSeconds(), cpu = ProcessCpuSeconds();
   if (!options.outDir.empty() && !WriteFrame()) failed = true;
   if (trace) WriteTrace();
+  if (options.stats && (drawn == options.frames / 10 || drawn == options.frames)) PrintStats();
   outputWall += MonotonicSeconds() - wall;
   outputCpu += ProcessCpuSeconds() - cpu;
 }
@@ -128,6 +158,26 @@ bool HeadlessHost::WriteFrame() {
   if (WritePNG(path, image, &error)) return true;
   std::fprintf(stderr, "corvan3d: cannot write %s: %s\n", path.c_str(), error.c_str());
   return false;
+}
+
+// How a long run stands: memory, the GL objects alive and whether the
+// scene's state is still made of finite numbers.
+void HeadlessHost::PrintStats() const {
+  const SSMAIN* driver = view ? view->ssMain : nullptr;
+  const MONEYSS* world = driver != nullptr ? driver->World : nullptr;
+  int64_t notes = 0, finite = 0;
+  if (world != nullptr && world->Notes != nullptr) {
+    notes = world->TOT_NUM_NOTES;
+    for (int64_t i = 0; i < notes; ++i) finite += Finite(world->Notes[i]);
+  }
+  const bool cameraFinite = world == nullptr || Finite(world->Camera);
+  const GLObjectCount objects = CountGLObjects();
+  std::printf("corvan3d: stats at frame %d of %d, %.0f s animated: resident %ld KiB; notes %lld of %lld finite; "
+              "camera %s; GL textures %d (%llu bytes of texels), display lists %d\n",
+              drawn, options.frames, driver != nullptr ? driver->RunTime : 0.0, ResidentKiB(),
+              static_cast<long long>(finite), static_cast<long long>(notes), cameraFinite ? "finite" : "NOT FINITE",
+              objects.textures, static_cast<unsigned long long>(objects.texelBytes), objects.lists);
+  std::fflush(stdout);
 }
 
 void HeadlessHost::WriteTrace() {

@@ -73,7 +73,7 @@ bool TakesValue(const std::string& name) {
   return false;
 }
 
-bool HeadlessOnly(const std::string& name) { return TakesValue(name) && name != "window-id"; }
+bool HeadlessOnly(const std::string& name) { return (TakesValue(name) && name != "window-id") || name == "stats"; }
 
 // Applies one option with its value (empty for flags).
 bool Apply(const std::string& name, const char* value, Options* o, int* hosts, std::string* error) {
@@ -86,6 +86,7 @@ bool Apply(const std::string& name, const char* value, Options* o, int* hosts, s
   if (name == "settings") return choose(HostKind::kSettings);
   if (name == "headless") return choose(HostKind::kHeadless);
   if (name == "root") return choose(HostKind::kXScreenSaver);
+  if (name == "stats") return o->stats = true;
   if (name == "window-id") {
     if (!ParseWindowId(value, &o->windowId)) {
       *error = std::string("--window-id wants a window id (0x... or decimal), not \"") + value + "\"";
@@ -105,7 +106,7 @@ bool Apply(const std::string& name, const char* value, Options* o, int* hosts, s
 }
 
 bool Known(const std::string& name) {
-  for (const char* flag : {"help", "h", "fullscreen", "settings", "headless", "root"})
+  for (const char* flag : {"help", "h", "fullscreen", "settings", "headless", "root", "stats"})
     if (name == flag) return true;
   return TakesValue(name);
 }
@@ -165,7 +166,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
     return false;
   }
   if (headlessOptions && options->host != HostKind::kHeadless) {
-    *error = "--frames, --size, --step, --seed, --out and --trace go with --headless";
+    *error = "--frames, --size, --step, --seed, --out, --trace and --stats go with --headless";
     return false;
   }
   return true;
@@ -173,5 +174,5 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
 
 const char* UsageLine() {
   return "usage: corvan3d [--fullscreen | --root [--window-id ID] | --settings | --headless [--frames N] "
-         "[--size WxH] [--step S] [--seed N] [--out DIR] [--trace FILE]]";
+         "[--size WxH] [--step S] [--seed N] [--out DIR] [--trace FILE] [--stats]]";
 }

@@ -29,6 +29,7 @@ struct Options {
   uint32_t seed = 0;
   std::string outDir;     // empty: no frames written
   std::string traceFile;  // empty: no trace
+  bool stats = false;     // at 10 % and 100 % of the frames: memory, GL objects, finite state
 };
 
 // Parses the arguments after the program name. On a mistake returns false

@@ -186,3 +186,21 @@ void HeadlessGL::Destroy() {
   width = height = 0;
   platformName.clear();
 }
+
+GLObjectCount CountGLObjects(uint32_t highestName) {
+  GLObjectCount count;
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  for (GLuint name = 1; name <= highestName; ++name) {
+    if (glIsList(name)) ++count.lists;
+    if (!glIsTexture(name)) continue;
+    ++count.textures;
+    GLint width = 0, height = 0;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    count.texelBytes += uint64_t(width) * uint64_t(height) * 4;
+  }
+  glBindTexture(GL_TEXTURE_2D, GLuint(bound));
+  return count;
+}

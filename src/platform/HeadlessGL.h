@@ -4,6 +4,7 @@
 // software renderer or a GPU and serves the GL tests and the headless host.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class HeadlessGL {
@@ -47,3 +48,13 @@ private:
   int height = 0;
   std::string platformName;
 };
+
+// The textures and display lists alive in the current context, found by
+// asking glIsTexture and glIsList about every name from 1 to highestName,
+// and the bytes the textures' level 0 holds at four bytes a texel.
+struct GLObjectCount {
+  int textures = 0;
+  int lists = 0;
+  uint64_t texelBytes = 0;
+};
+GLObjectCount CountGLObjects(uint32_t highestName = 1u << 20);

@@ -70,8 +70,9 @@ TEST(Options, EveryOptionTakesOneOrTwoDashes) {
     Options o;
     const std::string headless = d + "headless", frames = d + "frames", size = d + "size", step = d + "step",
                       seed = d + "seed", out = d + "out", trace = d + "trace";
+    const std::string stats = d + "stats";
     ASSERT_TRUE(Parse({headless.c_str(), frames.c_str(), "7", size.c_str(), "320x240", step.c_str(), "0.05",
-                       seed.c_str(), "42", out.c_str(), "frames/", trace.c_str(), "t.jsonl"},
+                       seed.c_str(), "42", out.c_str(), "frames/", trace.c_str(), "t.jsonl", stats.c_str()},
                       &o))
         << dash;
     EXPECT_EQ(o.host, HostKind::kHeadless);
@@ -83,6 +84,7 @@ TEST(Options, EveryOptionTakesOneOrTwoDashes) {
     EXPECT_EQ(o.seed, 42u);
     EXPECT_EQ(o.outDir, "frames/");
     EXPECT_EQ(o.traceFile, "t.jsonl");
+    EXPECT_TRUE(o.stats);
 
     for (const char* name : {"fullscreen", "root", "settings", "help"}) {
       const std::string flag = d + name;
@@ -170,6 +172,8 @@ TEST(Options, MistakesAreRefusedWithAReason) {
       {"--root", "--settings"},
       {"--frames", "5"},                  // headless options alone
       {"--root", "--size", "10x10"},
+      {"--stats"},
+      {"--headless", "--stats=yes"},
   };
   for (const auto& args : wrong) {
     Options o;
@@ -184,7 +188,7 @@ TEST(Options, MistakesAreRefusedWithAReason) {
 TEST(Options, UsageNamesEveryOption) {
   const std::string usage = UsageLine();
   for (const char* name : {"--fullscreen", "--root", "--window-id", "--settings", "--headless", "--frames", "--size",
-                           "--step", "--seed", "--out", "--trace"})
+                           "--step", "--seed", "--out", "--trace", "--stats"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
 }
 

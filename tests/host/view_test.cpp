@@ -247,6 +247,30 @@ TEST_F(ViewTest, AFifoAndAFolderNamedLikeCurrenciesAreSkipped) {
   EXPECT_EQ(errors, "");
 }
 
+TEST_F(ViewTest, RebuildingTheWorldAgainAndAgainLeavesNoGLObjectsBehind) {
+  // As the settings window's Save does, with two currencies mixed.
+  WriteTestCurrency(bundle, "Second.dosh", "Second Mark", 3);
+  host->store.SetBool("MixCurrency", true);
+  auto view = MakeView();
+  view->startAnimation();
+  Tick(*view, 0.0);
+  Tick(*view, 1.0 / 35);
+  ASSERT_TRUE(view->RebuildWorld());
+  Tick(*view, 1.0 / 35);
+  const GLObjectCount first = CountGLObjects();
+  EXPECT_EQ(first.textures, 6 + 2 + 3);  // the artwork and both currencies' notes
+  EXPECT_EQ(first.lists, 3 * (2 + 3));
+  for (int i = 1; i < 200; ++i) {
+    ASSERT_TRUE(view->RebuildWorld()) << i;
+    Tick(*view, 1.0 / 35);
+  }
+  const GLObjectCount after = CountGLObjects();
+  EXPECT_EQ(after.textures, first.textures);
+  EXPECT_EQ(after.lists, first.lists);
+  EXPECT_EQ(after.texelBytes, first.texelBytes);
+  EXPECT_EQ(errors, "");
+}
+
 TEST_F(ViewTest, ShortArtworkDrawsTheLayersItCan) {
   WriteArtwork(bundle, 3);
   auto view = MakeView();
