@@ -1,8 +1,11 @@
-// Currency files: open, then seek to, decode and load every lump.
+// Currency files: open, measure against the limits, then seek to, decode and
+// load every lump.
 #include <cstdint>
+#include <string>
 
 #include "FuzzFile.h"
 #include "LumpFuzz.h"
+#include "data/CurrencyLimits.h"
 #include "data/MoneyFile.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -11,7 +14,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const char* path = WriteFuzzFile(data, size);
   MONEYFILE file;
-  ExerciseLumpFile(file, WriteFuzzFile(data, size));
+  if (file.Open(path)) {
+    CurrencyCost cost;
+    std::string why;
+    CheckCurrencyLimits(&file, 1024, &cost, &why);
+  }
+  file.Close();
+  ExerciseLumpFile(file, path);
   return 0;
 }
