@@ -28,9 +28,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LIBGL_ALWAYS_SOFTWARE=1 XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 
-# The fields of one --stats line: frame resident_kib notes finite camera textures texel_bytes lists.
+# The fields of one --stats line: frame resident_kib notes finite camera
+# textures texel_bytes lists animated_s.
 fields() {
-  sed -nE 's/.*stats at frame ([0-9]+) of [0-9]+, [0-9]+ s animated: resident (-?[0-9]+) KiB; notes ([0-9]+) of ([0-9]+) finite; camera ([A-Z a-z]+); GL textures ([0-9]+) \(([0-9]+) bytes of texels\), display lists ([0-9]+)/\1 \2 \3 \4 \5 \6 \7 \8/p' |
+  sed -nE 's/.*stats at frame ([0-9]+) of [0-9]+, ([0-9]+) s animated: resident (-?[0-9]+) KiB; notes ([0-9]+) of ([0-9]+) finite; camera ([A-Z a-z]+); GL textures ([0-9]+) \(([0-9]+) bytes of texels\), display lists ([0-9]+)/\1 \3 \4 \5 \6 \7 \8 \9 \2/p' |
     sed 's/NOT FINITE/not-finite/'
 }
 
@@ -43,9 +44,9 @@ soak() {  # label step frames
     return
   }
   fields <"$work/out" >"$work/stats"
-  read -r _ rss1 _ _ _ tex1 _ lists1 < <(sed -n 1p "$work/stats")
-  read -r frames rss2 finite notes camera tex2 _ lists2 < <(sed -n 2p "$work/stats")
-  awk -v l="$1" -v f="$frames" -v a="$(awk -v f="$frames" -v s="$2" 'BEGIN { printf "%.0f", f * s }')" \
+  read -r _ rss1 _ _ _ tex1 _ lists1 _ < <(sed -n 1p "$work/stats")
+  read -r frames rss2 finite notes camera tex2 _ lists2 animated < <(sed -n 2p "$work/stats")
+  awk -v l="$1" -v f="$frames" -v a="$animated" \
       -v r1="$rss1" -v r2="$rss2" -v n="$finite/$notes" -v c="$camera" -v t="$tex1 -> $tex2" -v d="$lists1 -> $lists2" \
       'BEGIN { printf "%-28s %8d %10d %10d KiB %10d KiB %+6d KiB %14s %8s %12s %12s\n", l, f, a, r1, r2, r2 - r1, n, c, t, d }'
   if [ "$finite" != "$notes" ] || [ "$camera" != finite ] || [ "$tex1" != "$tex2" ] || [ "$lists1" != "$lists2" ]; then
@@ -66,8 +67,8 @@ mkdir -p "$work/empty"
 "$bin" --headless --stats --size 1920x1080 --step 0.25 --frames 480 --seed 1 | fields | tail -n 1 >"$work/full"
 CORVAN3D_DATA_DIR="$work/empty" "$bin" --headless --stats --size 1920x1080 --step 0.25 --frames 480 --seed 1 \
   2>/dev/null | fields | tail -n 1 >"$work/bare"
-read -r _ full _ _ _ textures texels lists <"$work/full"
-read -r _ bare _ _ _ _ _ _ <"$work/bare"
+read -r _ full _ _ _ textures texels lists _ <"$work/full"
+read -r _ bare _ _ _ _ _ _ _ <"$work/bare"
 echo
 echo "1920x1080 after 120 s: default scene $full KiB resident, empty scene $bare KiB, difference $((full - bare)) KiB;"
 echo "the default scene holds $textures textures of $((texels / 1024)) KiB of texels and $lists display lists"
