@@ -500,6 +500,13 @@ int main(int argc, char** argv) {
   const Args args(argv + 2, argv + argc);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kHelp, stdout);
+    std::fputs("  corvan-dosh --help | --version\n"
+               "      Prints this text, or the version. See corvan-dosh(1).\n",
+               stdout);
+    return kOk;
+  }
+  if (command == "--version") {  // the project's
+    std::printf("corvan-dosh %s\n", CORVAN_VERSION);
     return kOk;
   }
   if (command == "pack") return Pack(args);
