@@ -11,6 +11,7 @@ CI=true). The sanitizer build's programs are not what ships: there it skips.
 
 usage: package_test.py CPACK BUILD_DIR VERSION [--sanitized]"""
 
+import fcntl
 import os
 import shutil
 import subprocess
@@ -101,8 +102,8 @@ def check_package(deb):
             sorted(programs))
 
     fields = dict(line.split(": ", 1) for line in
-                  run("dpkg-deb", "-f", deb, "Package", "Version", "Architecture", "Depends", "Suggests",
-                      "Maintainer", "Description")[1].splitlines() if ": " in line)
+                  run("dpkg-deb", "-f", deb, "Package", "Version", "Architecture", "Depends",
+                      "Suggests")[1].splitlines() if ": " in line)
     t.check((fields.get("Package"), fields.get("Version"), fields.get("Architecture")) == (PACKAGE, version, arch),
             f"control: Package {PACKAGE}, Version {version}, Architecture {arch}", fields)
     depends = fields.get("Depends", "")
@@ -110,7 +111,6 @@ def check_package(deb):
     t.check("libc6 (>= " in depends and "libsdl2" in depends and "xscreensaver" not in depends,
             "Depends comes from the programs' libraries", depends)
     t.check(fields.get("Suggests") == "xscreensaver", "xscreensaver is suggested", fields.get("Suggests"))
-    t.check(bool(fields.get("Maintainer")) and bool(fields.get("Description")), "it has a maintainer and a description")
 
     code, said = run("lintian", "--fail-on", "error", deb, timeout=600)
     t.check(code == 0, "lintian finds no error", shown(said))
@@ -159,6 +159,9 @@ def main():
             t.check(False, f"the tools are installed (scripts/install-deps): missing {missing}")
             t.finish()
         skip(f"missing {' '.join(missing)} (scripts/install-deps installs them)")
+    # Another checkout's run of this test on the same machine waits for this one.
+    lock = open("/run/lock/corvan3d-package-test.lock", "w")
+    fcntl.flock(lock, fcntl.LOCK_EX)
     if installed():
         t.check(False, f"{PACKAGE} is not installed already (this test installs and purges it: "
                        f"apt-get purge {PACKAGE} first)")
