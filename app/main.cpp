@@ -62,8 +62,7 @@ int main(int argc, char** argv) {
       std::printf("%s\n", UsageLine());
       return 0;
     case HostKind::kSettings:
-      std::fprintf(stderr, "corvan3d: the settings window is not available yet\n");
-      return 1;
+      return RunSettingsHost();
     case HostKind::kHeadless:
       return RunHeadlessHost(options);
     case HostKind::kXScreenSaver:

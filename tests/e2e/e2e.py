@@ -169,9 +169,9 @@ def screenshot(display):
                           stdout=subprocess.PIPE, timeout=20).stdout
     header = struct.unpack(">25I", data[:100])
     header_size, width, height = header[0], header[4], header[5]
-    byte_order, bytes_per_line, colours = header[7], header[12], header[19]
+    byte_order, bits_per_pixel, bytes_per_line, colours = header[7], header[11], header[12], header[19]
     masks = header[14:17]
-    pixel_bytes = 4 if bytes_per_line >= width * 4 else 3
+    pixel_bytes = bits_per_pixel // 8
     shifts = [(m & -m).bit_length() - 1 for m in masks]
     pixels = data[header_size + colours * 12:]
     order = "little" if byte_order == 0 else "big"
