@@ -7,8 +7,10 @@
 // with Cairo after each frame. Everything runs on GTK's main loop: the
 // view's ticks, the network's transfers and the sheet's actions.
 #include <GL/gl.h>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -226,6 +228,12 @@ int SettingsHost::Run() {
   const guint interval = guint(view->animationTimeInterval() * 1000.0 + 0.5);
   const guint tick = g_timeout_add(interval, OnTick, this);
 
+  // Ended by a signal, it still cancels its downloads and releases its GL.
+  for (int signal : {SIGTERM, SIGINT, SIGHUP})
+    g_unix_signal_add(signal, [](gpointer) -> gboolean {
+      gtk_main_quit();  // the innermost loop: a second signal ends the next
+      return G_SOURCE_CONTINUE;
+    }, nullptr);
   gtk_widget_show_all(window);
   gtk_main();
 
