@@ -66,8 +66,7 @@ int main(int argc, char** argv) {
       std::printf("%s\n", VersionLine());
       return 0;
     case HostKind::kSettings:
-      std::fprintf(stderr, "corvan3d: the settings window is not available yet\n");
-      return 1;
+      return RunSettingsHost();
     case HostKind::kHeadless:
       return RunHeadlessHost(options);
     case HostKind::kXScreenSaver:

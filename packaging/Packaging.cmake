@@ -26,7 +26,8 @@ foreach(page corvan3d.6 corvan-dosh.1)
   list(APPEND CORVAN_DOC_FILES ${CORVAN_GENERATED_DOCS}/${page}.gz)
 endforeach()
 
-# --- documentation: README, copyright (from LICENSE), changelog --------------
+# --- documentation: copyright (from LICENSE), changelog ------------------------
+# (README.md is installed as it is: the settings window opens it in a browser.)
 file(READ ${CMAKE_SOURCE_DIR}/LICENSE licence)
 if(NOT licence MATCHES "Copyright \\(c\\) ([^\n]+)\n+(Permission is hereby granted.*)$")
   message(FATAL_ERROR "LICENSE: no \"Copyright (c) YEAR HOLDER\" line followed by the MIT licence's text")
@@ -40,13 +41,11 @@ set(CORVAN_LICENCE_TEXT " ${text}")
 configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright.in ${CORVAN_GENERATED_DOCS}/copyright @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.in ${CORVAN_GENERATED_DOCS}/changelog @ONLY)
 corvan_gzip(${CORVAN_GENERATED_DOCS}/changelog ${CORVAN_GENERATED_DOCS}/changelog.gz)
-corvan_gzip(${CMAKE_SOURCE_DIR}/README.md ${CORVAN_GENERATED_DOCS}/README.md.gz)
-list(APPEND CORVAN_DOC_FILES ${CORVAN_GENERATED_DOCS}/changelog.gz ${CORVAN_GENERATED_DOCS}/README.md.gz)
+list(APPEND CORVAN_DOC_FILES ${CORVAN_GENERATED_DOCS}/changelog.gz)
 add_custom_target(docs ALL DEPENDS ${CORVAN_DOC_FILES})
 install(FILES
   ${CORVAN_GENERATED_DOCS}/copyright
   ${CORVAN_GENERATED_DOCS}/changelog.gz
-  ${CORVAN_GENERATED_DOCS}/README.md.gz
   DESTINATION share/doc/corvan3d)
 
 # --- menu entries and icon -----------------------------------------------------

@@ -52,7 +52,6 @@ bool HeadlessGL::Create(int w, int h, std::string* error) {
   const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
                                      EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
                                      EGL_DEPTH_SIZE, 16, EGL_SAMPLES, 0, EGL_NONE};
-  EGLConfig config;
   EGLint count = 0;
   if (!eglChooseConfig(dpy, configAttributes, &config, 1, &count) || count < 1) {
     *error = "no EGL configuration for an RGB pbuffer with depth";
@@ -60,7 +59,7 @@ bool HeadlessGL::Create(int w, int h, std::string* error) {
     return false;
   }
   const EGLint surfaceAttributes[] = {EGL_WIDTH, w, EGL_HEIGHT, h, EGL_NONE};
-  surface = eglCreatePbufferSurface(dpy, config, surfaceAttributes);
+  surface = eglCreatePbufferSurface(dpy, EGLConfig(config), surfaceAttributes);
   if (surface == EGL_NO_SURFACE) {
     *error = EglError("eglCreatePbufferSurface");
     Destroy();
@@ -71,7 +70,7 @@ bool HeadlessGL::Create(int w, int h, std::string* error) {
     Destroy();
     return false;
   }
-  context = eglCreateContext(dpy, config, EGL_NO_CONTEXT, nullptr);
+  context = eglCreateContext(dpy, EGLConfig(config), EGL_NO_CONTEXT, nullptr);
   if (context == EGL_NO_CONTEXT) {
     *error = EglError("eglCreateContext");
     Destroy();
@@ -84,6 +83,26 @@ bool HeadlessGL::Create(int w, int h, std::string* error) {
     Destroy();
     return false;
   }
+  return true;
+}
+
+bool HeadlessGL::Resize(int w, int h, std::string* error) {
+  if (display == nullptr) {
+    *error = "no context to resize";
+    return false;
+  }
+  if (w == width && h == height) return true;
+  const EGLint surfaceAttributes[] = {EGL_WIDTH, w, EGL_HEIGHT, h, EGL_NONE};
+  EGLSurface resized = eglCreatePbufferSurface(display, EGLConfig(config), surfaceAttributes);
+  if (resized == EGL_NO_SURFACE || !eglMakeCurrent(display, resized, resized, context)) {
+    *error = EglError("eglCreatePbufferSurface");
+    if (resized != EGL_NO_SURFACE) eglDestroySurface(display, resized);
+    return false;
+  }
+  eglDestroySurface(display, surface);
+  surface = resized;
+  width = w;
+  height = h;
   return true;
 }
 
@@ -107,6 +126,6 @@ void HeadlessGL::Destroy() {
   if (surface != nullptr) eglDestroySurface(display, surface);
   // The display stays initialised for the life of the process: terminating
   // it would unload and reload the driver with every context.
-  display = surface = context = nullptr;
+  display = surface = context = config = nullptr;
   width = height = 0;
 }

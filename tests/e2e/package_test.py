@@ -37,7 +37,7 @@ REQUIRED = {
     "usr/share/applications/corvan3d.desktop", "usr/share/applications/corvan3d-settings.desktop",
     "usr/share/man/man6/corvan3d.6.gz", "usr/share/man/man1/corvan-dosh.1.gz",
     "usr/share/doc/corvan3d/copyright", "usr/share/doc/corvan3d/changelog.gz",
-    "usr/share/doc/corvan3d/README.md.gz",
+    "usr/share/doc/corvan3d/README.md",
 }
 # Where the package may put files at all.
 PLACES = ("usr/bin/", "usr/share/corvan3d/", "usr/share/doc/corvan3d/", "usr/share/man/man1/",
