@@ -73,6 +73,7 @@ private:
   void Describe();
   void PrintStatistics() const;
 
+  void ScheduleTick();
   static gboolean OnTick(gpointer self);
   static gboolean OnPoll(gpointer self);
   static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
@@ -87,9 +88,12 @@ private:
   GtkWidget* preview = nullptr;
   SurfacePtr frame;
   guint pollSource = 0;
+  guint tickSource = 0;
+  std::unique_ptr<TickPacer> pacer;
   std::string description;
   long frames = 0;
   double firstFrameAt = 0.0;
+  double firstFrameCpu = 0.0;
 };
 
 void PreviewGLView::FlushBuffer() { host->FrameDrawn(); }
@@ -107,7 +111,10 @@ void SettingsHost::FrameDrawn() {
   glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, cairo_image_surface_get_data(frame.get()));
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   cairo_surface_mark_dirty(frame.get());
-  if (frames++ == 0) firstFrameAt = MonotonicSeconds();
+  if (frames++ == 0) {
+    firstFrameAt = MonotonicSeconds();
+    firstFrameCpu = ProcessCpuSeconds();
+  }
   gtk_widget_queue_draw(preview);
 }
 
@@ -134,9 +141,17 @@ void SettingsHost::Resize(int width, int height) {
   view->setFrameSize(ViewSize{double(width), double(height)});
 }
 
+// Ticks on a fixed schedule: a GLib interval would drift by each frame's time.
+void SettingsHost::ScheduleTick() {
+  tickSource = g_timeout_add(guint(pacer->MillisecondsToNext(MonotonicSeconds())), OnTick, this);
+}
+
 gboolean SettingsHost::OnTick(gpointer self) {
-  static_cast<SettingsHost*>(self)->Tick();
-  return G_SOURCE_CONTINUE;
+  SettingsHost* host = static_cast<SettingsHost*>(self);
+  host->pacer->Ticked(MonotonicSeconds());
+  host->Tick();
+  host->ScheduleTick();
+  return G_SOURCE_REMOVE;
 }
 
 void SettingsHost::Tick() {
@@ -225,8 +240,8 @@ int SettingsHost::Run() {
   view = std::make_unique<Corvan3DSSView>(size, true, this);
   view->setFrameSize(size);
   view->startAnimation();
-  const guint interval = guint(view->animationTimeInterval() * 1000.0 + 0.5);
-  const guint tick = g_timeout_add(interval, OnTick, this);
+  pacer = std::make_unique<TickPacer>(view->animationTimeInterval());
+  ScheduleTick();
 
   // Ended by a signal, it still cancels its downloads and releases its GL.
   for (int signal : {SIGTERM, SIGINT, SIGHUP})
@@ -237,7 +252,7 @@ int SettingsHost::Run() {
   gtk_widget_show_all(window);
   gtk_main();
 
-  g_source_remove(tick);
+  g_source_remove(tickSource);
   if (pollSource != 0) g_source_remove(pollSource);
   PrintStatistics();
   view.reset();  // cancels a download under way; releases GL with the context current
@@ -247,8 +262,10 @@ int SettingsHost::Run() {
 void SettingsHost::PrintStatistics() const {
   if (std::getenv("CORVAN3D_PREVIEW_STATS") == nullptr || frames < 2) return;
   const double seconds = MonotonicSeconds() - firstFrameAt;
-  std::printf("corvan3d: preview drew %ld frames at %dx%d on %s: %.1f frames/s\n", frames, gl->Width(),
-              gl->Height(), gl->Renderer().c_str(), double(frames - 1) / seconds);
+  const double cpu = ProcessCpuSeconds() - firstFrameCpu;
+  std::printf("corvan3d: preview drew %ld frames at %dx%d on %s: %.1f frames/s, %.2f ms CPU a frame\n", frames,
+              gl->Width(), gl->Height(), gl->Renderer().c_str(), double(frames - 1) / seconds,
+              cpu * 1000.0 / double(frames - 1));
   std::fflush(stdout);
 }
 
