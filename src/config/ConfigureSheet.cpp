@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include <filesystem>
+
 #include "config/Downloads.h"
 #include "host/Corvan3DSSView.h"
+#include "platform/Bundle.h"
 #include "world/Notes.h"
 
 #ifndef CORVAN_WEB_PAGE
-#define CORVAN_WEB_PAGE "file:///usr/local/share/doc/corvan3d/README.md"
+#define CORVAN_WEB_PAGE ""
 #endif
 
 namespace {
@@ -33,6 +36,14 @@ int32_t Narrow(int64_t value) {
 }
 
 MONEYSS* RunningWorld(const SSMAIN* driver) { return driver != nullptr ? driver->World : nullptr; }
+
+// The page the web button opens: the build's choice, else the README
+// installed beside the bundle (<prefix>/share/doc/corvan3d).
+std::string WebPageAddress() {
+  if (CORVAN_WEB_PAGE[0] != '\0') return CORVAN_WEB_PAGE;
+  const std::filesystem::path readme = std::filesystem::path(BundleFolder()) / ".." / "doc" / "corvan3d" / "README.md";
+  return "file://" + std::filesystem::absolute(readme).lexically_normal().string();
+}
 
 // Connects every outlet and action of the interface file; false, with the
 // missing id on standard error, when the file lacks one.
@@ -182,4 +193,4 @@ void Corvan3DSSView::configureSheet_save() {
 
 void Corvan3DSSView::configureSheet_cancel() { Host()->Interface()->endSheet(sheet); }
 
-void Corvan3DSSView::configureSheet_openwebsite() { Host()->Interface()->openURL(CORVAN_WEB_PAGE); }
+void Corvan3DSSView::configureSheet_openwebsite() { Host()->Interface()->openURL(WebPageAddress()); }

@@ -56,13 +56,14 @@ def main():
         tally.check("Pound Sterling\tPound%20Sterling.dosh\t(installed)" in listing and len(listing) == 3,
                     "the listing marks what the folder holds", str(listing))
 
-        # A catalogue written by other software, full of trouble.
+        # A catalogue written by other software (a binary property list), full of trouble.
         open(os.path.join(into, "Euro.dosh"), "wb").write(b"the old file")
         bad = {"Dies": "bad/broken/Euro.dosh", "Missing": "bad/none.dosh", "Stalls": "bad/stall.dosh",
                "Escapes": "bad/disposition", "Hidden": "bad/hidden", "Huge": "bad/huge.dosh",
                "Endless": "bad/endless.dosh", "Junk": "bad/junk.dosh", "Ftp": "bad/ftp", "Loop": "bad/loop",
                "File": "file:///etc/passwd"}
-        plist = plistlib.dumps([f"{k};{v}" for k, v in bad.items()] + [7, "no separator"])
+        plist = plistlib.dumps([f"{k};{v}" for k, v in bad.items()] + [7, "no separator"],
+                               fmt=plistlib.FMT_BINARY)
         open(os.path.join(site, "bad.plist"), "wb").write(plist)
         expected = {
             "Dies": "download failed:", "Missing": "returned error: 404", "Stalls": "too slow",
@@ -89,6 +90,10 @@ def main():
                     == open(os.path.join(BUNDLE, "Euro.dosh"), "rb").read(), "an existing file is replaced")
         got = run("fetch", base + "/missing.plist", "--into", into)
         tally.check(got.returncode == 1 and "404" in got.stderr, "an unreadable catalogue is said", got.stderr)
+        open(os.path.join(site, "big.plist"), "wb").write(plistlib.dumps(["A;a.dosh"] * 70000))
+        got = run("fetch", base + "/big.plist", "--into", into)
+        tally.check(got.returncode == 1 and "larger than 1048576 bytes" in got.stderr,
+                    "a catalogue over 1 MiB is refused", got.stderr)
         server.shutdown()
     tally.finish()
 
