@@ -342,6 +342,7 @@ URLDownload* CurlNetwork::startDownload(const std::string& url, int64_t maxBytes
   // A server that sends nothing for a while has stalled.
   curl_easy_setopt(request->easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(request->easy, CURLOPT_LOW_SPEED_TIME, timeouts.stallSeconds);
+  curl_easy_setopt(request->easy, CURLOPT_TIMEOUT, timeouts.downloadSeconds);
   DownloadRequest* handle = request.get();
   curl_multi_add_handle(static_cast<CURLM*>(multi), handle->easy);
   requests.push_back(std::move(request));

@@ -14,6 +14,7 @@ struct NetTimeouts {
   long connectSeconds = 10;  // to reach the server
   long textSeconds = 30;     // a whole text read
   long stallSeconds = 30;    // a download that receives nothing this long fails
+  long downloadSeconds = 1800;  // and one that trickles on fails after this
 };
 
 class CurlNetwork : public Network {
