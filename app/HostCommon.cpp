@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 #include <link.h>
-#include <pwd.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "platform/Bundle.h"
 #include "platform/ScreenSaverDefaults.h"
 
 namespace fs = std::filesystem;
@@ -19,19 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const double gStarted = MonotonicSeconds();
-
-std::string ExecutableFolder() {
-  std::error_code error;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-  return error ? std::string(".") : exe.parent_path().string();
-}
-
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return home;
-  const passwd* user = getpwuid(getuid());
-  return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "/";
-}
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
@@ -58,19 +45,6 @@ int PinDriver(dl_phdr_info* info, size_t, void*) {
 
 void KeepGLDriversLoaded() {
   if (kSanitized) dl_iterate_phdr(PinDriver, nullptr);
-}
-
-std::string BundleFolder() {
-  const char* override = std::getenv("CORVAN3D_DATA_DIR");
-  if (override != nullptr && *override != '\0') return override;
-  return (fs::path(ExecutableFolder()) / ".." / "share" / "corvan3d").lexically_normal().string();
-}
-
-std::string DefaultUserCurrencyFolder() {
-  // Relative values are invalid for XDG variables and are ignored.
-  const char* data = std::getenv("XDG_DATA_HOME");
-  const std::string base = data != nullptr && data[0] == '/' ? data : HomeFolder() + "/.local/share";
-  return base + "/corvan3d/CorvanData";
 }
 
 double MonotonicSeconds() {

@@ -5,12 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/Bundle.h"
 #include "platform/ScreenSaverView.h"
 
-// The bundle: $CORVAN3D_DATA_DIR when set, else <executable's folder>/../share/corvan3d.
-std::string BundleFolder();
-// $XDG_DATA_HOME/corvan3d/CorvanData, by default ~/.local/share/corvan3d/CorvanData.
-std::string DefaultUserCurrencyFolder();
 
 double MonotonicSeconds();
 double ProcessCpuSeconds();  // all threads, the GL driver's included

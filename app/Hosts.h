@@ -17,5 +17,8 @@ int RunWindowHost(bool fullScreen);
 // $XSCREENSAVER_WINDOW, else the root window) until SIGTERM.
 int RunXScreenSaverHost(const Options& options);
 
+// The settings window: a live preview and the options sheet (GTK).
+int RunSettingsHost();
+
 // Offscreen frames through EGL on a simulated clock.
 int RunHeadlessHost(const Options& options);

@@ -106,7 +106,7 @@ bool Apply(const std::string& name, const char* value, Options* o, int* hosts, s
 }
 
 bool Known(const std::string& name) {
-  for (const char* flag : {"help", "h", "fullscreen", "settings", "headless", "root", "stats"})
+  for (const char* flag : {"help", "h", "version", "fullscreen", "settings", "headless", "root", "stats"})
     if (name == flag) return true;
   return TakesValue(name);
 }
@@ -124,7 +124,7 @@ bool ParseWindowId(const char* text, unsigned long* id) {
 bool ParseOptions(int argc, const char* const* argv, Options* options, std::string* error) {
   *options = Options();
   int hosts = 0;
-  bool headlessOptions = false, help = false;
+  bool headlessOptions = false, help = false, version = false;
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
     const size_t dashes = arg.compare(0, 2, "--") == 0 ? 2 : arg.compare(0, 1, "-") == 0 ? 1 : 0;
@@ -155,10 +155,11 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
     }
     headlessOptions = headlessOptions || HeadlessOnly(name);
     help = help || name == "help" || name == "h";
-    if (!help && !Apply(name, value, options, &hosts, error)) return false;
+    version = version || name == "version";
+    if (!help && !version && !Apply(name, value, options, &hosts, error)) return false;
   }
-  if (help) {
-    options->host = HostKind::kHelp;
+  if (help || version) {
+    options->host = help ? HostKind::kHelp : HostKind::kVersion;
     return true;
   }
   if (hosts > 1) {

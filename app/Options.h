@@ -12,6 +12,7 @@ enum class HostKind {
   kSettings,      // --settings
   kHeadless,      // --headless: offscreen frames
   kHelp,          // --help
+  kVersion,       // --version
 };
 
 struct Options {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "Help.h"
 #include "Hosts.h"
 #include "Options.h"
 
@@ -59,11 +60,13 @@ int main(int argc, char** argv) {
   }
   switch (options.host) {
     case HostKind::kHelp:
-      std::printf("%s\n", UsageLine());
+      std::printf("%s\n\n%s", UsageLine(), HelpText());
+      return 0;
+    case HostKind::kVersion:
+      std::printf("%s\n", VersionLine());
       return 0;
     case HostKind::kSettings:
-      std::fprintf(stderr, "corvan3d: the settings window is not available yet\n");
-      return 1;
+      return RunSettingsHost();
     case HostKind::kHeadless:
       return RunHeadlessHost(options);
     case HostKind::kXScreenSaver:

@@ -32,12 +32,23 @@ Corvan3DSSView::Corvan3DSSView(ViewSize frame, bool isPreview, HostServices* hos
 }
 
 Corvan3DSSView::~Corvan3DSSView() {
+  cancelDownloads();  // their events must not reach a view that is gone
   if (glView) glView->MakeCurrent();  // the GL objects to release belong to it
   if (ssMain != nullptr) {
     ssMain->Cleanup();
     delete ssMain;
     ssMain = nullptr;
   }
+  delete[] downloadData;
+  numDownloads = 0;
+  downloadData = nullptr;
+}
+
+void Corvan3DSSView::cancelDownloads() {
+  if (catalogueRead != nullptr) catalogueRead->cancel();
+  catalogueRead = nullptr;
+  if (theDownload != nullptr) theDownload->cancel();
+  theDownload = nullptr;
 }
 
 void Corvan3DSSView::setFrameSize(ViewSize size) {
@@ -116,16 +127,16 @@ bool Corvan3DSSView::mainSetup() {
 }
 
 bool Corvan3DSSView::RebuildWorld() {
-  if (!viewAllocated || ssMain == nullptr) return false;
-  glView->MakeCurrent();
-  if (ssMain->World != nullptr) {
-    ssMain->World->Cleanup();
-    delete ssMain->World;
-  }
+  if (!viewAllocated || ssMain == nullptr || ssMain->World == nullptr) return false;
+  const ViewSize size = bounds();
+  glView->MakeCurrent();  // the old world's objects and the new one's belong to it
+  ssMain->World->Cleanup();
+  delete ssMain->World;
   ssMain->World = new MONEYSS;
-  ssMain->SetSize(int(Scrn.width), int(Scrn.height));
+  ssMain->SetSize(int(size.width), int(size.height));
+  const bool ok = ssMain->World->Setup(&mySettings);
   glReady = false;
-  return ssMain->World->Setup(&mySettings);
+  return ok;
 }
 
 void Corvan3DSSView::glInit() {

@@ -3,11 +3,20 @@
 // length, at most 60 a second, absorbing long pauses.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "host/SSMain.h"
 #include "host/Settings.h"
+#include "platform/Net.h"
 #include "platform/ScreenSaverView.h"
+#include "platform/Toolkit.h"
+
+// One currency the catalogue offers.
+struct DOWNLOADDATA {
+  char Name[40];       // display name, as the currency file's header carries it
+  char Location[512];  // where the file is: an address, or a name beside the catalogue
+};
 
 // The GL state every frame relies on: smooth shading, black clear, depth
 // test, colour material tracking ambient and diffuse on both faces.
@@ -17,7 +26,10 @@ void SetupSceneState();
 // near 1, far 100), then the identity model-view.
 void SetupPerspective(double width, double height);
 
-class Corvan3DSSView : public ScreenSaverView {
+// The lifecycle and the frame loop are here; the settings sheet and the
+// downloads (config/ConfigureSheet.cpp, config/Downloads.cpp) are
+// operations of the same view, kept apart.
+class Corvan3DSSView : public ScreenSaverView, public DownloadDelegate {
 public:
   bool MainMonitorOnly = false;
   bool ThisScreenIsOn = true;
@@ -30,6 +42,35 @@ public:
   ViewSize Scrn;
   SSMAIN* ssMain = nullptr;
 
+  // The sheet's outlets, connected when its interface file is loaded.
+  std::unique_ptr<InterfaceFile> sheetFile;  // owns the controls below
+  SheetWindow* sheet = nullptr;              // the outlet "configureSheet"
+  Button* oSave = nullptr;
+  CheckBox* oMainMonitorOnly = nullptr;
+  CheckBox* oShowClock = nullptr;
+  CheckBox* o12HrClock = nullptr;
+  IntegerField* oClockSize = nullptr;
+  PopUpButton* oCurrency = nullptr;
+  PopUpButton* oRotMode = nullptr;
+  CheckBox* oZoomIn = nullptr;
+  IntegerField* oNoteSize = nullptr;
+  IntegerField* oNumNotes = nullptr;
+  Button* oDirectory = nullptr;
+  PopUpButton* oAvailableDownloads = nullptr;
+  Button* oCheckDownloads = nullptr;
+  ProgressIndicator* oProgress = nullptr;
+  Button* oDownload = nullptr;
+  TextLabel* oDownloadText = nullptr;
+
+  // The downloads.
+  int64_t bytesReceived = 0;
+  int64_t expectedBytes = 0;              // 0 or less: the server stated no length
+  URLDownload* theDownload = nullptr;     // the running download, owned by the network
+  uint32_t numDownloads = 0;
+  DOWNLOADDATA* downloadData = nullptr;   // the last listing, numDownloads entries
+  NetRequest* catalogueRead = nullptr;    // a catalogue read under way
+  std::string catalogueURL;               // where the last listing came from
+
   Corvan3DSSView(ViewSize frame, bool isPreview, HostServices* host);
   ~Corvan3DSSView() override;
 
@@ -38,10 +79,33 @@ public:
   void stopAnimation() override;
   void animateOneFrame() override;
 
-  // Rebuilds the world from mySettings (after the settings window saves).
+  // Replaces the running world by one set up afresh from mySettings, as the
+  // sheet's Save does; false when there was no world or the new one failed.
   bool RebuildWorld();
 
+  // The settings sheet (config/ConfigureSheet.cpp).
+  bool hasConfigureSheet() override { return true; }
+  SheetWindow* configureSheet() override;
+  void configureSheet_cancel();
+  void configureSheet_save();
+  void configureSheet_defaults();
+  void configureSheet_update();
+  void configureSheet_updatestates();
+  void configureSheet_directory();
+  void configureSheet_openwebsite();
+
+  // The downloads (config/Downloads.cpp).
+  void configureSheet_checkdownloads();
+  void configureSheet_download();
+  void download_decideDestinationWithSuggestedFilename(URLDownload* download, const std::string& filename) override;
+  void download_didReceiveResponse(URLDownload* download, int64_t expectedContentLength) override;
+  void download_didReceiveDataOfLength(URLDownload* download, uint32_t length) override;
+  void downloadDidFinish(URLDownload* download) override;
+  void download_didFailWithError(URLDownload* download, const NetError& error) override;
+
   bool mainSetup();
+  // Stops a catalogue read and a download under way; nothing is left behind.
+  void cancelDownloads();
   void glInit();
   void glReshape();
 };

@@ -139,16 +139,15 @@ bool HeadlessGL::CreateOn(void* handle, std::string* error) {
   const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
                                      EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
                                      EGL_DEPTH_SIZE, 16, EGL_SAMPLES, 0, EGL_NONE};
-  EGLConfig config;
   EGLint count = 0;
   const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
   if (!eglChooseConfig(dpy, configAttributes, &config, 1, &count) || count < 1) {
     *error = "no EGL configuration for an RGB pbuffer with depth";
-  } else if ((surface = eglCreatePbufferSurface(dpy, config, surfaceAttributes)) == EGL_NO_SURFACE) {
+  } else if ((surface = eglCreatePbufferSurface(dpy, EGLConfig(config), surfaceAttributes)) == EGL_NO_SURFACE) {
     *error = EglError("eglCreatePbufferSurface");
   } else if (!eglBindAPI(EGL_OPENGL_API)) {
     *error = EglError("eglBindAPI(OpenGL)");
-  } else if ((context = eglCreateContext(dpy, config, EGL_NO_CONTEXT, nullptr)) == EGL_NO_CONTEXT) {
+  } else if ((context = eglCreateContext(dpy, EGLConfig(config), EGL_NO_CONTEXT, nullptr)) == EGL_NO_CONTEXT) {
     *error = EglError("eglCreateContext");
   } else if (!MakeCurrent()) {
     *error = EglError("eglMakeCurrent");
@@ -160,6 +159,26 @@ bool HeadlessGL::CreateOn(void* handle, std::string* error) {
   width = w;
   height = h;
   return false;
+}
+
+bool HeadlessGL::Resize(int w, int h, std::string* error) {
+  if (display == nullptr) {
+    *error = "no context to resize";
+    return false;
+  }
+  if (w == width && h == height) return true;
+  const EGLint surfaceAttributes[] = {EGL_WIDTH, w, EGL_HEIGHT, h, EGL_NONE};
+  EGLSurface resized = eglCreatePbufferSurface(display, EGLConfig(config), surfaceAttributes);
+  if (resized == EGL_NO_SURFACE || !eglMakeCurrent(display, resized, resized, context)) {
+    *error = EglError("eglCreatePbufferSurface");
+    if (resized != EGL_NO_SURFACE) eglDestroySurface(display, resized);
+    return false;
+  }
+  eglDestroySurface(display, surface);
+  surface = resized;
+  width = w;
+  height = h;
+  return true;
 }
 
 bool HeadlessGL::MakeCurrent() {
@@ -182,7 +201,7 @@ void HeadlessGL::Destroy() {
   if (surface != nullptr) eglDestroySurface(display, surface);
   // The display stays initialised for the life of the process: terminating
   // it would unload and reload the driver with every context.
-  display = surface = context = nullptr;
+  display = surface = context = config = nullptr;
   width = height = 0;
   platformName.clear();
 }

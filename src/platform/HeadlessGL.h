@@ -23,6 +23,10 @@ public:
   bool Create(int width, int height, std::string* error, Platform platform = Platform::kAny);
   void Destroy();
 
+  // Gives the context a new pbuffer of another size; the context and every
+  // object in it stay.
+  bool Resize(int width, int height, std::string* error);
+
   // Finishes the frame; the pbuffer keeps it readable with glReadPixels.
   void SwapBuffers();
 
@@ -44,6 +48,7 @@ private:
   void* display = nullptr;  // EGLDisplay
   void* surface = nullptr;  // EGLSurface
   void* context = nullptr;  // EGLContext
+  void* config = nullptr;   // EGLConfig
   int width = 0;
   int height = 0;
   std::string platformName;

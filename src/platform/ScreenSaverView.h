@@ -7,6 +7,10 @@
 #include <memory>
 #include <string>
 
+class Network;
+class SheetWindow;
+class Toolkit;
+
 // The view's drawing surface and its OpenGL context.
 class GLView {
 public:
@@ -44,6 +48,9 @@ public:
   virtual std::string UserCurrencyFolder() = 0;
   virtual bool FileExists(const std::string& path) = 0;
   virtual PreferencesStore* Defaults() = 0;  // module "baCorvan3D"
+  // The settings window's toolkit and network; only an interactive host has them.
+  virtual Toolkit* Interface() { return nullptr; }
+  virtual Network* Net() { return nullptr; }
 };
 
 struct ViewSize {
@@ -70,6 +77,9 @@ public:
   virtual void stopAnimation() { animating = false; }
   virtual void animateOneFrame() {}
   virtual void setFrameSize(ViewSize size) { frame = size; }
+  // The settings sheet the host shows over its window, or null.
+  virtual bool hasConfigureSheet() { return false; }
+  virtual SheetWindow* configureSheet() { return nullptr; }
 
 protected:
   HostServices* Host() const { return host; }

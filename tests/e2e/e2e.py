@@ -3,6 +3,7 @@ Xvfb display, screenshots, and readers for the PNG and XWD images they look at.
 Everything is standard Python; nothing here depends on the display's toolkit."""
 
 import contextlib
+import http.server
 import os
 import shutil
 import signal
@@ -10,6 +11,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import zlib
 
@@ -169,9 +171,9 @@ def screenshot(display):
                           stdout=subprocess.PIPE, timeout=20).stdout
     header = struct.unpack(">25I", data[:100])
     header_size, width, height = header[0], header[4], header[5]
-    byte_order, bytes_per_line, colours = header[7], header[12], header[19]
+    byte_order, bits_per_pixel, bytes_per_line, colours = header[7], header[11], header[12], header[19]
     masks = header[14:17]
-    pixel_bytes = 4 if bytes_per_line >= width * 4 else 3
+    pixel_bytes = bits_per_pixel // 8
     shifts = [(m & -m).bit_length() - 1 for m in masks]
     pixels = data[header_size + colours * 12:]
     order = "little" if byte_order == 0 else "big"
@@ -224,3 +226,74 @@ def temp_folder(prefix):
         yield folder
     finally:
         shutil.rmtree(folder, ignore_errors=True)
+
+
+class TroubleHandler(http.server.SimpleHTTPRequestHandler):
+    """Serves a site folder, and under /bad/ routes that misbehave, sending
+    parts of a real currency file."""
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def send(self, status, headers=(), body=b"", length=None):
+        self.send_response(status)
+        for key, value in headers:
+            self.send_header(key, value)
+        if length is not None:
+            self.send_header("Content-Length", str(length))
+        self.end_headers()
+        try:
+            self.wfile.write(body)
+        except OSError:  # the client gave up, as it should have
+            self.close_connection = True
+
+    def do_GET(self):
+        euro = open(self.server.currency, "rb").read()
+        path = self.path.split("/bad/", 1)[-1] if "/bad/" in self.path else None
+        if path is None:
+            return super().do_GET()
+        if path == "broken/Euro.dosh":  # dies half way
+            self.send(200, length=len(euro), body=euro[:len(euro) // 2])
+            self.close_connection = True
+        elif path == "stall.dosh":
+            self.send(200, length=len(euro), body=euro[:1])
+            self.wfile.flush()
+            time.sleep(8)
+        elif path == "disposition":
+            self.send(200, [("Content-Disposition", 'attachment; filename="../../Escaped.dosh"')], euro, len(euro))
+        elif path == "hidden":
+            self.send(200, [("Content-Disposition", "attachment; filename=.profile")], euro, len(euro))
+        elif path == "huge.dosh":
+            self.send(200, length=100 << 20, body=euro[:1000])
+            self.close_connection = True
+        elif path == "endless.dosh":  # no length: ends when the connection does
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            chunk = bytes(1 << 20)
+            try:
+                for _ in range(80):
+                    self.wfile.write(chunk)
+            except OSError:
+                pass
+            self.close_connection = True
+        elif path == "junk.dosh":
+            self.send(200, body=b"CORV" * 300, length=1200)
+        elif path == "ftp":
+            self.send(302, [("Location", "ftp://127.0.0.1/Euro.dosh")], length=0)
+        elif path == "loop":
+            self.send(302, [("Location", "/bad/loop")], length=0)
+        else:
+            self.send(404, length=0)
+
+
+def serve(site, currency):
+    """An HTTP server on 127.0.0.1 for site, with TroubleHandler's routes
+    made from the currency file; it stops with the process."""
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
+                                             lambda *a: TroubleHandler(*a, directory=site))
+    server.currency = currency
+    server.handle_error = lambda *a: None  # clients that hang up are expected
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server

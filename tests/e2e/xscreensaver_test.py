@@ -4,7 +4,9 @@ daemon, as an unprivileged user (it will not run hacks as root), starts
 "corvan3d --root" in its own window when activated, the hack draws, and it
 is gone once the saver is deactivated.
 
-usage: xscreensaver_test.py CORVAN3D"""
+usage: xscreensaver_test.py CORVAN3D
+CORVAN3D is a path, or a bare name that XScreenSaver finds in the PATH (an
+installed corvan3d)."""
 
 import os
 import pwd
@@ -15,7 +17,7 @@ import sys
 from e2e import Tally, skip, stop, temp_folder, wait_for_drawing, wait_until, write_png, xvfb
 
 USER = "corvan-e2e"
-corvan3d = os.path.abspath(sys.argv[1])
+corvan3d = os.path.abspath(sys.argv[1]) if "/" in sys.argv[1] else sys.argv[1]
 t = Tally()
 
 

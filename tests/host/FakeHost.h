@@ -61,8 +61,12 @@ public:
     return std::filesystem::exists(path, ignored);
   }
   PreferencesStore* Defaults() override { return &store; }
+  Toolkit* Interface() override { return toolkit; }
+  Network* Net() override { return network; }
 
   double now = 100.0;
+  Toolkit* toolkit = nullptr;
+  Network* network = nullptr;
   int screen = 0;
   int flushes = 0;
   MemoryStore store;

@@ -86,7 +86,7 @@ TEST(Options, EveryOptionTakesOneOrTwoDashes) {
     EXPECT_EQ(o.traceFile, "t.jsonl");
     EXPECT_TRUE(o.stats);
 
-    for (const char* name : {"fullscreen", "root", "settings", "help"}) {
+    for (const char* name : {"fullscreen", "root", "settings", "help", "version"}) {
       const std::string flag = d + name;
       ASSERT_TRUE(Parse({flag.c_str()}, &o)) << flag;
     }
@@ -135,11 +135,15 @@ TEST(Options, WindowIdIsHexOrDecimalWithOrWithoutRoot) {
   EXPECT_EQ(o.windowId, 255ul);
 }
 
-TEST(Options, HelpWinsOverEverythingKnown) {
+TEST(Options, HelpAndVersionWinOverEverythingKnown) {
   Options o;
   ASSERT_TRUE(Parse({"--headless", "--fullscreen", "-h"}, &o));
   EXPECT_EQ(o.host, HostKind::kHelp);
   EXPECT_FALSE(Parse({"--help", "--bogus"}, &o));
+  ASSERT_TRUE(Parse({"--headless", "-version", "--fullscreen"}, &o));
+  EXPECT_EQ(o.host, HostKind::kVersion);
+  ASSERT_TRUE(Parse({"--version", "--help"}, &o));
+  EXPECT_EQ(o.host, HostKind::kHelp);
 }
 
 TEST(Options, MistakesAreRefusedWithAReason) {

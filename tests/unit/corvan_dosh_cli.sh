@@ -172,6 +172,10 @@ grep -qx "  limits      64 notes, 4096 texels a side, 268435456 bytes of decoded
 [ "$(cat "$W/err")" = "$W/bomb.dosh: 4294967296 bytes of decoded pixels, at most 268435456" ] ||
   fail "info says which limit the file is past"
 grep -q "image" "$W/out" && fail "info decodes nothing past the limits"
+mkdir "$W/offered" && cp "$W/bomb.dosh" "$W/offered/"
+dosh catalogue "$W/offered"
+grep -qx "corvan-dosh: $W/offered/bomb.dosh: left out: past the saver's limits: 4294967296 bytes of decoded pixels, at most 268435456" "$W/err" ||
+  fail "catalogue leaves out a file past the limits, undecoded"
 dosh info "$W/stop.dosh"
 grep -qx "  cost        2 notes, 480 texels a side, 622080 bytes of decoded pixels" "$W/out" ||
   fail "info shows what a currency costs"

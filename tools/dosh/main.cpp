@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Catalogue.h"
 #include "LumpWriter.h"
 #include "PngIO.h"
 #include "TGAWriter.h"
@@ -53,7 +54,15 @@ const char kHelp[] =
     "      Writes lump INDEX as stored (.tga) or decoded, top row first (.png).\n"
     "  corvan-dosh decode IN.tga OUT.raw\n"
     "      Decodes an image as the saver does and writes its pixels as they are\n"
-    "      held (rows in file order); prints WIDTH HEIGHT BITS.\n";
+    "      held (rows in file order); prints WIDTH HEIGHT BITS.\n"
+    "  corvan-dosh catalogue DIR [--base URL]\n"
+    "      Writes a catalogue of the currency files in DIR (an XML property list,\n"
+    "      sorted by name) to standard output, for any web server to offer. Each\n"
+    "      entry's address is the file's name, or URL/name with --base.\n"
+    "  corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [NAME...]\n"
+    "      Lists the currencies of the catalogue at URL, or installs those named\n"
+    "      into DIR (default: ~/.local/share/corvan3d/CorvanData). Each file is\n"
+    "      checked before it replaces anything.\n";
 
 using Args = std::vector<std::string>;
 using Bytes = std::vector<unsigned char>;
@@ -569,6 +578,13 @@ int main(int argc, char** argv) {
   const Args args(argv + 2, argv + argc);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kHelp, stdout);
+    std::fputs("  corvan-dosh --help | --version\n"
+               "      Prints this text, or the version. See corvan-dosh(1).\n",
+               stdout);
+    return kOk;
+  }
+  if (command == "--version") {  // the project's
+    std::printf("corvan-dosh %s\n", CORVAN_VERSION);
     return kOk;
   }
   if (command == "pack") return Pack(args);
@@ -576,6 +592,8 @@ int main(int argc, char** argv) {
   if (command == "info") return Info(args);
   if (command == "extract") return Extract(args);
   if (command == "decode") return Decode(args);
+  if (command == "catalogue") return CatalogueCommand(args);
+  if (command == "fetch") return FetchCommand(args);
   std::fprintf(stderr, "corvan-dosh: unknown command \"%s\"\n%s", command.c_str(), kHelp);
   return kUsage;
 }

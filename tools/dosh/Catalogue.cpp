@@ -1,0 +1,226 @@
+#include "Catalogue.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "config/Downloads.h"
+#include "data/Currency.h"
+#include "data/MoneyFile.h"
+#include "platform/Bundle.h"
+#include "platform/CurlNetwork.h"
+#include "platform/PropertyList.h"
+
+const char kCatalogueUsage[] = "corvan-dosh catalogue DIR [--base URL]";
+const char kFetchUsage[] = "corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [NAME...]";
+
+namespace {
+
+const int kOk = 0;
+const int kFailed = 1;
+const int kUsage = 2;
+
+int UsageError(const std::string& problem, const char* usage) {
+  std::fprintf(stderr, "corvan-dosh: %s\nusage: %s\n", problem.c_str(), usage);
+  return kUsage;
+}
+
+struct Offer {
+  std::string name;
+  std::string file;
+};
+
+// The currency files of a folder that could be installed from it, by name.
+std::vector<Offer> CurrenciesIn(const std::string& folder, bool* ok) {
+  std::vector<Offer> offers;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  *ok = dir != nullptr;
+  if (!dir) return offers;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string file = entry->d_name;
+    const std::string path = folder + "/" + file;
+    std::string plain, why;
+    if (file.size() < 5 || file.compare(file.size() - 5, 5, ".dosh") != 0) continue;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (!SafeCurrencyFileName(file, &plain, &why) || !CheckDownloadedCurrency(path, &why)) {
+      std::fprintf(stderr, "corvan-dosh: %s: left out: %s\n", PrintableText(path).c_str(), why.c_str());
+      continue;
+    }
+    MONEYFILE reader;
+    reader.Open(path.c_str());
+    const std::string name = reader.header.name;
+    if (name.find(';') != std::string::npos) {
+      std::fprintf(stderr, "corvan-dosh: %s: left out: its name \"%s\" holds a \";\"\n", PrintableText(path).c_str(),
+                   PrintableText(name).c_str());
+      continue;
+    }
+    offers.push_back(Offer{name, file});
+  }
+  std::sort(offers.begin(), offers.end(),
+            [](const Offer& a, const Offer& b) { return a.name != b.name ? a.name < b.name : a.file < b.file; });
+  // A catalogue offers each currency once: by its name.
+  for (size_t i = 1; i < offers.size();) {
+    if (offers[i].name != offers[i - 1].name) {
+      ++i;
+      continue;
+    }
+    std::fprintf(stderr, "corvan-dosh: %s: left out: %s offers \"%s\" already\n", PrintableText(offers[i].file).c_str(),
+                 PrintableText(offers[i - 1].file).c_str(), PrintableText(offers[i].name).c_str());
+    offers.erase(offers.begin() + long(i));
+  }
+  return offers;
+}
+
+// A file name as part of an address: the names offered hold no character
+// that needs escaping but the space.
+std::string AddressOf(const std::string& base, const std::string& file) {
+  std::string escaped;
+  for (char c : file) escaped += c == ' ' ? std::string("%20") : std::string(1, c);
+  if (base.empty()) return escaped;
+  return base.back() == '/' ? base + escaped : base + "/" + escaped;
+}
+
+// Installs into a folder, saying how it went on the terminal.
+class FetchDelegate : public DownloadDelegate {
+public:
+  FetchDelegate(std::string folder, std::string name) : folder(std::move(folder)), name(std::move(name)) {}
+
+  void download_decideDestinationWithSuggestedFilename(URLDownload* download, const std::string& filename) override {
+    ChooseDestination(download, folder, filename);
+  }
+  void download_didReceiveResponse(URLDownload*, int64_t) override {}
+  void download_didReceiveDataOfLength(URLDownload*, uint32_t length) override { received += length; }
+  void downloadDidFinish(URLDownload*) override {
+    std::printf("installed \"%s\" (%lld bytes) into %s\n", PrintableText(name).c_str(),
+                static_cast<long long>(received), PrintableText(folder).c_str());
+    done = ok = true;
+  }
+  void download_didFailWithError(URLDownload*, const NetError& error) override {
+    std::fprintf(stderr, "corvan-dosh: \"%s\": download failed: %s %s\n", PrintableText(name).c_str(),
+                 error.description.c_str(), PrintableText(error.failingURL).c_str());
+    done = true;
+  }
+
+  bool done = false;
+  bool ok = false;
+
+private:
+  std::string folder;
+  std::string name;
+  int64_t received = 0;
+};
+
+bool ReadCatalogueAt(CurlNetwork* net, const std::string& url, std::vector<DOWNLOADDATA>* entries) {
+  bool finished = false, read = false;
+  std::string text, error;
+  net->readText(url, kMaxCatalogueBytes, [&](bool ok, const std::string& t, const std::string& e) {
+    finished = true;
+    read = ok;
+    text = t;
+    error = e;
+  });
+  while (!finished) net->wait(100);
+  if (read && ReadCatalogue(net, text, entries, &error)) return true;
+  std::fprintf(stderr, "corvan-dosh: %s: %s\n", PrintableText(url).c_str(), error.c_str());
+  return false;
+}
+
+bool Install(CurlNetwork* net, const std::string& catalogue, const DOWNLOADDATA& entry, const std::string& into) {
+  std::string url, why;
+  if (!net->resolveURL(catalogue, entry.Location, &url, &why)) {
+    std::fprintf(stderr, "corvan-dosh: \"%s\": %s: %s\n", PrintableText(entry.Name).c_str(), why.c_str(),
+                 PrintableText(entry.Location).c_str());
+    return false;
+  }
+  FetchDelegate delegate(into, entry.Name);
+  net->startDownload(url, kMaxDownloadBytes, CheckDownloadedCurrency, &delegate);
+  while (!delegate.done) net->wait(100);
+  return delegate.ok;
+}
+
+}  // namespace
+
+int CatalogueCommand(const std::vector<std::string>& args) {
+  std::string folder, base;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--base" && i + 1 < args.size())
+      base = args[++i];
+    else if (args[i].compare(0, 2, "--") == 0 || !folder.empty())
+      return UsageError("unexpected argument \"" + args[i] + "\"", kCatalogueUsage);
+    else
+      folder = args[i];
+  }
+  if (folder.empty()) return UsageError("catalogue needs a folder", kCatalogueUsage);
+  bool ok = false;
+  const std::vector<Offer> offers = CurrenciesIn(folder, &ok);
+  if (!ok) {
+    std::perror(("corvan-dosh: " + folder).c_str());
+    return kFailed;
+  }
+  std::vector<std::string> entries;
+  for (const Offer& offer : offers) {
+    const std::string location = AddressOf(base, offer.file);
+    if (location.size() >= sizeof DOWNLOADDATA::Location) {
+      std::fprintf(stderr, "corvan-dosh: %s: left out: its address is longer than %zu bytes\n", offer.file.c_str(),
+                   sizeof DOWNLOADDATA::Location - 1);
+      continue;
+    }
+    entries.push_back(offer.name + ";" + location);
+  }
+  std::fputs(WritePropertyListArray(entries).c_str(), stdout);
+  return kOk;
+}
+
+int FetchCommand(const std::vector<std::string>& args) {
+  std::string url, into = DefaultUserCurrencyFolder();
+  std::vector<std::string> names;
+  NetTimeouts timeouts;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const bool hasValue = i + 1 < args.size();
+    if (args[i] == "--into" && hasValue) {
+      into = args[++i];
+    } else if (args[i] == "--timeout" && hasValue) {
+      char* end = nullptr;
+      const long seconds = std::strtol(args[++i].c_str(), &end, 10);
+      if (*end != '\0' || seconds < 1 || seconds > 3600)
+        return UsageError("--timeout wants whole seconds from 1 to 3600", kFetchUsage);
+      timeouts.connectSeconds = timeouts.textSeconds = timeouts.stallSeconds = seconds;
+    } else if (args[i].compare(0, 2, "--") == 0) {
+      return UsageError("unknown option \"" + args[i] + "\"", kFetchUsage);
+    } else if (url.empty()) {
+      url = args[i];
+    } else {
+      names.push_back(args[i]);
+    }
+  }
+  if (url.empty()) return UsageError("fetch needs the catalogue's address", kFetchUsage);
+  if (into.empty()) return UsageError("--into wants a folder", kFetchUsage);
+
+  CurlNetwork net(timeouts);
+  std::vector<DOWNLOADDATA> entries;
+  if (!ReadCatalogueAt(&net, url, &entries)) return kFailed;
+  if (names.empty()) {
+    const std::string folder = into.back() == '/' ? into : into + "/";
+    for (const DOWNLOADDATA& entry : entries)
+      std::printf("%s\t%s%s\n", PrintableText(entry.Name).c_str(), PrintableText(entry.Location).c_str(),
+                  CurrencyFileExists(folder.c_str(), entry.Name) ? "\t(installed)" : "");
+    return kOk;
+  }
+  int status = kOk;
+  for (const std::string& name : names) {
+    auto entry = std::find_if(entries.begin(), entries.end(),
+                              [&name](const DOWNLOADDATA& e) { return name == e.Name; });
+    if (entry == entries.end()) {
+      std::fprintf(stderr, "corvan-dosh: \"%s\": not in the catalogue\n", PrintableText(name).c_str());
+      status = kFailed;
+    } else if (!Install(&net, url, *entry, into)) {
+      status = kFailed;
+    }
+  }
+  return status;
+}
