@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 bool ParsePropertyListArray(const std::string& text, std::vector<PropertyListItem>* items, std::string* why) {
   items->clear();
@@ -23,11 +24,12 @@ bool ParsePropertyListArray(const std::string& text, std::vector<PropertyListIte
     plist_t node = plist_array_get_item(root, i);
     PropertyListItem item;
     if (plist_get_node_type(node) == PLIST_STRING) {
-      char* value = nullptr;
-      plist_get_string_val(node, &value);
-      item.isString = value != nullptr;
-      item.text = value != nullptr ? value : "";
-      std::free(value);
+      // plist_get_string_val aborts the process on a string that holds a NUL,
+      // which a binary property list can carry; such a string is no entry.
+      uint64_t length = 0;
+      const char* value = plist_get_string_ptr(node, &length);
+      item.isString = value != nullptr && std::memchr(value, 0, size_t(length)) == nullptr;
+      if (item.isString) item.text.assign(value, size_t(length));
     }
     items->push_back(std::move(item));
   }

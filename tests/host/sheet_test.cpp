@@ -243,6 +243,12 @@ TEST_F(SheetTest, UnusableCatalogueElementsAreSkippedAndABrokenCatalogueSaysSo) 
   DOWNLOADDATA entry;
   EXPECT_FALSE(ReadCatalogueEntry(items[0], &entry));
   EXPECT_TRUE(ReadCatalogueEntry(items[1], &entry));
+
+  // A string holding a NUL (the parser's own accessor would abort on it).
+  const char withNul[] = "<plist><array><string>a\0b</string></array></plist>";
+  ASSERT_TRUE(ParsePropertyListArray(std::string(withNul, sizeof withNul - 1), &items, &why)) << why;
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_FALSE(items[0].isString);
 }
 
 // ---- a download -----------------------------------------------------------------------
