@@ -22,16 +22,6 @@ namespace {
 const char kConnectError[] = "Error! Could not connect to the server!";
 const char kCatalogueError[] = "Error! The catalogue could not be understood!";
 
-// Length of the UTF-8 sequence starting at text[i], or 0 when it is not one.
-size_t Utf8Length(const std::string& text, size_t i) {
-  const unsigned char c = static_cast<unsigned char>(text[i]);
-  size_t length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-  if (length == 0 || i + length > text.size()) return 0;
-  for (size_t k = 1; k < length; ++k)
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
-  return length;
-}
-
 bool IsNameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
          c == '_' || c == ' ';
@@ -124,26 +114,6 @@ bool ReadCatalogue(Network* net, const std::string& text, std::vector<DOWNLOADDA
 
 // ---- what may be installed ----------------------------------------------------------
 
-std::string PrintableText(const std::string& text) {
-  std::string shown;
-  for (size_t i = 0; i < text.size();) {
-    const size_t length = Utf8Length(text, i);
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    // C1 controls (U+0080 to U+009F) start escape sequences in some terminals too.
-    const bool c1 = length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
-    if (length == 0 || (length == 1 && (c < 0x20 || c == 0x7F)) || c1) {
-      char escape[5];
-      std::snprintf(escape, sizeof escape, "\\x%02X", c);
-      shown += escape;
-      ++i;
-    } else {
-      shown.append(text, i, length);
-      i += length;
-    }
-  }
-  return shown;
-}
-
 bool SafeCurrencyFileName(const std::string& suggested, std::string* name, std::string* why) {
   const size_t slash = suggested.find_last_of("/\\");
   const std::string plain = slash == std::string::npos ? suggested : suggested.substr(slash + 1);
@@ -153,7 +123,7 @@ bool SafeCurrencyFileName(const std::string& suggested, std::string* name, std::
             plain.compare(plain.size() - extLength, extLength, ext) == 0;
   for (char c : plain) ok = ok && IsNameCharacter(c);
   if (!ok) {
-    *why = "unsafe file name \"" + PrintableText(suggested) +
+    *why = "unsafe file name \"" + Printable(suggested) +
            "\" (a currency file name is letters, digits, \".\", \"-\", \"_\" and spaces, ending in \".dosh\")";
     return false;
   }
@@ -229,7 +199,7 @@ void Corvan3DSSView::configureSheet_download() {
   const DOWNLOADDATA& entry = downloadData[k];
   std::string url, why;
   if (!net->resolveURL(catalogueURL, entry.Location, &url, &why)) {
-    oDownloadText->setStringValue(FailureText(why, PrintableText(entry.Location)));
+    oDownloadText->setStringValue(FailureText(why, Printable(entry.Location)));
     return;
   }
   SetDownloadControls(this, false);
@@ -270,7 +240,7 @@ void Corvan3DSSView::downloadDidFinish(URLDownload*) {
 }
 
 void Corvan3DSSView::download_didFailWithError(URLDownload*, const NetError& error) {
-  oDownloadText->setStringValue(FailureText(error.description, PrintableText(error.failingURL)));
+  oDownloadText->setStringValue(FailureText(error.description, Printable(error.failingURL)));
   SetDownloadControls(this, true);
   theDownload = nullptr;
 }

@@ -42,7 +42,3 @@ void ChooseDestination(URLDownload* download, const std::string& folder, const s
 // file with at least one note, is within the saver's limits (checked before
 // anything is decoded), and every image in it decodes.
 bool CheckDownloadedCurrency(const std::string& path, std::string* why);
-
-// Text as it may be shown to people: control characters and bytes that are
-// not UTF-8 become \xNN escapes.
-std::string PrintableText(const std::string& text);

@@ -52,10 +52,11 @@ size_t ShowableSequence(const unsigned char* s) {
 
 }  // namespace
 
-std::string Printable(const char* text) {
+std::string Printable(const std::string& text) {
   std::string shown;
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-  while (*s != 0) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text.c_str());
+  const unsigned char* end = s + text.size();  // a NUL inside is shown escaped
+  while (s < end) {
     if (*s >= 0x20 && *s < 0x7F) {
       if (*s == '\\') shown += '\\';
       shown += char(*s++);

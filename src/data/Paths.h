@@ -18,4 +18,4 @@ void CopyString(char* destination, size_t size, const char* source);
 // characters (C0, DEL, C1, bidirectional overrides) and bytes that are not
 // UTF-8 become \xNN, a backslash becomes \\, so no escape sequence gets
 // through and the bytes can still be told apart.
-std::string Printable(const char* text);
+std::string Printable(const std::string& text);

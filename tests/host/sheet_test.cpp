@@ -340,7 +340,7 @@ TEST(DownloadNames, OnlyPlainCurrencyFileNamesBecomeDestinations) {
   std::string name, why;
   SafeCurrencyFileName("e\x1b[31m.dosh", &name, &why);
   EXPECT_EQ(why.find('\x1b'), std::string::npos) << "the reason quotes the name safely";
-  EXPECT_EQ(PrintableText("a\x1b[2J\xc2\x9b\xff\xc3\xa9"), "a\\x1B[2J\\xC2\\x9B\\xFF\xc3\xa9");
+  EXPECT_EQ(Printable("a\x1b[2J\xc2\x9b\xff\xc3\xa9"), "a\\x1B[2J\\xC2\\x9B\\xFF\xc3\xa9");
 
   FakeRequest request;
   ChooseDestination(&request, "/data/", "../x.sh");

@@ -48,15 +48,15 @@ std::vector<Offer> CurrenciesIn(const std::string& folder, bool* ok) {
     struct stat info;
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
     if (!SafeCurrencyFileName(file, &plain, &why) || !CheckDownloadedCurrency(path, &why)) {
-      std::fprintf(stderr, "corvan-dosh: %s: left out: %s\n", PrintableText(path).c_str(), why.c_str());
+      std::fprintf(stderr, "corvan-dosh: %s: left out: %s\n", Printable(path).c_str(), why.c_str());
       continue;
     }
     MONEYFILE reader;
     reader.Open(path.c_str());
     const std::string name = reader.header.name;
     if (name.find(';') != std::string::npos) {
-      std::fprintf(stderr, "corvan-dosh: %s: left out: its name \"%s\" holds a \";\"\n", PrintableText(path).c_str(),
-                   PrintableText(name).c_str());
+      std::fprintf(stderr, "corvan-dosh: %s: left out: its name \"%s\" holds a \";\"\n", Printable(path).c_str(),
+                   Printable(name).c_str());
       continue;
     }
     offers.push_back(Offer{name, file});
@@ -69,8 +69,8 @@ std::vector<Offer> CurrenciesIn(const std::string& folder, bool* ok) {
       ++i;
       continue;
     }
-    std::fprintf(stderr, "corvan-dosh: %s: left out: %s offers \"%s\" already\n", PrintableText(offers[i].file).c_str(),
-                 PrintableText(offers[i - 1].file).c_str(), PrintableText(offers[i].name).c_str());
+    std::fprintf(stderr, "corvan-dosh: %s: left out: %s offers \"%s\" already\n", Printable(offers[i].file).c_str(),
+                 Printable(offers[i - 1].file).c_str(), Printable(offers[i].name).c_str());
     offers.erase(offers.begin() + long(i));
   }
   return offers;
@@ -96,13 +96,13 @@ public:
   void download_didReceiveResponse(URLDownload*, int64_t) override {}
   void download_didReceiveDataOfLength(URLDownload*, uint32_t length) override { received += length; }
   void downloadDidFinish(URLDownload*) override {
-    std::printf("installed \"%s\" (%lld bytes) into %s\n", PrintableText(name).c_str(),
-                static_cast<long long>(received), PrintableText(folder).c_str());
+    std::printf("installed \"%s\" (%lld bytes) into %s\n", Printable(name).c_str(),
+                static_cast<long long>(received), Printable(folder).c_str());
     done = ok = true;
   }
   void download_didFailWithError(URLDownload*, const NetError& error) override {
-    std::fprintf(stderr, "corvan-dosh: \"%s\": download failed: %s %s\n", PrintableText(name).c_str(),
-                 error.description.c_str(), PrintableText(error.failingURL).c_str());
+    std::fprintf(stderr, "corvan-dosh: \"%s\": download failed: %s %s\n", Printable(name).c_str(),
+                 error.description.c_str(), Printable(error.failingURL).c_str());
     done = true;
   }
 
@@ -126,15 +126,15 @@ bool ReadCatalogueAt(CurlNetwork* net, const std::string& url, std::vector<DOWNL
   });
   while (!finished) net->wait(100);
   if (read && ReadCatalogue(net, text, entries, &error)) return true;
-  std::fprintf(stderr, "corvan-dosh: %s: %s\n", PrintableText(url).c_str(), error.c_str());
+  std::fprintf(stderr, "corvan-dosh: %s: %s\n", Printable(url).c_str(), error.c_str());
   return false;
 }
 
 bool Install(CurlNetwork* net, const std::string& catalogue, const DOWNLOADDATA& entry, const std::string& into) {
   std::string url, why;
   if (!net->resolveURL(catalogue, entry.Location, &url, &why)) {
-    std::fprintf(stderr, "corvan-dosh: \"%s\": %s: %s\n", PrintableText(entry.Name).c_str(), why.c_str(),
-                 PrintableText(entry.Location).c_str());
+    std::fprintf(stderr, "corvan-dosh: \"%s\": %s: %s\n", Printable(entry.Name).c_str(), why.c_str(),
+                 Printable(entry.Location).c_str());
     return false;
   }
   FetchDelegate delegate(into, entry.Name);
@@ -207,7 +207,7 @@ int FetchCommand(const std::vector<std::string>& args) {
   if (names.empty()) {
     const std::string folder = into.back() == '/' ? into : into + "/";
     for (const DOWNLOADDATA& entry : entries)
-      std::printf("%s\t%s%s\n", PrintableText(entry.Name).c_str(), PrintableText(entry.Location).c_str(),
+      std::printf("%s\t%s%s\n", Printable(entry.Name).c_str(), Printable(entry.Location).c_str(),
                   CurrencyFileExists(folder.c_str(), entry.Name) ? "\t(installed)" : "");
     return kOk;
   }
@@ -216,7 +216,7 @@ int FetchCommand(const std::vector<std::string>& args) {
     auto entry = std::find_if(entries.begin(), entries.end(),
                               [&name](const DOWNLOADDATA& e) { return name == e.Name; });
     if (entry == entries.end()) {
-      std::fprintf(stderr, "corvan-dosh: \"%s\": not in the catalogue\n", PrintableText(name).c_str());
+      std::fprintf(stderr, "corvan-dosh: \"%s\": not in the catalogue\n", Printable(name).c_str());
       status = kFailed;
     } else if (!Install(&net, url, *entry, into)) {
       status = kFailed;
