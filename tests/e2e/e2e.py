@@ -197,7 +197,7 @@ class TroubleHandler(http.server.SimpleHTTPRequestHandler):
             "stall.dosh": (200, [], euro[:1], len(euro)),  # then nothing for 8 s
             "half-stall.dosh": (200, [], euro[:len(euro) // 2], len(euro)),  # likewise
             "disposition": (200, [attachment], euro, len(euro)),
-            "hidden": (200, [(attachment[0], "attachment; filename=.profile")], euro, len(euro)),
+            "hidden": (200, [(attachment[0], "attachment; filename=.hidden.dosh")], euro, len(euro)),
             "huge.dosh": (200, [], euro[:1000], 100 << 20),
             "endless.dosh": (200, [], bytes(1 << 20), None),  # 80 MiB, no length: ends with the connection
             "junk.dosh": (200, [], b"CORV" * 300, 1200),

@@ -13,7 +13,7 @@ import e2e
 DOSH, BUNDLE = sys.argv[1], sys.argv[2]
 TROUBLE = {  # entry: where it leads, what the refusal says
     "Dies": ("bad/broken/Euro.dosh", "download failed:"), "Missing": ("bad/none.dosh", "returned error: 404"),
-    "Stalls": ("bad/stall.dosh", "too slow"), "Hidden": ("bad/hidden", 'unsafe file name ".profile"'),
+    "Stalls": ("bad/stall.dosh", "too slow"), "Hidden": ("bad/hidden", 'unsafe file name ".hidden.dosh"'),
     "Huge": ("bad/huge.dosh", "the file is 104857600 bytes, at most 67108864"),
     "Endless": ("bad/endless.dosh", "larger than 67108864 bytes"), "Junk": ("bad/junk.dosh", "not a currency file"),
     "Ftp": ("bad/ftp", "download failed:"), "Loop": ("bad/loop", "redirects"),
