@@ -151,7 +151,7 @@ class Screen:
 
     def drawn(self, what, box=None, process=None):
         # Checks that the box shows drawing within 30 s, and that the process drawing it runs on.
-        lit = wait_until(lambda: (lit := self.lit(box)) >= 0.002 and lit, 30, 0.3) or self.lit(box)
+        lit = wait_until(lambda: (share := self.lit(box)) >= 0.002 and share, 30, 0.3) or self.lit(box)
         return check(lit >= 0.002 and (process is None or process.poll() is None), what, f"lit {lit:.4f}")
 
     def __call__(self, function, *args):

@@ -52,7 +52,7 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-e2e-") as home:
 
     os.mkdir(empty := f"{home}/empty-bundle")
     r, frames = headless(dict(env, CORVAN3D_DATA_DIR=empty), "--frames", "3", "--out", f"{empty}/frames")
-    e2e.check(r.returncode == 0 and r.stderr.startswith("corvan3d: ") and len(os.listdir(f"{empty}/frames")) == 3
+    e2e.check(r.returncode == 0 and "corvan3d: " in r.stderr and len(os.listdir(f"{empty}/frames")) == 3
               and [f["Notes"] for f in frames] == [[]] * 3, "with no usable data it says why and draws on", r.stderr)
 
     for args, status, words in [(["--frames", "5"], 1, "usage: corvan3d"), (["--help"], 0, "usage: corvan3d"),

@@ -54,13 +54,13 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-e2e-") as home, e2e.xvfb(WIDTH
     r = e2e.run(CORVAN3D, "--window-id", "0x7fffff", env=env, timeout=30)
     e2e.check(r.returncode == 1 and "no window 0x7fffff" in r.stderr, "a window id naming nothing is said", r.stderr)
 
-    # The hack as XScreenSaver runs it, in a window of our own at the top left; each case: the
-    # window named, the box the hack must draw in, the box after the window grows. The root
-    # window comes last: what is drawn there stays.
     def reshape(width, height):  # and paints the window black
         screen("XResizeWindow", window, width, height)
         screen("XClearWindow", window)
 
+    # The hack as XScreenSaver runs it, in a window of our own at the top left; each case: the
+    # window named, the box the hack must draw in, the box after the window grows. The root
+    # window comes last: what is drawn there stays.
     window = screen("XCreateSimpleWindow", screen.root, 0, 0, 320, 240, 0, 0, 0)
     screen("XMapWindow", window)
     for what, args, named, box, grown in (
