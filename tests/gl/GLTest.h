@@ -18,8 +18,7 @@ protected:
   static constexpr int kHeight = 480;
 
   void SetUp() override {
-    // The same renderer everywhere, GPU or not.
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);  // the same renderer everywhere, GPU or not
     std::string error;
     ASSERT_TRUE(gl.Create(kWidth, kHeight, &error)) << error;
   }
@@ -29,15 +28,8 @@ protected:
     gl.Destroy();
   }
 
-  // RGBA of one pixel of the framebuffer (x, y from the lower left corner).
-  std::vector<unsigned char> PixelAt(int x, int y) {
-    std::vector<unsigned char> rgba(4);
-    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return rgba;
-  }
-
   // The whole framebuffer, RGBA rows from the bottom.
-  std::vector<unsigned char> Frame() {
+  static std::vector<unsigned char> Frame() {
     std::vector<unsigned char> rgba(size_t(kWidth) * kHeight * 4);
     glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     return rgba;

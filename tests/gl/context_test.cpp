@@ -10,16 +10,12 @@
 
 #include "platform/HeadlessGL.h"
 
-namespace {
-
 TEST(HeadlessContext, EachPlatformDrawsAndSaysWhichItIs) {
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-  const std::pair<HeadlessGL::Platform, std::string> cases[] = {
-      {HeadlessGL::Platform::kSurfaceless, "EGL surfaceless"},
-      {HeadlessGL::Platform::kDevice, "EGL device "},  // then its number and name
-      {HeadlessGL::Platform::kAny, "EGL surfaceless"},
-  };
-  for (const auto& [platform, name] : cases) {
+  using P = HeadlessGL::Platform;
+  // "EGL device " is followed by its number and name.
+  for (const auto& [platform, name] : {std::pair<P, std::string>{P::kSurfaceless, "EGL surfaceless"},
+                                       {P::kDevice, "EGL device "}, {P::kAny, "EGL surfaceless"}}) {
     HeadlessGL gl;
     std::string error;
     ASSERT_TRUE(gl.Create(8, 4, &error, platform)) << name << ": " << error;
@@ -27,7 +23,7 @@ TEST(HeadlessContext, EachPlatformDrawsAndSaysWhichItIs) {
     glClearColor(1.0f, 0.5f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     unsigned char pixel[4] = {};
-    glReadPixels(7, 3, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    glReadPixels(7, 3, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);  // the far corner of 8 x 4
     EXPECT_EQ(pixel[0], 255) << name;
     EXPECT_NEAR(pixel[1], 128, 1) << name;
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << name;
@@ -35,5 +31,3 @@ TEST(HeadlessContext, EachPlatformDrawsAndSaysWhichItIs) {
     EXPECT_EQ(gl.PlatformName(), "");
   }
 }
-
-}  // namespace
