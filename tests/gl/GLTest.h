@@ -8,14 +8,12 @@
 
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "platform/HeadlessGL.h"
 
 class GLTest : public ::testing::Test {
 protected:
-  static constexpr int kWidth = 640;
-  static constexpr int kHeight = 480;
+  static constexpr int kWidth = 640, kHeight = 480;
 
   void SetUp() override {
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);  // the same renderer everywhere, GPU or not
@@ -26,13 +24,6 @@ protected:
   void TearDown() override {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     gl.Destroy();
-  }
-
-  // The whole framebuffer, RGBA rows from the bottom.
-  static std::vector<unsigned char> Frame() {
-    std::vector<unsigned char> rgba(size_t(kWidth) * kHeight * 4);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return rgba;
   }
 
   HeadlessGL gl;

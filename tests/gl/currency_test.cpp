@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,14 +34,11 @@ DIR* opendir(const char* path) {
 namespace {
 
 using Strings = std::vector<std::string>;
-using RGBA = std::vector<unsigned char>;
 
 // Denomination i: a 4 x 2 image of its own colour.
 unsigned char Red(int i) { return static_cast<unsigned char>(20 + 30 * i); }
 CurrencyLump Lump(int i, uint32_t width = 150, uint32_t height = 70) {
-  Image image;
-  image.width = 4;
-  image.height = 2;
+  Image image{4, 2, 24, {}};
   for (int k = 0; k < 8; ++k) image.pixels.insert(image.pixels.end(), {Red(i), 7, 9});
   return CurrencyLump{EncodeTGA(image, 2), 1, 0, width, height};
 }
@@ -51,13 +47,15 @@ Bytes Currency(const std::string& name, int notes) {
   for (int i = 0; i < notes; ++i) lumps.push_back(Lump(i));
   return BuildCurrencyFile(name, 1, lumps);
 }
+int LiveTextures() { return CountGLObjects(4096).textures; }
+int LiveLists() { return CountGLObjects(4096).lists; }
 
 class CurrencyTest : public GLTest {
 protected:
   void SetUp() override {
     GLTest::SetUp();
     previous = SetErrorHandler([this](const char* m) { errors.emplace_back(m); });
-    NewWorld(one.dir + "/", two.dir + "/");
+    NewWorld(one, two);
   }
   void TearDown() override {
     gOpendirHook = nullptr;
@@ -66,18 +64,17 @@ protected:
     GLTest::TearDown();
   }
 
-  void NewWorld(const std::string& first, const std::string& second) {
+  void NewWorld(const TempDir& first, const TempDir& second, const char* firstName = "/", const char* secondName = "/") {
     world = std::make_unique<MONEYSS>();
-    CopyString(world->CurrencyPath, PATH_BUFFER_SIZE, first.c_str());
-    CopyString(world->CurrencyPath2, PATH_BUFFER_SIZE, second.c_str());
+    CopyString(world->CurrencyPath, PATH_BUFFER_SIZE, (first.dir + firstName).c_str());
+    CopyString(world->CurrencyPath2, PATH_BUFFER_SIZE, (second.dir + secondName).c_str());
     errors.clear();
   }
   // "1|file" or "2|file" by the folder it was found in, for each entry in list order.
   Strings Listed() const {
     Strings listed;
     for (int i = 0; i < world->NumCurrencies; ++i)
-      listed.push_back((std::strcmp(world->Currencies[i].Folder, world->CurrencyPath) == 0 ? "1|" : "2|") +
-                       std::string(world->Currencies[i].FileName));
+      listed.push_back((std::strcmp(world->Currencies[i].Folder, world->CurrencyPath) ? "2|" : "1|") + std::string(world->Currencies[i].FileName));
     return listed;
   }
   // Lists the currencies, selects fileName and loads.
@@ -120,8 +117,7 @@ TEST_F(CurrencyTest, ListsBothFoldersInOrderSelectsByFileNameAndFindsByHeaderNam
   EXPECT_EQ(Listed(), expected);
   for (int i = 0; i < world->NumCurrencies; ++i) {
     const CURRENCYINFO& entry = world->Currencies[i];
-    EXPECT_EQ(entry.Name, "Name " + std::string(entry.FileName));
-    EXPECT_EQ(entry.NumNotes, entry.FileName[0] - 'a' + 1) << entry.FileName;
+    EXPECT_TRUE(entry.Name == "Name " + std::string(entry.FileName) && entry.NumNotes == entry.FileName[0] - 'a' + 1) << entry.FileName;
     EXPECT_TRUE(entry.NoteSizes == nullptr && entry.NoteSet == nullptr) << entry.FileName;
   }
   // By file name, the first folder's first; a name not listed becomes the first entry's.
@@ -138,67 +134,47 @@ TEST_F(CurrencyTest, ListsBothFoldersInOrderSelectsByFileNameAndFindsByHeaderNam
   for (auto [name, exists] : {std::pair<const char*, bool>{"Name c.dosh", true}, {"Name a.dosh", true}, {"Name b.dosh", false},
                               {"c.dosh", false}, {"Name c", false}, {"Valid", false}})
     EXPECT_EQ(world->CurrencyFileExists(name), exists) << name;
-  NewWorld(one.dir + "/", two.Path("gone/"));
+  NewWorld(one, two, "/", "/gone/");
   EXPECT_FALSE(world->CurrencyFileExists("Name c.dosh"));
   EXPECT_EQ(errors, Strings{});
 }
 
 TEST_F(CurrencyTest, ListingSkipsWhatDoesNotOpenAndSurvivesFilesChangingUnderIt) {
   const Bytes alpha = Currency("Alpha", 1);
-  // Runs action just before `folder` is opened for the n-th time: the count
-  // opens each folder once, then the scan.
-  auto onOpening = [](const std::string& folder, int n, std::function<void()> action) {
-    gOpendirHook = [=, seen = std::make_shared<int>(0)](const char* path) {
-      if (folder + "/" == path && ++*seen == n) action();
+  // Runs action just before `dir` is opened for the n-th time: the count opens each folder once, then the scan.
+  auto onOpening = [](const TempDir& dir, int n, std::function<void()> action) {
+    gOpendirHook = [folder = dir.dir + "/", n, action, seen = std::make_shared<int>(0)](const char* path) {
+      if (folder == path && ++*seen == n) action();
     };
   };
-  struct Case {
-    const char* name;
-    std::function<void(const TempDir& a, const TempDir& b)> arrange;
-    Strings listed, errors;
-  };
+  struct Case { const char* name; std::function<void(const TempDir& a, const TempDir& b)> arrange; Strings listed, errors; };
   const Case cases[] = {
       {"a file named just .dosh is not counted, but taken when there is room",
        [&](auto& a, auto& b) { a.Write(".dosh", alpha), b.Write("b.dosh", alpha); }, {"1|.dosh"}, {}},
-      {"a file named just .dosh alone", [&](auto& a, auto&) { a.Write(".dosh", alpha); }, {}, {"No Currency Data Found!"}},
-      {"a missing first folder", [&](auto& a, auto& b) { NewWorld(a.Path("gone/"), b.dir + "/"), b.Write("b.dosh", alpha); },
-       {"2|b.dosh"}, {}},
-      {"both folders missing", [&](auto& a, auto&) { NewWorld(a.Path("gone/"), ""); }, {}, {"No Currency Data Found!"}},
+      {"a missing first folder", [&](auto& a, auto& b) { NewWorld(a, b, "/gone/"), b.Write("b.dosh", alpha); }, {"2|b.dosh"}, {}},
+      {"both folders missing", [&](auto& a, auto& b) { NewWorld(a, b, "/gone/", "/gone/"); }, {}, {"No Currency Data Found!"}},
       {"a counted file gone before the scan", [&](auto& a, auto&) {
-         a.Write("a.dosh", alpha), a.Write("b.dosh", alpha);
-         onOpening(a.dir, 2, [&a] { unlink(a.Path("b.dosh").c_str()); });
+         onOpening(a, 2, [&a] { unlink(a.Path("b.dosh").c_str()); }), a.Write("a.dosh", alpha), a.Write("b.dosh", alpha);
        }, {"1|a.dosh"}, {}},
       {"the only counted file spoilt before the scan", [&](auto& a, auto&) {
-         a.Write("a.dosh", alpha);
-         onOpening(a.dir, 2, [&a] { a.Write("a.dosh", Bytes(64, 0)); });
+         onOpening(a, 2, [&a] { a.Write("a.dosh", Bytes(64, 0)); }), a.Write("a.dosh", alpha);
        }, {}, {"No valid currencies found!"}},
       {"a listed file gone before its header is read", [&](auto& a, auto& b) {
-         a.Write("a.dosh", alpha);
-         onOpening(b.dir, 2, [&a] { unlink(a.Path("a.dosh").c_str()); });
+         onOpening(b, 2, [&a] { unlink(a.Path("a.dosh").c_str()); }), a.Write("a.dosh", alpha);
        }, {"1|a.dosh"}, {"Error Loading Currency!"}},
   };
   for (const Case& c : cases) {
     TempDir a, b;
-    NewWorld(a.dir + "/", b.dir + "/");
+    NewWorld(a, b);
     c.arrange(a, b);
     EXPECT_EQ(world->BuildCurrencyList(), c.errors.empty()) << c.name;
     gOpendirHook = nullptr;
-    EXPECT_EQ(Listed(), c.listed) << c.name;
-    EXPECT_EQ(errors, c.errors) << c.name;
-    EXPECT_TRUE(c.errors != Strings{"No Currency Data Found!"} || world->Currencies == nullptr) << c.name;
+    EXPECT_TRUE(Listed() == c.listed && errors == c.errors) << c.name;
+    EXPECT_TRUE(c.errors != Strings{"No Currency Data Found!"} || world->Currencies == nullptr) << c.name << ": a list is kept";
   }
 }
 
 // --- loading ---------------------------------------------------------------------------
-
-// The texture a display list binds when it is called.
-GLuint TextureBoundBy(GLuint list) {
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glCallList(list);
-  GLint bound = -1;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-  return GLuint(bound);
-}
 
 TEST_F(CurrencyTest, LoadingBuildsEachLumpsTextureAndThreeListsAndCleanupReleasesThem) {
   CurrencyLump text = Lump(1, 120, 60);
@@ -210,27 +186,28 @@ TEST_F(CurrencyTest, LoadingBuildsEachLumpsTextureAndThreeListsAndCleanupRelease
   const CURRENCYINFO& a = world->Currencies[0];
   ASSERT_TRUE(a.NoteSet != nullptr && a.NoteSet->NumNotes == 4 && a.NoteSet->NumTextures == 4);
   const float sizes[4][2] = {{1.56f, 0.7f}, {1.2f, 0.6f}, {0.01f, 0}, {0.99f, 2.57f}};
-  std::set<GLuint> names;
   for (int i = 0; i < 4; ++i) {
     EXPECT_TRUE(a.NoteSizes[i].x == sizes[i][0] && a.NoteSizes[i].y == sizes[i][1]) << i;
     const GLuint texture = a.NoteSet->Textures[i].textureId;
-    RGBA texels(4 * 4 * 2, 0);
+    std::vector<unsigned char> texels(4 * 4 * 2, 0);
     if (texture != 0) glBindTexture(GL_TEXTURE_2D, texture), glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    EXPECT_EQ(RGBA(texels.begin(), texels.begin() + 4), i != 1 ? RGBA({Red(i), 7, 9, 255}) : RGBA(4, 0)) << "texture " << i;
+    EXPECT_EQ(texels[0] + 256 * texels[3], i == 1 ? 0 : Red(i) + 256 * 255) << "texture " << i << " is not lump " << i << "'s image";
     for (int k = 3 * i; k < 3 * i + 3; ++k) {
-      EXPECT_EQ(TextureBoundBy(a.NoteSet->NoteLists[k]), texture) << "list " << k;
-      names.insert(a.NoteSet->NoteLists[k]);
+      GLint bound = -1;
+      glBindTexture(GL_TEXTURE_2D, 0);
+      glCallList(a.NoteSet->NoteLists[k]);
+      glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+      EXPECT_EQ(GLuint(bound), texture) << "list " << k;
     }
   }
-  EXPECT_TRUE(names.size() == 12 && CountGLObjects(4096).lists == 12) << "a list name is used twice";
+  EXPECT_EQ(LiveLists(), 12) << "a list name is used twice";
   world->CleanupCurrencyList();
-  EXPECT_EQ(CountGLObjects(4096).textures + CountGLObjects(4096).lists, 0);
+  EXPECT_EQ(LiveTextures() + LiveLists(), 0);
   ASSERT_TRUE(Load("a.dosh", true));  // mixing loads them all
-  EXPECT_TRUE(CountGLObjects(4096).textures == 3 + 2 && CountGLObjects(4096).lists == 12 + 6);
+  EXPECT_TRUE(LiveTextures() == 3 + 2 && LiveLists() == 12 + 6);
   world->CleanupCurrencyList();
   world->CleanupCurrencyList();  // a second time is harmless
-  EXPECT_TRUE(world->Currencies == nullptr && world->NumCurrencies == 0);
-  EXPECT_EQ(CountGLObjects(4096).textures + CountGLObjects(4096).lists, 0);
+  EXPECT_TRUE(world->Currencies == nullptr && world->NumCurrencies == 0 && LiveTextures() + LiveLists() == 0);
   EXPECT_TRUE(errors.empty() && alerts.alerts.empty());
 }
 
@@ -242,39 +219,31 @@ TEST_F(CurrencyTest, CorruptImageStopsTheLoadAndKeepsOnlyWhatWasBuilt) {
   corrupt.data = MakeTGA(2, 4, 2, 16, Bytes(16, 0));  // 16-bit images are not supported
   one.Write("bad.dosh", BuildCurrencyFile("Bad", 1, {Lump(0), corrupt, Lump(2)}));
   EXPECT_FALSE(Load("bad.dosh"));
-  EXPECT_EQ(alerts.alerts.size(), 1u);
-  EXPECT_EQ(errors, Strings{}) << "the decoder has already said what went wrong";
+  EXPECT_TRUE(alerts.alerts.size() == 1 && errors.empty()) << "the decoder alone says what went wrong";
   const ONECURRENCY* set = world->Currencies[0].NoteSet;
   ASSERT_NE(set, nullptr);
   EXPECT_TRUE(glIsTexture(set->Textures[0].textureId) && set->Textures[1].textureId == 0 && set->Textures[2].textureId == 0);
   EXPECT_EQ(std::vector<uint32_t>(set->NoteLists, set->NoteLists + 9), std::vector<uint32_t>(9, 0));
   world->CleanupCurrencyList();
-  EXPECT_TRUE(CountGLObjects(4096).textures == 0 && glIsList(foreign));
+  EXPECT_TRUE(LiveTextures() == 0 && glIsList(foreign));
 }
 
 TEST_F(CurrencyTest, LoadFailsOnAFileGoneOrShrunkSinceListingAndMixingStopsThere) {
-  // Deleted, or replaced by one with fewer lumps, whose directory must not be read past its end.
-  for (int lumps : {-1, 2}) {
-    NewWorld(one.dir + "/", two.dir + "/");
+  // After listing, three notes become none (deleted), two (a directory not to be read past its end) or five.
+  for (int lumps : {0, 2, 5}) {
+    NewWorld(one, two);
     one.Write("a.dosh", Currency("Alpha", 3));
     two.Write("b.dosh", Currency("Bee", 1));
     ASSERT_TRUE(world->BuildCurrencyList());
-    if (lumps < 0) unlink(one.Path("a.dosh").c_str());
+    if (lumps == 0) unlink(one.Path("a.dosh").c_str());
     else one.Write("a.dosh", Currency("Alpha", lumps));
     world->MIXCURRENCY = true;
-    EXPECT_FALSE(world->LoadCurrencyData()) << lumps;
-    EXPECT_EQ(errors, Strings{"Unable to load currency!"}) << lumps;
-    EXPECT_TRUE(world->Currencies[0].NoteSet == nullptr && world->Currencies[1].NoteSet == nullptr) << lumps;
+    EXPECT_EQ(world->LoadCurrencyData(), lumps == 5) << lumps;
+    EXPECT_EQ(errors, lumps == 5 ? Strings{} : Strings{"Unable to load currency!"}) << lumps;
+    EXPECT_EQ(LiveTextures(), lumps == 5 ? 3 + 1 : 0) << lumps << ": only the notes listed load, and a failure stops the mix";
   }
-  // Grown since: the listed notes load.
-  NewWorld(one.dir + "/", two.dir + "/");
-  one.Write("a.dosh", Currency("Alpha", 4));
-  ASSERT_TRUE(world->BuildCurrencyList());
-  one.Write("a.dosh", Currency("Alpha", 5));
-  ASSERT_TRUE(world->LoadCurrencyData());
-  EXPECT_EQ(world->Currencies[0].NoteSet->NumTextures, 4);
-  NewWorld("", "");  // no list at all
-  EXPECT_FALSE(world->LoadCurrencyData());
+  NewWorld(one, two);
+  EXPECT_FALSE(world->LoadCurrencyData()) << "no list at all";
   EXPECT_EQ(errors, Strings{});
 }
 
@@ -289,14 +258,13 @@ TEST_F(CurrencyTest, MixingLeavesOutCurrenciesPastTheLimits) {
   EXPECT_EQ(errors, (Strings{"Unable to load currency!", one.dir + "/evil\\x1B]0;owned\\x07.dosh: 65 notes, at most 64"}));
   for (int i = 0; i < world->NumCurrencies; ++i)
     EXPECT_EQ(world->Currencies[i].NoteSet == nullptr, world->Currencies[i].PastLimits) << world->Currencies[i].FileName;
-  EXPECT_EQ(CountGLObjects(4096).textures, 2 + 1);
-  // The refused currency's share of the notes goes to those that loaded.
-  for (int n = 0; n < 200; ++n) {
+  EXPECT_EQ(LiveTextures(), 2 + 1);
+  for (int n = 0; n < 200; ++n) {  // the refused currency's share of the notes goes to those that loaded
     ONENOTE note;
     note.Reset(world.get());
     ASSERT_NE(world->Currencies[note.Currency].NoteSet, nullptr) << note.Currency;
   }
-  NewWorld(one.dir + "/", two.dir + "/");
+  NewWorld(one, two);
   one.Write("a.dosh", Currency("Many", 65));
   two.Write("c.dosh", Currency("Many", 65));
   EXPECT_FALSE(Load("a.dosh", true)) << "nothing left to show";

@@ -1,4 +1,4 @@
-// A note drawn for real, caught in GL's feedback mode, and a world set up
+// Notes drawn for real and caught in GL's feedback mode, and a world set up
 // from currencies on disk with its random draws scripted.
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,13 +6,11 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <deque>
 #include <functional>
 
 #include "GLTest.h"
 #include "SceneFixture.h"
 #include "maths/Random.h"
-#include "platform/Alert.h"
 #include "world/GLStuff.h"
 #include "world/Notes.h"
 
@@ -33,11 +31,9 @@ protected:
   // glOrtho(-10, 10, -10, 10, -10, 10) and seen through a box of 50 whose
   // window x and y are eye x and y.
   void GiveCurrencyAndView() {
-    world->Currencies = new CURRENCYINFO[1];
-    world->NumCurrencies = 1;
+    world->Currencies = new CURRENCYINFO[world->NumCurrencies = 1];
     ONECURRENCY* set = world->Currencies[0].NoteSet = new ONECURRENCY;
-    set->NumNotes = 1;
-    set->NoteLists = new uint32_t[3];
+    set->NoteLists = new uint32_t[3 * (set->NumNotes = 1)];
     for (int k = 0; k < 3; ++k) {
       glNewList(set->NoteLists[k] = glGenLists(1), GL_COMPILE);
       glPassThrough(float(k));
@@ -55,98 +51,76 @@ protected:
     glMatrixMode(GL_MODELVIEW);
   }
 
-  // The lists that draw() called, and its points in eye coordinates, each followed by its colour.
-  std::pair<std::vector<int>, std::vector<std::array<double, 7>>> Feedback(const std::function<void()>& draw) {
+  // What draw() puts out: -1 - k for pass-through token k, then each point
+  // in eye coordinates followed by its colour.
+  std::vector<std::vector<double>> Feedback(const std::function<void()>& draw) {
     float buffer[256];
     glFeedbackBuffer(256, GL_3D_COLOR, buffer);
     glRenderMode(GL_FEEDBACK);
     draw();
-    std::pair<std::vector<int>, std::vector<std::array<double, 7>>> drawn;
+    std::vector<std::vector<double>> out;
     for (GLint i = 0, used = glRenderMode(GL_RENDER); i < used; i += buffer[i] == GL_POINT_TOKEN ? 8 : 2) {
       const float* v = &buffer[i + 1];
-      if (buffer[i] == GL_PASS_THROUGH_TOKEN) drawn.first.push_back(int(v[0]));
-      else if (buffer[i] == GL_POINT_TOKEN) drawn.second.push_back({v[0], v[1], (0.5 - v[2]) * 100, v[3], v[4], v[5], v[6]});
-      else ADD_FAILURE() << "feedback token " << buffer[i];
+      EXPECT_TRUE(buffer[i] == GL_PASS_THROUGH_TOKEN || buffer[i] == GL_POINT_TOKEN) << "feedback token " << buffer[i];
+      if (buffer[i] == GL_PASS_THROUGH_TOKEN) out.push_back({-1 - v[0]});
+      else out.push_back({v[0], v[1], (0.5 - v[2]) * 100, v[3], v[4], v[5], v[6]});
     }
-    return drawn;
-  }
-
-  // Feeds the given draws to the scene, in order.
-  void Script(std::deque<int> draws) {
-    SetRandomSource([script = std::make_shared<std::deque<int>>(std::move(draws))] {
-      EXPECT_FALSE(script->empty()) << "more draws than scripted";
-      const int draw = script->empty() ? 0 : script->front();
-      if (!script->empty()) script->pop_front();
-      return draw;
-    });
+    return out;
   }
 
   std::unique_ptr<MONEYSS> world = std::make_unique<MONEYSS>();
+  std::vector<int> script;  // the scene's random draws, in order, once a test hands them over
+  size_t next = 0;
 };
-
-// v turned by degrees about one axis, counter-clockwise looking down it.
-std::array<double, 3> Turn(std::array<double, 3> v, int axis, double degrees) {
-  const double c = std::cos(degrees * NIFTY_PI / 180), s = std::sin(degrees * NIFTY_PI / 180);
-  const int a = (axis + 1) % 3, b = (axis + 2) % 3;
-  std::array<double, 3> r = v;
-  r[a] = c * v[a] - s * v[b];
-  r[b] = s * v[a] + c * v[b];
-  return r;
-}
 
 TEST_F(WorldTest, NoteTurnsByHeadingSwingTumbleIsCulledByItsScaleAndRestoresTheMatrix) {
   GiveCurrencyAndView();
   world->NoteScale = 2.0f;
-  struct Case {
-    const char* name;
-    std::array<double, 3> pos;
-    int currency, list;
-    bool drawn;
-  };
+  struct Case { const char* name; float x; int currency, list; bool drawn; };
   // The right plane is x = 10: the sphere of radius NoteScale about the pivot decides.
-  const Case cases[] = {{"inside", {1, 2, 3}, 0, 2, true},
-                        {"outside by less than the scale", {11.5, 0, -4}, 0, 1, true},
-                        {"outside by more than the scale", {12.5, 0, -4}, 0, 1, false},
-                        {"currency out of range", {1, 2, 3}, 1, 0, false},
-                        {"list out of range", {1, 2, 3}, 0, 3, false}};
+  const Case cases[] = {{"inside", 1, 0, 2, true},
+                        {"outside by less than the scale", 11.5f, 0, 1, true},
+                        {"outside by more than the scale", 12.5f, 0, 1, false},
+                        {"currency out of range", 1, 1, 0, false},
+                        {"list out of range", 1, 0, 3, false}};
+  // kPoints turned by the tumble about x (90), then the swing about z (180),
+  // then the heading about y (-90); turned in any other order they land elsewhere.
+  const double turned[4][3] = {{0, 0, 0}, {0, 0, -1}, {-1, 0, 0}, {0, 1, 0}};
   for (const Case& c : cases) {
     ONENOTE note{};
-    note.Pos = MakePoint(float(c.pos[0]), float(c.pos[1]), float(c.pos[2]));
-    note.Rot = MakePoint(30, 50, 70);  // tumble x, heading y, swing z
+    note.Pos = MakePoint(c.x, 2, -3);
+    note.Rot = MakePoint(90, -90, 180);
     note.Currency = c.currency;
     note.NoteList = c.list;
     note.Brightness = 0.625f;
-    const auto [lists, points] = Feedback([&] { note.Draw(world.get()); });
+    const auto drawn = Feedback([&] { note.Draw(world.get()); });
     GLint depth = 0;
     float m[16], identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     EXPECT_TRUE(depth == 1 && std::equal(m, m + 16, identity)) << c.name << ": the model-view matrix is not restored";
-    ASSERT_EQ(lists, c.drawn ? std::vector<int>{c.list} : std::vector<int>{}) << c.name;
-    ASSERT_EQ(points.size(), c.drawn ? 4u : 0u) << c.name;
-    for (size_t i = 0; i < points.size(); ++i) {
-      const auto turned = Turn(Turn(Turn({kPoints[i][0], kPoints[i][1], kPoints[i][2]}, 0, 30), 2, 70), 1, 50);
-      for (int axis = 0; axis < 3; ++axis)
-        EXPECT_NEAR(points[i][axis], c.pos[axis] + turned[axis], 1e-3) << c.name << ", point " << i << ", axis " << axis;
-      EXPECT_EQ(std::vector<double>(&points[i][3], &points[i][7]), std::vector<double>(4, 0.625)) << c.name << ": colour";
+    ASSERT_EQ(drawn.size(), c.drawn ? 5u : 0u) << c.name;
+    if (!c.drawn) continue;
+    EXPECT_EQ(drawn[0], std::vector<double>{-1.0 - c.list}) << c.name << ": not the note's list";
+    for (int i = 0; i < 4; ++i) {
+      const double want[3] = {c.x + turned[i][0], 2 + turned[i][1], -3 + turned[i][2]};
+      for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(drawn[i + 1][axis], want[axis], 1e-3) << c.name << ", point " << i << ", axis " << axis;
+      EXPECT_EQ(std::vector<double>(&drawn[i + 1][3], &drawn[i + 1][7]), std::vector<double>(4, 0.625)) << c.name << ": colour";
     }
   }
-}
-
-TEST_F(WorldTest, WorldDrawsItsReleasedNotesInIndexOrder) {
-  GiveCurrencyAndView();
-  world->TOT_NUM_NOTES = 3;
-  world->Notes = new ONENOTE[3]();
+  // The world draws its released notes, in index order.
+  world->Notes = new ONENOTE[world->TOT_NUM_NOTES = 3]();
   for (int i = 0; i < 3; ++i) world->Notes[i].NoteList = 2 - i;
-  world->ActiveNotes = 1.5f;  // notes 0 and 1
-  EXPECT_EQ(Feedback([&] { world->Draw(); }).first, (std::vector<int>{2, 1}));
+  world->ActiveNotes = 1.5f;
+  const auto drawn = Feedback([&] { world->Draw(); });
+  EXPECT_TRUE(drawn.size() == 10 && drawn[0][0] == -3 && drawn[5][0] == -2) << "not notes 0 and 1 alone, in order";
 }
 
 std::string Describe(const ONENOTE& n) {
   char text[400];
-  std::snprintf(text, sizeof text, "currency %d list %d tumbling %d phase %d, pos %g %g %g, rot %g %g %g, spin %g %g %g, vel %g %g %g",
+  std::snprintf(text, sizeof text, "currency %d list %d tumbling %d phase %d, pos %g %g %g, rot %g %g %g, spin %g %g, vel %g %g %g",
                 n.Currency, n.NoteList, n.Tumbling, n.SwingPhase, n.Pos.x, n.Pos.y, n.Pos.z, n.Rot.x, n.Rot.y, n.Rot.z,
-                n.RotSpeed.x, n.RotSpeed.y, n.RotSpeed.z, n.Vel.x, n.Vel.y, n.Vel.z);
+                n.RotSpeed.x, n.RotSpeed.y, n.Vel.x, n.Vel.y, n.Vel.z);
   return text;
 }
 
@@ -167,28 +141,28 @@ TEST_F(WorldTest, SetupReadsThePercentSizeJoinsFoldersAndSpawnsEachNoteFromItsDr
   std::strcpy(settings.SelectedCurrencyName, "B.dosh");
   // Note 0: a b | currency 1 | list 4 of 6, curved | phase | heading, its speed | e f g.
   // Note 1: a b | currency 0 | list 2 of 3, flat | phase | p q, heading speed, m s | e f g.
-  Script({7499, 1, 3, 10, 45, 400, 2600, 25, 50, 5, 0, 4999, 4, 5, 19, 725, 359, 1249, 179, 4, 39, 0, 0});
-  const uint64_t before = RandomDrawCount();
+  script = {7499, 1, 3, 10, 45, 400, 2600, 25, 50, 5, 0, 4999, 4, 5, 19, 725, 359, 1249, 179, 4, 39, 0, 0};
+  SetRandomSource([this] { return script.at(next++); });  // running out throws
   const bool setUp = world->Setup(&settings);
   EXPECT_EQ(chdir(cwd), 0);
   ASSERT_TRUE(setUp);
-  EXPECT_EQ(RandomDrawCount() - before, 23u);
+  EXPECT_EQ(next, 23u);
   EXPECT_EQ(world->NoteScale, 1.5f);
   EXPECT_STREQ(world->CurrencyPath, "cur/");
   EXPECT_EQ(world->Currencies[1].Folder, second.dir + "/");
   EXPECT_TRUE(world->MIXCURRENCY && world->CurrentCurrency == 1 && world->ActiveNotes == 0.0f);
-  EXPECT_EQ(Describe(world->Notes[0]), "currency 1 list 4 tumbling 0 phase 5, pos -24.99 25 -0.01, rot 0 40 0, spin 0 -11.5 0, vel -1.5 -6 0.5");
-  EXPECT_EQ(Describe(world->Notes[1]), "currency 0 list 2 tumbling 1 phase 19, pos 24.99 25 -25, rot 359 5 0, spin -359 -0.01 0, vel -2 -5 1.9");
-
+  EXPECT_EQ(Describe(world->Notes[0]), "currency 1 list 4 tumbling 0 phase 5, pos -24.99 25 -0.01, rot 0 40 0, spin 0 -11.5, vel -1.5 -6 0.5");
+  EXPECT_EQ(Describe(world->Notes[1]), "currency 0 list 2 tumbling 1 phase 19, pos 24.99 25 -25, rot 359 5 0, spin -359 -0.01, vel -2 -5 1.9");
   // One currency: nothing to mix, and no draw spent on it.
   world = std::make_unique<MONEYSS>();
   settings.TOT_NUM_NOTES = 1;
   std::strcpy(settings.CurrencyPath, root.Path("cur").c_str());
   settings.CurrencyPath2[0] = '\0';
-  Script({0, 0, 0, 0, 0, 0, 0, 0, 0});
+  script = std::vector<int>(9, 0);
+  next = 0;
   ASSERT_TRUE(world->Setup(&settings));
+  EXPECT_EQ(next, 9u);
   EXPECT_FALSE(world->MIXCURRENCY);
-  EXPECT_EQ(RandomDrawCount() - before, 23u + 9u);
 }
 
 }  // namespace
