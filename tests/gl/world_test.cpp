@@ -153,16 +153,15 @@ TEST_F(WorldTest, SetupReadsThePercentSizeJoinsFoldersAndSpawnsEachNoteFromItsDr
   EXPECT_TRUE(world->MIXCURRENCY && world->CurrentCurrency == 1 && world->ActiveNotes == 0.0f);
   EXPECT_EQ(Describe(world->Notes[0]), "currency 1 list 4 tumbling 0 phase 5, pos -24.99 25 -0.01, rot 0 40 0, spin 0 -11.5, vel -1.5 -6 0.5");
   EXPECT_EQ(Describe(world->Notes[1]), "currency 0 list 2 tumbling 1 phase 19, pos 24.99 25 -25, rot 359 5 0, spin -359 -0.01, vel -2 -5 1.9");
-  // One currency: nothing to mix, and no draw spent on it.
+  // One currency: nothing to mix, and no draw spent on it; no count means 400 notes, 9 draws each.
   world = std::make_unique<MONEYSS>();
-  settings.TOT_NUM_NOTES = 1;
+  settings.TOT_NUM_NOTES = 0;
   std::strcpy(settings.CurrencyPath, root.Path("cur").c_str());
   settings.CurrencyPath2[0] = '\0';
-  script = std::vector<int>(9, 0);
+  script = std::vector<int>(3600, 0);
   next = 0;
   ASSERT_TRUE(world->Setup(&settings));
-  EXPECT_EQ(next, 9u);
-  EXPECT_FALSE(world->MIXCURRENCY);
+  EXPECT_TRUE(next == 3600 && world->TOT_NUM_NOTES == 400 && !world->MIXCURRENCY);
 }
 
 }  // namespace
