@@ -17,12 +17,22 @@ namespace {
 // The alphas of a built texture's level-0 image, after checking its colours against rgb.
 std::vector<int> Alphas(const Texture& texture, const Bytes& rgb = {}) {
   Bytes rgba(size_t(texture.width) * texture.height * 4), colours;
-  glBindTexture(GL_TEXTURE_2D, texture.textureId);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  glBindTexture(GL_TEXTURE_2D, texture.textureId), glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
   std::vector<int> alphas;
   for (size_t i = 0; i < rgba.size(); i += 4) colours.insert(colours.end(), &rgba[i], &rgba[i + 3]), alphas.push_back(rgba[i + 3]);
   EXPECT_TRUE(rgb.empty() || colours == rgb) << "the colours changed";
   return alphas;
+}
+
+// The bound texture, its wrap s and t, min and mag filters, level 0 width and height, and level 1 width.
+std::vector<GLint> State() {
+  std::vector<GLint> got(8);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &got[0]);
+  const GLenum parameters[] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER};
+  for (int i = 0; i < 4; ++i) glGetTexParameteriv(GL_TEXTURE_2D, parameters[i], &got[1 + i]);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &got[5]), glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &got[6]);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &got[7]);
+  return got;
 }
 
 // A texture of the given width holding pixels as the decoder leaves them.
@@ -35,7 +45,9 @@ void Fill(Texture* texture, uint32_t width, uint32_t bits, const Bytes& pixels) 
 
 using TextureTest = GLTest;
 
-TEST_F(TextureTest, EachAlphaModeKeepsTheColoursAndDerivesItsAlpha) {
+// Each build leaves its texture bound, clamped, linear and without mipmaps, and
+// takes the pixels; the texture's name goes with it.
+TEST_F(TextureTest, EachBuildKeepsTheColoursDerivesItsModesAlphaAndOwnsAClampedLinearTexture) {
   // 3 x 2: the key colour, then one step off it in each channel, the key again, another colour.
   const Bytes keyed = {50, 60, 70, 51, 60, 70, 50, 59, 70, 50, 60, 71, 50, 60, 70, 200, 10, 90};
   // 2 x 2, 32 bits: the key colour again at the third pixel, behind another alpha.
@@ -49,31 +61,18 @@ TEST_F(TextureTest, EachAlphaModeKeepsTheColoursAndDerivesItsAlpha) {
       {four, 32, fourRGB, 0, own}, {four, 32, fourRGB, 3, own},  // or the image's own alpha
       {four, 32, fourRGB, 1, {0, 255, 0, 255}}, {four, 32, fourRGB, 2, {70, 200, 70, 0}}};
   for (const auto& [pixels, bits, colours, mode, alphas] : cases) {
-    Texture texture;
-    Fill(&texture, 2, bits, pixels);
-    ASSERT_TRUE(BuildTexture(&texture, mode));
-    EXPECT_EQ(Alphas(texture, colours), alphas) << bits << " bits, mode " << mode;
+    GLuint name = 0;
+    {
+      Texture texture;
+      Fill(&texture, 2, bits, pixels);
+      ASSERT_TRUE(BuildTexture(&texture, mode));
+      name = texture.textureId;
+      EXPECT_EQ(State(), (std::vector<GLint>{GLint(name), GL_CLAMP, GL_CLAMP, GL_LINEAR, GL_LINEAR, 2, GLint(texture.height), 0}));
+      EXPECT_EQ(texture.pixels, nullptr);
+      EXPECT_EQ(Alphas(texture, colours), alphas) << bits << " bits, mode " << mode;
+    }
+    EXPECT_FALSE(glIsTexture(name));
   }
-}
-
-TEST_F(TextureTest, BuiltTextureIsBoundClampedLinearWithoutMipmapsAndOwnsItsName) {
-  GLuint name = 0;
-  {
-    Texture texture;
-    Fill(&texture, 5, 24, Bytes(5 * 3 * 3, 128));
-    ASSERT_TRUE(BuildTexture(&texture, 0));
-    std::vector<GLint> got(8);  // binding; wrap s, t; min and mag filters; level 0 width, height; level 1 width
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &got[0]);
-    const GLenum parameters[] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER};
-    for (int i = 0; i < 4; ++i) glGetTexParameteriv(GL_TEXTURE_2D, parameters[i], &got[1 + i]);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &got[5]);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &got[6]);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &got[7]);
-    name = texture.textureId;
-    EXPECT_EQ(got, (std::vector<GLint>{GLint(name), GL_CLAMP, GL_CLAMP, GL_LINEAR, GL_LINEAR, 5, 3, 0}));
-    EXPECT_TRUE(texture.pixels == nullptr && glIsTexture(name));
-  }
-  EXPECT_FALSE(glIsTexture(name));
   Texture nothing;  // nothing decoded: nothing built
   EXPECT_TRUE(!BuildTexture(&nothing, 0) && nothing.textureId == 0);
 }

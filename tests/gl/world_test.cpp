@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr float kPoints[4][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-
 class WorldTest : public GLTest {
 protected:
   void TearDown() override {
@@ -25,94 +23,64 @@ protected:
     world.reset();  // releases its lists while the context is current
     GLTest::TearDown();
   }
+  std::unique_ptr<MONEYSS> world = std::make_unique<MONEYSS>();
+};
 
-  // One currency of one denomination, whose list k marks itself with
-  // pass-through token k and draws kPoints. Notes are culled against
-  // glOrtho(-10, 10, -10, 10, -10, 10) and seen through a box of 50 whose
-  // window x and y are eye x and y.
-  void GiveCurrencyAndView() {
-    world->Currencies = new CURRENCYINFO[world->NumCurrencies = 1];
-    ONECURRENCY* set = world->Currencies[0].NoteSet = new ONECURRENCY;
-    set->NoteLists = new uint32_t[3 * (set->NumNotes = 1)];
-    for (int k = 0; k < 3; ++k) {
-      glNewList(set->NoteLists[k] = glGenLists(1), GL_COMPILE);
-      glPassThrough(float(k));
-      glBegin(GL_POINTS);
-      for (const auto& p : kPoints) glVertex3fv(p);
-      glEnd();
-      glEndList();
-    }
-    glMatrixMode(GL_PROJECTION);
-    glOrtho(-10, 10, -10, 10, -10, 10);
-    ExtractFrustum();
-    glLoadIdentity();
-    glOrtho(-50, 50, -50, 50, -50, 50);
-    glViewport(-50, -50, 100, 100);
-    glMatrixMode(GL_MODELVIEW);
+// Notes are culled against glOrtho(-10, 10, -10, 10, -10, 10) and seen through
+// a box of 50 whose window x and y are eye x and y. The one denomination's
+// list k marks itself with pass-through token k and draws kPoints.
+TEST_F(WorldTest, NoteTurnsByHeadingSwingTumbleIsCulledByItsScaleAndRestoresTheMatrix) {
+  constexpr float kPoints[4][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  world->Currencies = new CURRENCYINFO[world->NumCurrencies = 1];
+  ONECURRENCY* set = world->Currencies[0].NoteSet = new ONECURRENCY;
+  set->NoteLists = new uint32_t[3 * (set->NumNotes = 1)];
+  for (int k = 0; k < 3; ++k) {
+    glNewList(set->NoteLists[k] = glGenLists(1), GL_COMPILE), glPassThrough(float(k)), glBegin(GL_POINTS);
+    for (const auto& p : kPoints) glVertex3fv(p);
+    glEnd(), glEndList();
   }
-
-  // What draw() puts out: -1 - k for pass-through token k, then each point
-  // in eye coordinates followed by its colour.
-  std::vector<std::vector<double>> Feedback(const std::function<void()>& draw) {
+  glMatrixMode(GL_PROJECTION), glOrtho(-10, 10, -10, 10, -10, 10), ExtractFrustum();
+  glLoadIdentity(), glOrtho(-50, 50, -50, 50, -50, 50), glViewport(-50, -50, 100, 100), glMatrixMode(GL_MODELVIEW);
+  // What draw() puts out: -1 - k for pass-through token k, then each point as eye x y z and its colour.
+  auto feedback = [](const std::function<void()>& draw) {
     float buffer[256];
-    glFeedbackBuffer(256, GL_3D_COLOR, buffer);
-    glRenderMode(GL_FEEDBACK);
-    draw();
+    glFeedbackBuffer(256, GL_3D_COLOR, buffer), glRenderMode(GL_FEEDBACK), draw();
     std::vector<std::vector<double>> out;
     for (GLint i = 0, used = glRenderMode(GL_RENDER); i < used; i += buffer[i] == GL_POINT_TOKEN ? 8 : 2) {
       const float* v = &buffer[i + 1];
-      EXPECT_TRUE(buffer[i] == GL_PASS_THROUGH_TOKEN || buffer[i] == GL_POINT_TOKEN) << "feedback token " << buffer[i];
       if (buffer[i] == GL_PASS_THROUGH_TOKEN) out.push_back({-1 - v[0]});
       else out.push_back({v[0], v[1], (0.5 - v[2]) * 100, v[3], v[4], v[5], v[6]});
     }
     return out;
-  }
-
-  std::unique_ptr<MONEYSS> world = std::make_unique<MONEYSS>();
-  std::vector<int> script;  // the scene's random draws, in order, once a test hands them over
-  size_t next = 0;
-};
-
-TEST_F(WorldTest, NoteTurnsByHeadingSwingTumbleIsCulledByItsScaleAndRestoresTheMatrix) {
-  GiveCurrencyAndView();
+  };
   world->NoteScale = 2.0f;
-  struct Case { const char* name; float x; int currency, list; bool drawn; };
   // The right plane is x = 10: the sphere of radius NoteScale about the pivot decides.
-  const Case cases[] = {{"inside", 1, 0, 2, true},
-                        {"outside by less than the scale", 11.5f, 0, 1, true},
-                        {"outside by more than the scale", 12.5f, 0, 1, false},
-                        {"currency out of range", 1, 1, 0, false},
-                        {"list out of range", 1, 0, 3, false}};
+  const struct { const char* name; float x; int currency, list; bool drawn; } cases[] = {
+      {"inside", 1, 0, 2, true}, {"outside by less than the scale", 11.5f, 0, 1, true},
+      {"outside by more than the scale", 12.5f, 0, 1, false}, {"currency out of range", 1, 1, 0, false},
+      {"list out of range", 1, 0, 3, false}};
   // kPoints turned by the tumble about x (90), then the swing about z (180),
   // then the heading about y (-90); turned in any other order they land elsewhere.
   const double turned[4][3] = {{0, 0, 0}, {0, 0, -1}, {-1, 0, 0}, {0, 1, 0}};
-  for (const Case& c : cases) {
-    ONENOTE note{};
-    note.Pos = MakePoint(c.x, 2, -3);
-    note.Rot = MakePoint(90, -90, 180);
-    note.Currency = c.currency;
-    note.NoteList = c.list;
-    note.Brightness = 0.625f;
-    const auto drawn = Feedback([&] { note.Draw(world.get()); });
+  for (const auto& c : cases) {
+    ONENOTE note{MakePoint(c.x, 2, -3), {}, MakePoint(90, -90, 180), {}, c.currency, c.list, 0, 0, 0.625f};
+    const auto drawn = feedback([&] { note.Draw(world.get()); });
     GLint depth = 0;
     float m[16], identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth), glGetFloatv(GL_MODELVIEW_MATRIX, m);
     EXPECT_TRUE(depth == 1 && std::equal(m, m + 16, identity)) << c.name << ": the model-view matrix is not restored";
     ASSERT_EQ(drawn.size(), c.drawn ? 5u : 0u) << c.name;
-    if (!c.drawn) continue;
-    EXPECT_EQ(drawn[0], std::vector<double>{-1.0 - c.list}) << c.name << ": not the note's list";
-    for (int i = 0; i < 4; ++i) {
-      const double want[3] = {c.x + turned[i][0], 2 + turned[i][1], -3 + turned[i][2]};
-      for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(drawn[i + 1][axis], want[axis], 1e-3) << c.name << ", point " << i << ", axis " << axis;
-      EXPECT_EQ(std::vector<double>(&drawn[i + 1][3], &drawn[i + 1][7]), std::vector<double>(4, 0.625)) << c.name << ": colour";
+    EXPECT_TRUE(!c.drawn || drawn[0] == std::vector<double>{-1.0 - c.list}) << c.name << ": not the note's list";
+    for (size_t i = 1; i < drawn.size(); ++i) {
+      const double* t = turned[i - 1], want[7] = {c.x + t[0], 2 + t[1], -3 + t[2], .625, .625, .625, .625};  // and its colour
+      for (int k = 0; k < 7; ++k) EXPECT_NEAR(drawn[i][k], want[k], 1e-3) << c.name << ", point " << i << ", value " << k;
     }
   }
   // The world draws its released notes, in index order.
   world->Notes = new ONENOTE[world->TOT_NUM_NOTES = 3]();
   for (int i = 0; i < 3; ++i) world->Notes[i].NoteList = 2 - i;
   world->ActiveNotes = 1.5f;
-  const auto drawn = Feedback([&] { world->Draw(); });
+  const auto drawn = feedback([&] { world->Draw(); });
   EXPECT_TRUE(drawn.size() == 10 && drawn[0][0] == -3 && drawn[5][0] == -2) << "not notes 0 and 1 alone, in order";
 }
 
@@ -132,17 +100,16 @@ TEST_F(WorldTest, SetupReadsThePercentSizeJoinsFoldersAndSpawnsEachNoteFromItsDr
   WriteTestCurrency(root, "cur/A.dosh", "Alpha", 1);
   WriteTestCurrency(second, "B.dosh", "Bee", 2);
   SETTINGS settings;
-  settings.TOT_NUM_NOTES = 2;
-  settings.LNOTESIZE = 150;
+  settings.TOT_NUM_NOTES = 2, settings.LNOTESIZE = 150, settings.MIXCURRENCY = true;
   settings.NoteSize = 0.5f;  // not what the world reads
-  settings.MIXCURRENCY = true;
   std::strcpy(settings.CurrencyPath, "cur");
   std::strcpy(settings.CurrencyPath2, (second.dir + "/").c_str());
   std::strcpy(settings.SelectedCurrencyName, "B.dosh");
   // Note 0: a b | currency 1 | list 4 of 6, curved | phase | heading, its speed | e f g.
   // Note 1: a b | currency 0 | list 2 of 3, flat | phase | p q, heading speed, m s | e f g.
-  script = {7499, 1, 3, 10, 45, 400, 2600, 25, 50, 5, 0, 4999, 4, 5, 19, 725, 359, 1249, 179, 4, 39, 0, 0};
-  SetRandomSource([this] { return script.at(next++); });  // running out throws
+  std::vector<int> script = {7499, 1, 3, 10, 45, 400, 2600, 25, 50, 5, 0, 4999, 4, 5, 19, 725, 359, 1249, 179, 4, 39, 0, 0};
+  size_t next = 0;
+  SetRandomSource([&] { return script.at(next++); });  // running out throws
   const bool setUp = world->Setup(&settings);
   EXPECT_EQ(chdir(cwd), 0);
   ASSERT_TRUE(setUp);
@@ -158,8 +125,7 @@ TEST_F(WorldTest, SetupReadsThePercentSizeJoinsFoldersAndSpawnsEachNoteFromItsDr
   settings.TOT_NUM_NOTES = 0;
   std::strcpy(settings.CurrencyPath, root.Path("cur").c_str());
   settings.CurrencyPath2[0] = '\0';
-  script = std::vector<int>(3600, 0);
-  next = 0;
+  script.assign(3600, 0), next = 0;
   ASSERT_TRUE(world->Setup(&settings));
   EXPECT_TRUE(next == 3600 && world->TOT_NUM_NOTES == 400 && !world->MIXCURRENCY);
 }
