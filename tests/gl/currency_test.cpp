@@ -55,8 +55,7 @@ class CurrencyTest : public GLTest {
 protected:
   void SetUp() override { GLTest::SetUp(), NewWorld(one, two); }
   void TearDown() override {
-    gOpendirHook = nullptr;
-    SetErrorHandler(std::move(previous));
+    gOpendirHook = nullptr, SetErrorHandler(std::move(previous));
     world.reset();  // releases textures and lists while the context is current
     GLTest::TearDown();
   }
@@ -98,12 +97,9 @@ TEST_F(CurrencyTest, ListsBothFoldersInOrderSelectsByFileNameAndFindsByHeaderNam
   // Not currencies: the wrong case or ending, another magic, a wrong size, too short, no notes.
   Bytes magic = Currency("Valid", 1), longer = magic;
   for (const char* name : {"EURO.DOSH", "euro.dosh.bak", "xdosh"}) one.Write(name, magic), two.Write(name, magic);
-  std::memcpy(magic.data() + 40, "CORW", 4);
-  longer.push_back(0);
-  two.Write("magic.dosh", magic);
-  one.Write("longer.dosh", longer);
-  one.Write("short.dosh", Bytes(10, 0));
-  two.Write("empty.dosh", BuildCurrencyFile("Empty", 1, {}));
+  std::memcpy(magic.data() + 40, "CORW", 4), longer.push_back(0);
+  two.Write("magic.dosh", magic), one.Write("longer.dosh", longer);
+  one.Write("short.dosh", Bytes(10, 0)), two.Write("empty.dosh", BuildCurrencyFile("Empty", 1, {}));
   Strings expected;
   for (const TempDir* dir : {&one, &two})
     for (const auto& entry : std::filesystem::directory_iterator(dir->dir))
@@ -143,15 +139,12 @@ TEST_F(CurrencyTest, ListingSkipsWhatDoesNotOpenAndSurvivesFilesChangingUnderIt)
        [&](auto& a, auto& b) { a.Write(".dosh", alpha), b.Write("b.dosh", alpha); }, {"1|.dosh"}, {}},
       {"a missing first folder", [&](auto& a, auto& b) { NewWorld(a, b, "/gone/"), b.Write("b.dosh", alpha); }, {"2|b.dosh"}, {}},
       {"both folders missing", [&](auto& a, auto& b) { NewWorld(a, b, "/gone/", "/gone/"); }, {}, {"No Currency Data Found!"}},
-      {"a counted file gone before the scan", [&](auto& a, auto&) {
-         onOpening(a, 2, [&a] { unlink(a.Path("b.dosh").c_str()); }), a.Write("a.dosh", alpha), a.Write("b.dosh", alpha);
-       }, {"1|a.dosh"}, {}},
-      {"the only counted file spoilt before the scan", [&](auto& a, auto&) {
-         onOpening(a, 2, [&a] { a.Write("a.dosh", Bytes(64, 0)); }), a.Write("a.dosh", alpha);
-       }, {}, {"No valid currencies found!"}},
-      {"a listed file gone before its header is read", [&](auto& a, auto& b) {
-         onOpening(b, 2, [&a] { unlink(a.Path("a.dosh").c_str()); }), a.Write("a.dosh", alpha);
-       }, {"1|a.dosh"}, {"Error Loading Currency!"}},
+      {"a counted file gone before the scan",
+       [&](auto& a, auto&) { onOpening(a, 2, [&a] { unlink(a.Path("b.dosh").c_str()); }), a.Write("a.dosh", alpha), a.Write("b.dosh", alpha); }, {"1|a.dosh"}, {}},
+      {"the only counted file spoilt before the scan",
+       [&](auto& a, auto&) { onOpening(a, 2, [&a] { a.Write("a.dosh", Bytes(64, 0)); }), a.Write("a.dosh", alpha); }, {}, {"No valid currencies found!"}},
+      {"a listed file gone before its header is read",
+       [&](auto& a, auto& b) { onOpening(b, 2, [&a] { unlink(a.Path("a.dosh").c_str()); }), a.Write("a.dosh", alpha); }, {"1|a.dosh"}, {"Error Loading Currency!"}},
   };
   for (const Case& c : cases) {
     TempDir a, b;
@@ -167,8 +160,7 @@ TEST_F(CurrencyTest, ListingSkipsWhatDoesNotOpenAndSurvivesFilesChangingUnderIt)
 // --- loading ---------------------------------------------------------------------------
 
 TEST_F(CurrencyTest, LoadingBuildsEachLumpsTextureAndThreeListsAndCleanupReleasesThem) {
-  CurrencyLump text = Lump(1, 120, 60);
-  text.type = 7;  // not an image: a denomination without a texture
+  const CurrencyLump text{Lump(1).data, 7, 0, 120, 60};  // not an image: a denomination without a texture
   one.Write("a.dosh", BuildCurrencyFile("Alpha", 1, {Lump(0, 156, 70), text, Lump(2, 1, 0), Lump(3, 99, 257)}));
   two.Write("b.dosh", Currency("Bee", 2));
   ASSERT_TRUE(Load("a.dosh"));

@@ -14,13 +14,8 @@ namespace {
 struct Vertex {
   double v[8];  // x y z, s t, normal x y z
 };
-std::ostream& operator<<(std::ostream& out, const Vertex& v) {
-  for (double d : v.v) out << d << " ";
-  return out << "| ";
-}
-bool Near(const Vertex& a, const Vertex& b) {
-  return std::equal(a.v, a.v + 8, b.v, [](double x, double y) { return std::fabs(x - y) < 5e-5; });
-}
+std::ostream& operator<<(std::ostream& out, const Vertex& v) { return out << ::testing::PrintToString(v.v) << " "; }
+bool Near(const Vertex& a, const Vertex& b) { return std::equal(a.v, a.v + 8, b.v, [](double x, double y) { return std::fabs(x - y) < 5e-5; }); }
 
 // Every vertex list draws, three per triangle, in object coordinates. Window
 // x is the object's x exactly (power-of-two scales); Mesa flips window y

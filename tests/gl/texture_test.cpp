@@ -2,6 +2,7 @@
 // derives, the texture's state, and the built-in artwork of a resource file.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -37,9 +38,7 @@ std::vector<GLint> State() {
 
 // A texture of the given width holding pixels as the decoder leaves them.
 void Fill(Texture* texture, uint32_t width, uint32_t bits, const Bytes& pixels) {
-  texture->width = width;
-  texture->height = uint32_t(pixels.size() * 8 / bits / width);
-  texture->bitsPerPixel = bits;
+  texture->width = width, texture->height = uint32_t(pixels.size() * 8 / bits / width), texture->bitsPerPixel = bits;
   texture->pixels = static_cast<unsigned char*>(std::memcpy(std::malloc(pixels.size()), pixels.data(), pixels.size()));
 }
 
@@ -61,17 +60,15 @@ TEST_F(TextureTest, EachBuildKeepsTheColoursDerivesItsModesAlphaAndOwnsAClampedL
       {four, 32, fourRGB, 0, own}, {four, 32, fourRGB, 3, own},  // or the image's own alpha
       {four, 32, fourRGB, 1, {0, 255, 0, 255}}, {four, 32, fourRGB, 2, {70, 200, 70, 0}}};
   for (const auto& [pixels, bits, colours, mode, alphas] : cases) {
-    GLuint name = 0;
-    {
-      Texture texture;
-      Fill(&texture, 2, bits, pixels);
-      ASSERT_TRUE(BuildTexture(&texture, mode));
-      name = texture.textureId;
-      EXPECT_EQ(State(), (std::vector<GLint>{GLint(name), GL_CLAMP, GL_CLAMP, GL_LINEAR, GL_LINEAR, 2, GLint(texture.height), 0}));
-      EXPECT_EQ(texture.pixels, nullptr);
-      EXPECT_EQ(Alphas(texture, colours), alphas) << bits << " bits, mode " << mode;
-    }
-    EXPECT_FALSE(glIsTexture(name));
+    auto texture = std::make_unique<Texture>();
+    Fill(texture.get(), 2, bits, pixels);
+    ASSERT_TRUE(BuildTexture(texture.get(), mode));
+    const GLuint name = texture->textureId;
+    EXPECT_EQ(State(), (std::vector<GLint>{GLint(name), GL_CLAMP, GL_CLAMP, GL_LINEAR, GL_LINEAR, 2, GLint(texture->height), 0}));
+    EXPECT_EQ(texture->pixels, nullptr);
+    EXPECT_EQ(Alphas(*texture, colours), alphas) << bits << " bits, mode " << mode;
+    texture.reset();
+    EXPECT_FALSE(glIsTexture(name)) << "the texture's name outlives it";
   }
   Texture nothing;  // nothing decoded: nothing built
   EXPECT_TRUE(!BuildTexture(&nothing, 0) && nothing.textureId == 0);

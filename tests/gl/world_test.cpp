@@ -115,8 +115,7 @@ TEST_F(WorldTest, SetupReadsThePercentSizeJoinsFoldersAndSpawnsEachNoteFromItsDr
   ASSERT_TRUE(setUp);
   EXPECT_EQ(next, 23u);
   EXPECT_EQ(world->NoteScale, 1.5f);
-  EXPECT_STREQ(world->CurrencyPath, "cur/");
-  EXPECT_EQ(world->Currencies[1].Folder, second.dir + "/");
+  EXPECT_EQ(world->CurrencyPath + std::string(" and ") + world->Currencies[1].Folder, "cur/ and " + second.dir + "/");
   EXPECT_TRUE(world->MIXCURRENCY && world->CurrentCurrency == 1 && world->ActiveNotes == 0.0f);
   EXPECT_EQ(Describe(world->Notes[0]), "currency 1 list 4 tumbling 0 phase 5, pos -24.99 25 -0.01, rot 0 40 0, spin 0 -11.5, vel -1.5 -6 0.5");
   EXPECT_EQ(Describe(world->Notes[1]), "currency 0 list 2 tumbling 1 phase 19, pos 24.99 25 -25, rot 359 5 0, spin -359 -0.01, vel -2 -5 1.9");
