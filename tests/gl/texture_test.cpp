@@ -47,7 +47,7 @@ using TextureTest = GLTest;
 // Each build leaves its texture bound, clamped, linear and without mipmaps, and
 // takes the pixels; the texture's name goes with it.
 TEST_F(TextureTest, EachBuildKeepsTheColoursDerivesItsModesAlphaAndOwnsAClampedLinearTexture) {
-  // 3 x 2: the key colour, then one step off it in each channel, the key again, another colour.
+  // Six pixels, two a row: the key colour, then one step off it in each channel, the key again, another colour.
   const Bytes keyed = {50, 60, 70, 51, 60, 70, 50, 59, 70, 50, 60, 71, 50, 60, 70, 200, 10, 90};
   // 2 x 2, 32 bits: the key colour again at the third pixel, behind another alpha.
   const Bytes four = {50, 60, 70, 11, 10, 200, 30, 22, 50, 60, 70, 33, 0, 0, 0, 44};
