@@ -8,18 +8,15 @@
 
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "platform/HeadlessGL.h"
 
 class GLTest : public ::testing::Test {
 protected:
-  static constexpr int kWidth = 640;
-  static constexpr int kHeight = 480;
+  static constexpr int kWidth = 640, kHeight = 480;
 
   void SetUp() override {
-    // The same renderer everywhere, GPU or not.
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);  // the same renderer everywhere, GPU or not
     std::string error;
     ASSERT_TRUE(gl.Create(kWidth, kHeight, &error)) << error;
   }
@@ -27,20 +24,6 @@ protected:
   void TearDown() override {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     gl.Destroy();
-  }
-
-  // RGBA of one pixel of the framebuffer (x, y from the lower left corner).
-  std::vector<unsigned char> PixelAt(int x, int y) {
-    std::vector<unsigned char> rgba(4);
-    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return rgba;
-  }
-
-  // The whole framebuffer, RGBA rows from the bottom.
-  std::vector<unsigned char> Frame() {
-    std::vector<unsigned char> rgba(size_t(kWidth) * kHeight * 4);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return rgba;
   }
 
   HeadlessGL gl;

@@ -1,10 +1,9 @@
 // Textures built from decoded images, read back from GL: the alpha each mode
-// derives, 32-bit images, the texture's state, and the built-in artwork
-// loaded from a resource file.
+// derives, the texture's state, and the built-in artwork of a resource file.
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
+#include <tuple>
 #include <vector>
 
 #include "GLTest.h"
@@ -16,242 +15,82 @@
 
 namespace {
 
-using RGBA = std::vector<unsigned char>;
-
-class TextureTest : public GLTest {
-protected:
-  // A texture holding width x height pixels as the decoder leaves them.
-  static void Fill(Texture* texture, uint32_t width, uint32_t height, uint32_t bits,
-                   const Bytes& pixels) {
-    texture->width = width;
-    texture->height = height;
-    texture->bitsPerPixel = bits;
-    texture->pixels = static_cast<unsigned char*>(std::malloc(pixels.size()));
-    std::memcpy(texture->pixels, pixels.data(), pixels.size());
-  }
-
-  // The level-0 image of the bound texture.
-  static RGBA ReadBack(uint32_t width, uint32_t height) {
-    RGBA rgba(size_t(width) * height * 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return rgba;
-  }
-
-  // Builds an RGB or RGBA image with the given mode and returns what GL holds.
-  static RGBA Build(uint32_t width, uint32_t height, uint32_t bits, const Bytes& pixels, int mode) {
-    Texture texture;
-    Fill(&texture, width, height, bits, pixels);
-    if (!BuildTexture(&texture, mode)) {
-      ADD_FAILURE() << "BuildTexture failed";
-      return {};
-    }
-    return ReadBack(width, height);
-  }
-
-  static std::vector<int> Alphas(const RGBA& rgba) {
-    std::vector<int> alphas;
-    for (size_t i = 3; i < rgba.size(); i += 4) alphas.push_back(rgba[i]);
-    return alphas;
-  }
-
-  static Bytes Colours(const RGBA& rgba) {
-    Bytes rgb;
-    for (size_t i = 0; i < rgba.size(); i += 4) rgb.insert(rgb.end(), &rgba[i], &rgba[i] + 3);
-    return rgb;
-  }
-};
-
-// 3 x 2: the key colour, then pixels one step off it in each channel, then
-// the key again, and one unrelated colour.
-const Bytes kKeyed = {50, 60, 70,  51, 60, 70, 50, 59, 70,
-                      50, 60, 71,  50, 60, 70, 200, 10, 90};
-
-TEST_F(TextureTest, ColourKeyHidesOnlyExactCopiesOfTheFirstPixel) {
-  const RGBA one = Build(1, 1, 24, {9, 8, 7}, 1);
-  EXPECT_EQ(one, (RGBA{9, 8, 7, 0}));
-
-  const RGBA keyed = Build(3, 2, 24, kKeyed, 1);
-  EXPECT_EQ(Alphas(keyed), (std::vector<int>{0, 255, 255, 255, 0, 255}));
-  EXPECT_EQ(Colours(keyed), kKeyed);
+// The alphas of a built texture's level-0 image, after checking its colours against rgb.
+std::vector<int> Alphas(const Texture& texture, const Bytes& rgb = {}) {
+  Bytes rgba(size_t(texture.width) * texture.height * 4), colours;
+  glBindTexture(GL_TEXTURE_2D, texture.textureId), glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  std::vector<int> alphas;
+  for (size_t i = 0; i < rgba.size(); i += 4) colours.insert(colours.end(), &rgba[i], &rgba[i + 3]), alphas.push_back(rgba[i + 3]);
+  EXPECT_TRUE(rgb.empty() || colours == rgb) << "the colours changed";
+  return alphas;
 }
 
-TEST_F(TextureTest, BrightnessModeTakesTheBrightestChannel) {
-  const Bytes pixels = {10, 200, 30, 0, 0, 0, 255, 1, 2, 3, 4, 250, 50, 90, 10};
-  const RGBA rgba = Build(5, 1, 24, pixels, 2);
-  EXPECT_EQ(Alphas(rgba), (std::vector<int>{200, 0, 255, 250, 90}));
-  EXPECT_EQ(Colours(rgba), pixels);
+// The bound texture, its wrap s and t, min and mag filters, level 0 width and height, and level 1 width.
+std::vector<GLint> State() {
+  std::vector<GLint> got(8);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &got[0]);
+  const GLenum parameters[] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER};
+  for (int i = 0; i < 4; ++i) glGetTexParameteriv(GL_TEXTURE_2D, parameters[i], &got[1 + i]);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &got[5]), glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &got[6]);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &got[7]);
+  return got;
 }
 
-TEST_F(TextureTest, OtherModesAreOpaque) {
-  for (int mode : {0, 3, -1}) {
-    const RGBA rgba = Build(3, 2, 24, kKeyed, mode);
-    EXPECT_EQ(Alphas(rgba), std::vector<int>(6, 255)) << mode;
-    EXPECT_EQ(Colours(rgba), kKeyed) << mode;
-  }
+// A texture of the given width holding pixels as the decoder leaves them.
+void Fill(Texture* texture, uint32_t width, uint32_t bits, const Bytes& pixels) {
+  texture->width = width, texture->height = uint32_t(pixels.size() * 8 / bits / width), texture->bitsPerPixel = bits;
+  texture->pixels = static_cast<unsigned char*>(std::memcpy(std::malloc(pixels.size()), pixels.data(), pixels.size()));
 }
 
-TEST_F(TextureTest, ThirtyTwoBitImagesReadFourBytesAPixel) {
-  // The key colour again at the third pixel, behind a different alpha.
-  const Bytes pixels = {50, 60, 70, 11,  10, 200, 30, 22,  50, 60, 70, 33,  0, 0, 0, 44};
-  const Bytes colours = {50, 60, 70, 10, 200, 30, 50, 60, 70, 0, 0, 0};
+using TextureTest = GLTest;
 
-  const RGBA own = Build(2, 2, 32, pixels, 0);
-  EXPECT_EQ(Alphas(own), (std::vector<int>{11, 22, 33, 44}));
-  EXPECT_EQ(Colours(own), colours);
-
-  const RGBA keyed = Build(2, 2, 32, pixels, 1);
-  EXPECT_EQ(Alphas(keyed), (std::vector<int>{0, 255, 0, 255}));
-  EXPECT_EQ(Colours(keyed), colours);
-
-  const RGBA bright = Build(2, 2, 32, pixels, 2);
-  EXPECT_EQ(Alphas(bright), (std::vector<int>{70, 200, 70, 0}));
-  EXPECT_EQ(Colours(bright), colours);
+// Each build leaves its texture bound, clamped, linear and without mipmaps, and
+// takes the pixels; the texture's name goes with it.
+TEST_F(TextureTest, EachBuildKeepsTheColoursDerivesItsModesAlphaAndOwnsAClampedLinearTexture) {
+  // Six pixels, two a row: the key colour, then one step off it in each channel, the key again, another colour.
+  const Bytes keyed = {50, 60, 70, 51, 60, 70, 50, 59, 70, 50, 60, 71, 50, 60, 70, 200, 10, 90};
+  // 2 x 2, 32 bits: the key colour again at the third pixel, behind another alpha.
+  const Bytes four = {50, 60, 70, 11, 10, 200, 30, 22, 50, 60, 70, 33, 0, 0, 0, 44};
+  const Bytes fourRGB = {50, 60, 70, 10, 200, 30, 50, 60, 70, 0, 0, 0};
+  const std::vector<int> opaque(6, 255), own = {11, 22, 33, 44};
+  const std::tuple<Bytes, uint32_t, Bytes, int, std::vector<int>> cases[] = {  // pixels, bits, colours, mode, alphas
+      {keyed, 24, keyed, 1, {0, 255, 255, 255, 0, 255}},  // a key: only exact copies of the first pixel vanish
+      {{10, 200, 30, 0, 0, 0, 255, 1, 2, 3, 4, 250}, 24, {10, 200, 30, 0, 0, 0, 255, 1, 2, 3, 4, 250}, 2, {200, 0, 255, 250}},
+      {keyed, 24, keyed, 0, opaque}, {keyed, 24, keyed, 3, opaque}, {keyed, 24, keyed, -1, opaque},  // other modes: opaque,
+      {four, 32, fourRGB, 0, own}, {four, 32, fourRGB, 3, own},  // or the image's own alpha
+      {four, 32, fourRGB, 1, {0, 255, 0, 255}}, {four, 32, fourRGB, 2, {70, 200, 70, 0}}};
+  for (const auto& [pixels, bits, colours, mode, alphas] : cases) {
+    auto texture = std::make_unique<Texture>();
+    Fill(texture.get(), 2, bits, pixels);
+    ASSERT_TRUE(BuildTexture(texture.get(), mode));
+    const GLuint name = texture->textureId;
+    EXPECT_EQ(State(), (std::vector<GLint>{GLint(name), GL_CLAMP, GL_CLAMP, GL_LINEAR, GL_LINEAR, 2, GLint(texture->height), 0}));
+    EXPECT_EQ(texture->pixels, nullptr);
+    EXPECT_EQ(Alphas(*texture, colours), alphas) << bits << " bits, mode " << mode;
+    texture.reset();
+    EXPECT_FALSE(glIsTexture(name)) << "the texture's name outlives it";
+  }
+  Texture nothing;  // nothing decoded: nothing built
+  EXPECT_TRUE(!BuildTexture(&nothing, 0) && nothing.textureId == 0);
 }
 
-TEST_F(TextureTest, BuiltTextureIsBoundClampedAndLinearAndOwnsItsName) {
-  GLuint name = 0;
-  {
-    Texture texture;
-    Fill(&texture, 5, 3, 24, Bytes(5 * 3 * 3, 128));
-    ASSERT_TRUE(BuildTexture(&texture, 0));
-    EXPECT_EQ(texture.pixels, nullptr);
-    ASSERT_NE(texture.textureId, 0u);
-    name = texture.textureId;
-
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(GLuint(bound), name);
-    GLint value = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &value);
-    EXPECT_EQ(value, GL_CLAMP);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &value);
-    EXPECT_EQ(value, GL_CLAMP);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
-    EXPECT_EQ(value, GL_LINEAR);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &value);
-    EXPECT_EQ(value, GL_LINEAR);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &value);
-    EXPECT_EQ(value, 5);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &value);
-    EXPECT_EQ(value, 3);
-    // No mipmaps: level 1 was never given an image.
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &value);
-    EXPECT_EQ(value, 0);
-    EXPECT_EQ(glIsTexture(name), GLboolean(GL_TRUE));
-  }
-  EXPECT_EQ(glIsTexture(name), GLboolean(GL_FALSE));
-}
-
-TEST_F(TextureTest, NothingDecodedBuildsNothing) {
-  Texture texture;
-  texture.width = 2;
-  texture.height = 2;
-  texture.bitsPerPixel = 24;
-  EXPECT_FALSE(BuildTexture(&texture, 0));
-  EXPECT_EQ(texture.textureId, 0u);
-}
-
-// --- the built-in artwork ----------------------------------------------------
-
-class ResourceTexturesTest : public TextureTest {
-protected:
-  void TearDown() override {
-    delete[] textures;  // with the context still current
-    textures = nullptr;
-    TextureTest::TearDown();
-  }
-
-  bool Load(const Bytes& file) {
-    return LoadTexturesFromDataFile(dir.Write("art.artifacts", file).c_str(), &textures, &count);
-  }
-
-  static ResourceLump ImageLump(const Image& image, int alphaMode, int type = 2) {
-    ResourceLump lump;
-    lump.data = EncodeTGA(image, type);
-    lump.alphaMode = alphaMode;
-    return lump;
-  }
-
-  static ResourceLump OtherLump(uint32_t type) {
-    ResourceLump lump;
-    lump.type = type;
-    lump.data = {1, 2, 3, 4, 5};
-    return lump;
-  }
-
-  static Image MakeImage(uint32_t width, uint32_t height, uint32_t bits, const Bytes& pixels) {
-    Image image;
-    image.width = width;
-    image.height = height;
-    image.bitsPerPixel = bits;
-    image.pixels = pixels;
-    return image;
-  }
-
-  static RGBA ReadTexture(const Texture& texture) {
-    glBindTexture(GL_TEXTURE_2D, texture.textureId);
-    return ReadBack(texture.width, texture.height);
-  }
-
+// One element per lump; only images are built, each with its lump's alpha
+// mode, and the first bad image stops the loading.
+TEST_F(TextureTest, ResourceFileGivesOneTexturePerLumpUpToTheFirstBadImage) {
+  const Image image{2, 1, 24, {5, 6, 7, 5, 6, 8}};
+  ResourceLump bad{EncodeTGA(image, 2), 1, 0};
+  bad.data[16] = 16;  // a depth the decoder refuses
   TempDir dir;
-  Texture* textures = nullptr;
-  int32_t count = -7;
-};
-
-TEST_F(ResourceTexturesTest, OneElementPerLumpWithOnlyImagesBuilt) {
-  const Image keyed = MakeImage(3, 2, 24, kKeyed);
-  const Image rgba = MakeImage(2, 1, 32, {10, 200, 30, 5, 1, 2, 3, 6});
-  const Bytes file = BuildResourceFile({OtherLump(0), ImageLump(keyed, 1, 10), OtherLump(7),
-                                        ImageLump(rgba, 0), ImageLump(rgba, 2)});
-  ASSERT_TRUE(Load(file));
-  ASSERT_EQ(count, 5);
-
-  for (int i : {0, 2}) {
-    EXPECT_EQ(textures[i].textureId, 0u) << i;
-    EXPECT_EQ(textures[i].pixels, nullptr) << i;
-  }
-  for (int i : {1, 3, 4}) {
-    EXPECT_NE(textures[i].textureId, 0u) << i;
-    EXPECT_EQ(textures[i].pixels, nullptr) << i;
-  }
-  const RGBA one = ReadTexture(textures[1]);
-  EXPECT_EQ(Colours(one), kKeyed);
-  EXPECT_EQ(Alphas(one), (std::vector<int>{0, 255, 255, 255, 0, 255}));
-  EXPECT_EQ(ReadTexture(textures[3]), (RGBA{10, 200, 30, 5, 1, 2, 3, 6}));
-  EXPECT_EQ(ReadTexture(textures[4]), (RGBA{10, 200, 30, 200, 1, 2, 3, 3}));
-}
-
-TEST_F(ResourceTexturesTest, NoLumpsGiveAnEmptyArray) {
-  ASSERT_TRUE(Load(BuildResourceFile({})));
-  EXPECT_EQ(count, 0);
-  EXPECT_NE(textures, nullptr);
-}
-
-TEST_F(ResourceTexturesTest, CorruptSecondImageStopsAfterTheFirst) {
-  const Image image = MakeImage(1, 1, 24, {1, 2, 3});
-  ResourceLump corrupt = ImageLump(image, 0);
-  corrupt.data[16] = 16;  // a depth the decoder refuses
   AlertRecorder alerts;
-  EXPECT_FALSE(Load(BuildResourceFile({ImageLump(image, 0), corrupt, ImageLump(image, 0)})));
+  Texture* textures = nullptr;
+  int32_t count = -1;
+  const Bytes file = BuildResourceFile({{{1, 2, 3}, 7, 0}, {EncodeTGA(image, 10), 1, 1}, bad, {EncodeTGA(image, 2), 1, 0}});
+  EXPECT_FALSE(LoadTexturesFromDataFile(dir.Write("art.artifacts", file).c_str(), &textures, &count));
+  ASSERT_EQ(count, 4);
+  EXPECT_TRUE(textures[0].textureId == 0 && textures[2].textureId == 0 && textures[3].textureId == 0);
+  EXPECT_EQ(Alphas(textures[1]), std::vector<int>({0, 255}));
   EXPECT_EQ(alerts.alerts.size(), 1u) << alerts.Only();
-
-  ASSERT_EQ(count, 3);
-  EXPECT_NE(textures[0].textureId, 0u);
-  EXPECT_EQ(textures[0].pixels, nullptr);
-  EXPECT_EQ(ReadTexture(textures[0]), (RGBA{1, 2, 3, 255}));
-  for (int i : {1, 2}) {
-    EXPECT_EQ(textures[i].textureId, 0u) << i;
-    EXPECT_EQ(textures[i].pixels, nullptr) << i;
-  }
-}
-
-TEST_F(ResourceTexturesTest, UnreadableFileStoresNothing) {
-  EXPECT_FALSE(LoadTexturesFromDataFile(dir.Path("missing.artifacts").c_str(), &textures, &count));
-  Bytes notResource = BuildResourceFile({});
-  notResource[0] = 'X';
-  EXPECT_FALSE(Load(notResource));
-  EXPECT_EQ(count, -7);
-  EXPECT_EQ(textures, nullptr);
+  delete[] textures;
 }
 
 }  // namespace
