@@ -20,7 +20,7 @@ TEST(HeadlessContext, EachPlatformDrawsAndSaysWhichItIs) {
     ASSERT_TRUE(gl.Create(8, 4, &error, platform)) << name << ": " << error;
     EXPECT_EQ(gl.PlatformName().compare(0, name.size(), name), 0) << gl.PlatformName();
     unsigned char pixel[4] = {};  // the far corner of 8 x 4, cleared to orange
-    glClearColor(1.0f, 0.5f, 0.0f, 1.0f), glClear(GL_COLOR_BUFFER_BIT), glReadPixels(7, 3, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    glClearColor(1.0f, 0.5f, 0.0f, 1.0f); glClear(GL_COLOR_BUFFER_BIT); glReadPixels(7, 3, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
     EXPECT_TRUE(pixel[0] == 255 && std::abs(pixel[1] - 128) <= 1 && glGetError() == GL_NO_ERROR) << name;
     gl.Destroy();
     EXPECT_EQ(gl.PlatformName(), "");

@@ -172,11 +172,11 @@ TEST_F(CurrencyTest, LoadingBuildsEachLumpsTextureAndThreeListsAndCleanupRelease
     EXPECT_TRUE(a.NoteSizes[i].x == sizes[i][0] && a.NoteSizes[i].y == sizes[i][1]) << i;
     const GLuint texture = a.NoteSet->Textures[i].textureId;
     std::vector<unsigned char> texels(4 * 4 * 2, 0);
-    if (texture != 0) glBindTexture(GL_TEXTURE_2D, texture), glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    if (texture != 0) { glBindTexture(GL_TEXTURE_2D, texture); glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data()); }
     EXPECT_EQ(texels[0] + 256 * texels[3], i == 1 ? 0 : Red(i) + 256 * 255) << "texture " << i << " is not lump " << i << "'s image";
     for (int k = 3 * i; k < 3 * i + 3; ++k) {
       GLint bound = -1;
-      glBindTexture(GL_TEXTURE_2D, 0), glCallList(a.NoteSet->NoteLists[k]), glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+      glBindTexture(GL_TEXTURE_2D, 0); glCallList(a.NoteSet->NoteLists[k]); glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
       EXPECT_EQ(GLuint(bound), texture) << "list " << k;
     }
   }
@@ -193,7 +193,7 @@ TEST_F(CurrencyTest, LoadingBuildsEachLumpsTextureAndThreeListsAndCleanupRelease
 
 TEST_F(CurrencyTest, CorruptImageStopsTheLoadAndKeepsOnlyWhatWasBuilt) {
   const GLuint foreign = glGenLists(1);  // a name a careless cleanup could delete
-  glNewList(foreign, GL_COMPILE), glEndList();
+  glNewList(foreign, GL_COMPILE); glEndList();
   const CurrencyLump corrupt{MakeTGA(2, 4, 2, 16, Bytes(16, 0)), 1, 0, 150, 70};  // 16-bit images are not supported
   one.Write("bad.dosh", BuildCurrencyFile("Bad", 1, {Lump(0), corrupt, Lump(2)}));
   EXPECT_FALSE(Load("bad.dosh"));

@@ -17,7 +17,7 @@ using FrustumTest = GLTest;
 // glOrtho(-2, 2, -4, 4, 1, 9): every plane is exact in float, so each
 // boundary can be hit exactly.
 TEST_F(FrustumTest, BoxPlanesAreExactAndEveryBoundaryIsStrict) {
-  glMatrixMode(GL_PROJECTION), glOrtho(-2, 2, -4, 4, 1, 9), ExtractFrustum();
+  glMatrixMode(GL_PROJECTION); glOrtho(-2, 2, -4, 4, 1, 9); ExtractFrustum();
   // right, left, bottom, top, far, near
   const float planes[6][4] = {{-1, 0, 0, 2}, {1, 0, 0, 2}, {0, 1, 0, 4}, {0, -1, 0, 4}, {0, 0, 1, 9}, {0, 0, -1, -1}};
   const VECTOR3D p = P(0.25, 0.5, -3);
@@ -44,10 +44,10 @@ TEST_F(FrustumTest, BoxPlanesAreExactAndEveryBoundaryIsStrict) {
 // w - y, w - z, w + z of projection x model-view x p), worked out here in
 // double and scaled to world units.
 TEST_F(FrustumTest, PerspectivePlanesAreTheClipVolumeInWorldUnits) {
-  glMatrixMode(GL_PROJECTION), gluPerspective(60.0, 4.0 / 3.0, 1.0, 50.0), glMatrixMode(GL_MODELVIEW), gluLookAt(3, 2, 6, 0.5, -0.5, 0, 0, 1, 0);
+  glMatrixMode(GL_PROJECTION); gluPerspective(60.0, 4.0 / 3.0, 1.0, 50.0); glMatrixMode(GL_MODELVIEW); gluLookAt(3, 2, 6, 0.5, -0.5, 0, 0, 1, 0);
   ExtractFrustum();
   double proj[16], view[16];
-  glGetDoublev(GL_PROJECTION_MATRIX, proj), glGetDoublev(GL_MODELVIEW_MATRIX, view);
+  glGetDoublev(GL_PROJECTION_MATRIX, proj); glGetDoublev(GL_MODELVIEW_MATRIX, view);
   auto bound = [&](int plane, std::array<double, 4> p) {
     std::array<double, 4> eye{}, clip{};
     for (int r = 0; r < 16; ++r) eye[r % 4] += view[r] * p[r / 4];

@@ -25,17 +25,17 @@ bool Near(const Vertex& a, const Vertex& b) { return std::equal(a.v, a.v + 8, b.
 // difference of a vertex's two colours. Mesa joins consecutive strips with
 // degenerate triangles at the joint; those are left out.
 std::vector<Vertex> Capture(GLuint list) {
-  glViewport(-4, -4, 8, 8), glMatrixMode(GL_PROJECTION), glLoadIdentity(), glOrtho(-4, 4, -4, 4, -4, 4), glMatrixMode(GL_MODELVIEW);
+  glViewport(-4, -4, 8, 8); glMatrixMode(GL_PROJECTION); glLoadIdentity(); glOrtho(-4, 4, -4, 4, -4, 4); glMatrixMode(GL_MODELVIEW);
   const float swapYZ[16] = {1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1}, black[4] = {0, 0, 0, 1}, white[4] = {1, 1, 1, 1};
-  glLoadMatrixf(swapYZ), glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black), glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white), glEnable(GL_LIGHTING);
+  glLoadMatrixf(swapYZ); glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black); glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white); glEnable(GL_LIGHTING);
   std::vector<float> lit[2] = {std::vector<float>(1 << 14), std::vector<float>(1 << 14)};
   for (int side = 0; side < 2; ++side) {
     for (int axis = 0; axis < 3; ++axis) {
       float direction[4] = {0, 0, 0, 0}, colour[4] = {0, 0, 0, 1};
       direction[axis] = side == 0 ? 1.0f : -1.0f, colour[axis] = 1;
-      glLightfv(GL_LIGHT0 + axis, GL_POSITION, direction), glLightfv(GL_LIGHT0 + axis, GL_DIFFUSE, colour), glEnable(GL_LIGHT0 + axis);
+      glLightfv(GL_LIGHT0 + axis, GL_POSITION, direction); glLightfv(GL_LIGHT0 + axis, GL_DIFFUSE, colour); glEnable(GL_LIGHT0 + axis);
     }
-    glFeedbackBuffer(GLsizei(lit[side].size()), GL_4D_COLOR_TEXTURE, lit[side].data()), glRenderMode(GL_FEEDBACK), glCallList(list);
+    glFeedbackBuffer(GLsizei(lit[side].size()), GL_4D_COLOR_TEXTURE, lit[side].data()); glRenderMode(GL_FEEDBACK); glCallList(list);
     lit[side].resize(size_t(glRenderMode(GL_RENDER)));
   }
   EXPECT_EQ(lit[0].size(), lit[1].size());
@@ -88,14 +88,14 @@ TEST_F(NoteMeshTest, EachListBindsItsTextureAndDrawsItsTwoStripsExactly) {
   const GLuint base = glGenLists(3);
   GLuint texture = 0;
   GLint bound = -1;
-  glGenTextures(1, &texture), CreateNote(base, base + 1, base + 2, 1.5f, 0.64f, texture, 2.0f), glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  glGenTextures(1, &texture); CreateNote(base, base + 1, base + 2, 1.5f, 0.64f, texture, 2.0f); glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   EXPECT_EQ(bound, 0) << "the lists were run while they were made";
   const double l = -1.5, r = 1.5, top = 0.64, bottom = -0.64;
   const std::vector<Vertex> flat[2] = {
       {{{l, 0, top, 0, 0, 0, 1, 0}}, {{r, 0, top, 1, 0, 0, 1, 0}}, {{l, 0, bottom, 0, .5, 0, 1, 0}}, {{r, 0, bottom, 1, .5, 0, 1, 0}}},
       {{{l, 0, bottom, 1, 1, 0, -1, 0}}, {{r, 0, bottom, 0, 1, 0, -1, 0}}, {{l, 0, top, 1, .5, 0, -1, 0}}, {{r, 0, top, 0, .5, 0, -1, 0}}}};
   for (GLuint list : {base, base + 1, base + 2}) {
-    glCallList(list), glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glCallList(list); glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(GLuint(bound), texture) << "list " << list - base;
     const bool curved = list != base + 2;
     const std::vector<Vertex> got = Capture(list);

@@ -18,7 +18,7 @@ namespace {
 // The alphas of a built texture's level-0 image, after checking its colours against rgb.
 std::vector<int> Alphas(const Texture& texture, const Bytes& rgb = {}) {
   Bytes rgba(size_t(texture.width) * texture.height * 4), colours;
-  glBindTexture(GL_TEXTURE_2D, texture.textureId), glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  glBindTexture(GL_TEXTURE_2D, texture.textureId); glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
   std::vector<int> alphas;
   for (size_t i = 0; i < rgba.size(); i += 4) colours.insert(colours.end(), &rgba[i], &rgba[i + 3]), alphas.push_back(rgba[i + 3]);
   EXPECT_TRUE(rgb.empty() || colours == rgb) << "the colours changed";
@@ -31,7 +31,7 @@ std::vector<GLint> State() {
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &got[0]);
   const GLenum parameters[] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER};
   for (int i = 0; i < 4; ++i) glGetTexParameteriv(GL_TEXTURE_2D, parameters[i], &got[1 + i]);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &got[5]), glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &got[6]);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &got[5]); glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &got[6]);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &got[7]);
   return got;
 }

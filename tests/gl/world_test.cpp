@@ -35,16 +35,16 @@ TEST_F(WorldTest, NoteTurnsByHeadingSwingTumbleIsCulledByItsScaleAndRestoresTheM
   ONECURRENCY* set = world->Currencies[0].NoteSet = new ONECURRENCY;
   set->NoteLists = new uint32_t[3 * (set->NumNotes = 1)];
   for (int k = 0; k < 3; ++k) {
-    glNewList(set->NoteLists[k] = glGenLists(1), GL_COMPILE), glPassThrough(float(k)), glBegin(GL_POINTS);
+    glNewList(set->NoteLists[k] = glGenLists(1), GL_COMPILE); glPassThrough(float(k)); glBegin(GL_POINTS);
     for (const auto& p : kPoints) glVertex3fv(p);
-    glEnd(), glEndList();
+    glEnd(); glEndList();
   }
-  glMatrixMode(GL_PROJECTION), glOrtho(-10, 10, -10, 10, -10, 10), ExtractFrustum();
-  glLoadIdentity(), glOrtho(-50, 50, -50, 50, -50, 50), glViewport(-50, -50, 100, 100), glMatrixMode(GL_MODELVIEW);
+  glMatrixMode(GL_PROJECTION); glOrtho(-10, 10, -10, 10, -10, 10); ExtractFrustum();
+  glLoadIdentity(); glOrtho(-50, 50, -50, 50, -50, 50); glViewport(-50, -50, 100, 100); glMatrixMode(GL_MODELVIEW);
   // What draw() puts out: -1 - k for pass-through token k, then each point as eye x y z and its colour.
   auto feedback = [](const std::function<void()>& draw) {
     float buffer[256];
-    glFeedbackBuffer(256, GL_3D_COLOR, buffer), glRenderMode(GL_FEEDBACK), draw();
+    glFeedbackBuffer(256, GL_3D_COLOR, buffer); glRenderMode(GL_FEEDBACK); draw();
     std::vector<std::vector<double>> out;
     for (GLint i = 0, used = glRenderMode(GL_RENDER); i < used; i += buffer[i] == GL_POINT_TOKEN ? 8 : 2) {
       const float* v = &buffer[i + 1];
@@ -67,7 +67,7 @@ TEST_F(WorldTest, NoteTurnsByHeadingSwingTumbleIsCulledByItsScaleAndRestoresTheM
     const auto drawn = feedback([&] { note.Draw(world.get()); });
     GLint depth = 0;
     float m[16], identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth), glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth); glGetFloatv(GL_MODELVIEW_MATRIX, m);
     EXPECT_TRUE(depth == 1 && std::equal(m, m + 16, identity)) << c.name << ": the model-view matrix is not restored";
     ASSERT_EQ(drawn.size(), c.drawn ? 5u : 0u) << c.name;
     EXPECT_TRUE(!c.drawn || drawn[0] == std::vector<double>{-1.0 - c.list}) << c.name << ": not the note's list";
