@@ -1,8 +1,8 @@
 #include "TestFiles.h"
 
-#include <glib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,35 +38,18 @@ void PutLE32(Bytes& bytes, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = uint8_t(value >> (8 * i));
 }
 
-void PutLE16(Bytes& bytes, size_t at, uint16_t value) {
-  if (bytes.size() < at + 2) bytes.resize(at + 2);
-  bytes[at] = uint8_t(value);
-  bytes[at + 1] = uint8_t(value >> 8);
-}
-
-Bytes MakeTGA(uint8_t type, uint16_t width, uint16_t height, uint8_t depth, const Bytes& data,
-              uint8_t descriptor) {
-  Bytes file(18, 0);
+Bytes MakeTGA(uint8_t type, uint16_t width, uint16_t height, uint8_t depth, const Bytes& data, uint8_t descriptor) {
+  Bytes file(18 + data.size(), 0);
   file[2] = type;
-  PutLE16(file, 12, width);
-  PutLE16(file, 14, height);
-  file[16] = depth;
-  file[17] = descriptor;
-  file.insert(file.end(), data.begin(), data.end());
+  file[12] = uint8_t(width), file[13] = uint8_t(width >> 8), file[14] = uint8_t(height), file[15] = uint8_t(height >> 8);
+  file[16] = depth, file[17] = descriptor;
+  std::copy(data.begin(), data.end(), file.begin() + 18);
   return file;
-}
-
-std::string Sha256Hex(const unsigned char* data, size_t size) {
-  gchar* hex = g_compute_checksum_for_data(G_CHECKSUM_SHA256, data, size);
-  std::string result = hex;
-  g_free(hex);
-  return result;
 }
 
 AlertRecorder::AlertRecorder()
     : scope([this](const char* text, const char* caption) { alerts.emplace_back(caption, text); }) {}
 
 std::string AlertRecorder::Only() const {
-  if (alerts.size() != 1) return std::to_string(alerts.size()) + " alerts";
-  return alerts[0].first + ": " + alerts[0].second;
+  return alerts.size() == 1 ? alerts[0].first + ": " + alerts[0].second : std::to_string(alerts.size()) + " alerts";
 }
