@@ -22,150 +22,114 @@
 size_t largestNothrowArray = 0;
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   largestNothrowArray = std::max(largestNothrowArray, size);
-  try {
-    return ::operator new[](size);
-  } catch (...) {
-    return nullptr;
-  }
+  try { return ::operator new[](size); } catch (...) { return nullptr; }
 }
 
 namespace {
 
-const std::vector<CurrencyLump> kThreeLumps = {
-    {{1, 2, 3, 4, 5}, 1, 2, 156, 66}, {{}, 1, -1, 150, 80}, {{9, 8, 7}, 7, 1, 1, 2}};
-// Header, five and three bytes of data, then the directory.
-const size_t kDirectory = 64 + 8, kSize = kDirectory + 3 * 24;
+// Header, five and three bytes of data, then the directory at 72: 144 bytes.
+const std::vector<CurrencyLump> kLumps = {{{1, 2, 3, 4, 5}, 1, 2, 156, 66}, {{}, 1, -1, 150, 80}, {{9, 8, 7}, 7, 1, 1, 2}};
 
 Bytes Currency(const std::function<void(Bytes&)>& change = nullptr) {
-  Bytes bytes = BuildCurrencyFile("Test Dollar", 1, kThreeLumps);
+  Bytes bytes = BuildCurrencyFile("Test Dollar", 1, kLumps);
   if (change) change(bytes);
   return bytes;
 }
 
 class LumpFileTest : public ::testing::Test {
 protected:
-  bool Open(const Bytes& bytes) {
-    file.Close();
-    return file.Open(dir.Write("c.dosh", bytes).c_str());
-  }
+  bool Open(const Bytes& bytes) { return file.Close(), file.Open(dir.Write("c.dosh", bytes).c_str()); }
   TempDir dir;
   MONEYFILE file;
 };
 
 TEST_F(LumpFileTest, CurrencyFileOpensWithEveryField) {
   ASSERT_TRUE(Open(Currency())) << file.failure;
-  EXPECT_STREQ(file.header.name, "Test Dollar");
-  EXPECT_EQ(file.header.version, 1);
-  EXPECT_EQ(file.header.numLumps, 3u);
-  EXPECT_EQ(file.header.dirOffset, kDirectory);
-  EXPECT_EQ(file.fileSize, kSize);
-  EXPECT_TRUE(file.failure.empty());
-  const uint32_t offsets[3] = {64, 69, 69};
+  EXPECT_TRUE(std::string(file.header.name) == "Test Dollar" && file.header.version == 1 && file.fileSize == 144 &&
+              file.header.numLumps == 3 && file.header.dirOffset == 72 && file.failure.empty());
   for (int i = 0; i < 3; ++i) {
-    const MONEYLUMP& lump = file.lumps[i];
-    const CurrencyLump& want = kThreeLumps[size_t(i)];
-    EXPECT_TRUE(lump.size == want.data.size() && lump.offset == offsets[i] && lump.type == want.type &&
-                lump.alphaMode == want.alphaMode && lump.width == want.width && lump.height == want.height)
-        << "lump " << i;
+    const MONEYLUMP& l = file.lumps[i];
+    const CurrencyLump& want = kLumps[size_t(i)];
+    EXPECT_TRUE(l.size == want.data.size() && l.offset == (i ? 69u : 64u) && l.type == want.type &&
+                l.alphaMode == want.alphaMode && l.width == want.width && l.height == want.height) << i;
     void* data = nullptr;
-    ASSERT_TRUE(file.LoadData(i, &data)) << i;
-    EXPECT_EQ(Bytes(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + lump.size), want.data);
-    delete[] static_cast<unsigned char*>(data);  // an empty lump gives an empty array, not null
+    ASSERT_TRUE(file.LoadData(i, &data)) << i;  // an empty lump gives an empty array, not null
+    EXPECT_EQ(Bytes(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + l.size), want.data);
+    delete[] static_cast<unsigned char*>(data);
   }
   // Bytes 44, 46 and 47 carry nothing; a name without its NUL is cut to 39.
   ASSERT_TRUE(Open(Currency([](Bytes& b) { b[44] = b[46] = b[47] = 0xAB, std::memset(b.data(), 'A', 40); })));
   EXPECT_EQ(std::string(file.header.name), std::string(39, 'A'));
   // The smallest currency has no notes; an empty directory is never read, wherever it is.
   for (uint32_t at : {64u, 0xFFFFFF00u}) {
-    Bytes empty = BuildCurrencyFile("E", 0, {});
+    Bytes empty = BuildCurrencyFile(std::string(39, 'N'), 0, {});
     PutLE32(empty, 60, at);
-    EXPECT_TRUE(Open(empty)) << file.failure;
-    EXPECT_FALSE(file.SeekLump(0));
+    ASSERT_TRUE(Open(empty)) << file.failure;
+    EXPECT_TRUE(std::string(file.header.name) == std::string(39, 'N') && file.header.version == 0 && !file.SeekLump(0));
   }
 }
 
 TEST_F(LumpFileTest, OpenRefusesWhatItMustInOrder) {
-  const std::string mismatch = "size check mismatch: file is ";
   const std::pair<std::function<void(Bytes&)>, std::string> cases[] = {
-      {[](Bytes& b) { b.push_back(0); }, mismatch + std::to_string(kSize + 1) + " bytes, header says " + std::to_string(kSize)},
-      {[](Bytes& b) { b.pop_back(); }, mismatch + std::to_string(kSize - 1) + " bytes, header says " + std::to_string(kSize)},
-      {[](Bytes& b) { PutLE32(b, 56, uint32_t(b.size())); }, mismatch + std::to_string(kSize) + " bytes, header says " + std::to_string(~uint32_t(kSize))},
+      {[](Bytes& b) { b.push_back(0); }, "size check mismatch: file is 145 bytes, header says 144"},
+      {[](Bytes& b) { b.pop_back(); }, "size check mismatch: file is 143 bytes, header says 144"},
+      {[](Bytes& b) { PutLE32(b, 56, 144); }, "size check mismatch: file is 144 bytes, header says 4294967151"},
       {[](Bytes& b) { b[45] = 2; }, "unsupported version 2, expected 0 or 1"},
       {[](Bytes& b) { b[50] = 1; }, "word at offset 48 is 65536, expected 0"},
       {[](Bytes& b) { b[43] = 0; }, "not a currency file: magic at offset 40 is \"COR\\x00\", expected \"CORV\""},
       // Magic first, then the length, then the version, then the reserved word.
-      {[](Bytes& b) { b[50] = 1, b[45] = 5, b[40] = 'K', b.push_back(0); }, "not a currency file: magic at offset 40 is \"KORV\", expected \"CORV\""},
-      {[](Bytes& b) { b[50] = 1, b[45] = 5, b.push_back(0); }, mismatch + std::to_string(kSize + 1) + " bytes, header says " + std::to_string(kSize)},
+      {[](Bytes& b) { b[50] = 1, b[45] = 5, b[40] = 'K', b.push_back(0); },
+       "not a currency file: magic at offset 40 is \"KORV\", expected \"CORV\""},
+      {[](Bytes& b) { b[50] = 1, b[45] = 5, b.push_back(0); }, "size check mismatch: file is 145 bytes, header says 144"},
       {[](Bytes& b) { b[50] = 1, b[45] = 5; }, "unsupported version 5, expected 0 or 1"},
       {[](Bytes& b) { b.resize(63); }, "too short for a header: file is 63 bytes, a header needs 64"},
       {[](Bytes& b) { b.clear(); }, "too short for a header: file is 0 bytes, a header needs 64"},
-      {[](Bytes& b) { PutLE32(b, 52, 0xFFFFFFFFu); }, "directory runs past the end: 4294967295 entries of 24 bytes at offset 72 end at byte 103079215152, file is 144 bytes"},
-      {[](Bytes& b) { PutLE32(b, 52, 4); }, "directory runs past the end: 4 entries of 24 bytes at offset 72 end at byte 168, file is 144 bytes"},
-      {[](Bytes& b) { PutLE32(b, 60, 0xFFFFFFF0u); }, "directory runs past the end: 3 entries of 24 bytes at offset 4294967280 end at byte 4294967352, file is 144 bytes"},
-  };
+      {[](Bytes& b) { PutLE32(b, 52, 0xFFFFFFFFu); }, "directory runs past the end: 4294967295 entries of 24 bytes "
+                                                      "at offset 72 end at byte 103079215152, file is 144 bytes"},
+      {[](Bytes& b) { PutLE32(b, 52, 4); }, "directory runs past the end: 4 entries of 24 bytes at offset 72 end at "
+                                            "byte 168, file is 144 bytes"},
+      {[](Bytes& b) { PutLE32(b, 60, 0xFFFFFFF0u); }, "directory runs past the end: 3 entries of 24 bytes at offset "
+                                                      "4294967280 end at byte 4294967352, file is 144 bytes"}};
   for (const auto& [change, failure] : cases) {
     largestNothrowArray = 0;
     EXPECT_FALSE(Open(Currency(change))) << failure;
     EXPECT_EQ(file.failure, failure);
-    EXPECT_EQ(file.lumps, nullptr) << failure;
-    EXPECT_LT(largestNothrowArray, 1000u) << failure;  // refused before the directory is allocated
+    EXPECT_TRUE(file.lumps == nullptr && largestNothrowArray < 1000) << failure;  // nothing allocated for a claim
   }
-
   // Only a regular file is opened: a FIFO would make the open wait for ever.
   ASSERT_EQ(mkfifo(dir.Path("fifo.dosh").c_str(), 0600), 0);
-  const std::pair<std::string, std::string> special[] = {
-      {dir.Path("missing.dosh"), "cannot open: No such file or directory"},
-      {dir.dir, "cannot open: Is a directory"},
-      {dir.Path("fifo.dosh"), "cannot open: Is a FIFO"},
-      {"/dev/null", "cannot open: Is a character device"}};
-  for (const auto& [path, failure] : special) {
+  for (const auto& [path, failure] : {std::pair{dir.Path("missing.dosh"), "No such file or directory"},
+                                      {dir.dir, "Is a directory"}, {dir.Path("fifo.dosh"), "Is a FIFO"}}) {
     file.Close();
-    EXPECT_FALSE(file.Open(path.c_str())) << path;
-    EXPECT_EQ(file.failure, failure);
-    EXPECT_FALSE(file.stream.is_open()) << path;
+    EXPECT_FALSE(file.Open(path.c_str()) || file.stream.is_open()) << path;
+    EXPECT_EQ(file.failure, std::string("cannot open: ") + failure);
   }
-  file.Close();
-  EXPECT_FALSE(file.Open(dir.Write("r.dosh", BuildResourceFile({})).c_str()));
 }
 
 TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
-  // Lump 0 claims an absurd size, lump 1 runs exactly to the end of the file,
-  // lump 2 one byte past it: lumps are only checked when read.
-  ASSERT_TRUE(Open(Currency([](Bytes& b) {
-    PutLE32(b, kDirectory, 0xFFFFFFF0u);
-    PutLE32(b, kDirectory + 24, uint32_t(kSize - 69));
-    PutLE32(b, kDirectory + 48, uint32_t(kSize - 69 + 1));
-  }))) << file.failure;
+  // Lump 0 claims an absurd size, lump 1 runs exactly to the end of the
+  // file, lump 2 one byte past it: lumps are only checked when read.
+  ASSERT_TRUE(Open(Currency([](Bytes& b) { PutLE32(b, 72, 0xFFFFFFF0u), PutLE32(b, 96, 75), PutLE32(b, 120, 76); })));
   void* data = nullptr;
   ASSERT_TRUE(file.LoadData(1, &data));
-  EXPECT_EQ(static_cast<unsigned char*>(data)[0], 9);
+  EXPECT_TRUE(static_cast<unsigned char*>(data)[0] == 9 && static_cast<unsigned char*>(data)[74] == 0);
   delete[] static_cast<unsigned char*>(data);
   for (int index : {0, 2, 3, -1}) {
     largestNothrowArray = 0;
     void* untouched = &largestNothrowArray;
     EXPECT_FALSE(file.LoadData(index, &untouched)) << index;
-    EXPECT_EQ(untouched, &largestNothrowArray) << index;
-    EXPECT_LT(largestNothrowArray, 1000u) << index;  // refused before allocating
+    EXPECT_TRUE(untouched == &largestNothrowArray && largestNothrowArray < 1000) << index;  // refused before allocating
   }
-
   ASSERT_TRUE(Open(Currency()));
   const std::streamoff before = file.stream.tellg();
-  for (int bad : {-1, 3, 1000}) {
-    EXPECT_FALSE(file.SeekLump(bad)) << bad;
-    EXPECT_EQ(file.stream.tellg(), before) << bad;
-  }
-  // A failed read does not spoil the next seek.
+  for (int bad : {-1, 3, 1000}) EXPECT_TRUE(!file.SeekLump(bad) && file.stream.tellg() == before) << bad;
   file.stream.seekg(0, std::ios::end);
-  file.stream.get();
+  file.stream.get();  // a failed read does not spoil the next seek
   ASSERT_TRUE(file.SeekLump(2));
-  EXPECT_EQ(file.stream.tellg(), std::streamoff(69));
-  EXPECT_EQ(file.stream.get(), 9);
-
+  EXPECT_TRUE(file.stream.tellg() == 69 && file.stream.get() == 9);
   // Close is harmless at any time; a closed reader refuses everything, then opens again.
-  file.Close();
-  file.Close();
-  EXPECT_FALSE(file.SeekLump(0) || file.LoadData(0, &data));
-  EXPECT_TRUE(file.lumps == nullptr && !file.stream.is_open());
+  file.Close(), file.Close();
+  EXPECT_FALSE(file.SeekLump(0) || file.LoadData(0, &data) || file.lumps || file.stream.is_open());
   EXPECT_TRUE(Open(Currency()));
   MONEYFILE unopened;
   EXPECT_FALSE(unopened.SeekLump(0) || unopened.LoadData(0, &data));
@@ -173,38 +137,33 @@ TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
 
 TEST_F(LumpFileTest, ResourceFile) {
   std::vector<ResourceLump> lumps;
-  for (const CurrencyLump& l : kThreeLumps) lumps.push_back({l.data, l.type, l.alphaMode});
-  Bytes bytes = BuildResourceFile(lumps);
+  for (const CurrencyLump& l : kLumps) lumps.push_back({l.data, l.type, l.alphaMode});
+  Bytes bytes = BuildResourceFile(lumps), appended = BuildResourceFile({}), huge = appended;
   for (size_t i = 4; i < 12; ++i) bytes[i] = 0xEE;  // bytes the format leaves alone
-  for (size_t i = 16; i < 28; ++i) bytes[24 + 8 + i] = uint8_t(i);
+  for (size_t i = 16; i < 28; ++i) bytes[32 + i] = uint8_t(i);
+  appended.push_back(1);
+  PutLE32(huge, 12, 0xFFFFFFFFu);
   RESFILE res;
   ASSERT_TRUE(res.Open(dir.Write("r.artifacts", bytes).c_str())) << res.failure;
-  EXPECT_EQ(res.header.numLumps, 3u);
-  EXPECT_TRUE(res.lumps[0].size == 5 && res.lumps[0].offset == 24 && res.lumps[0].alphaMode == 2);
-  EXPECT_TRUE(res.lumps[1].alphaMode == -1 && res.lumps[2].type == 7 && res.lumps[0].unused16[11] == 27);
-  EXPECT_FALSE(res.SeekLump(3));
-  ASSERT_TRUE(res.SeekLump(2));
-  EXPECT_EQ(res.stream.get(), 9);
-
-  Bytes appended = BuildResourceFile({});
-  appended.push_back(1);
-  Bytes huge = BuildResourceFile({});
-  PutLE32(huge, 12, 0xFFFFFFFFu);
+  EXPECT_TRUE(res.header.numLumps == 3 && res.lumps[0].size == 5 && res.lumps[0].offset == 24 &&
+              res.lumps[0].alphaMode == 2 && res.lumps[1].alphaMode == -1 && res.lumps[2].type == 7 &&
+              res.lumps[0].unused16[11] == 27);
+  EXPECT_TRUE(!res.SeekLump(3) && res.SeekLump(2) && res.stream.get() == 9);
   const std::pair<Bytes, std::string> cases[] = {
       {BuildResourceFile({}), ""},
       {Currency(), "not a resource file: magic at offset 0 is \"Test\", expected \"BRMF\""},
       {appended, "size check mismatch: file is 25 bytes, header says 24"},
       {Bytes(23, 0), "too short for a header: file is 23 bytes, a header needs 24"},
-      {huge, "directory runs past the end: 4294967295 entries of 28 bytes at offset 24 end at byte 120259084284, file is 24 bytes"}};
-  for (const auto& [file, failure] : cases) {
+      {huge, "directory runs past the end: 4294967295 entries of 28 bytes at offset 24 end at byte 120259084284, "
+             "file is 24 bytes"}};
+  for (const auto& [other, failure] : cases) {
     res.Close();
-    EXPECT_EQ(res.Open(dir.Write("r.artifacts", file).c_str()), failure.empty()) << failure;
+    EXPECT_EQ(res.Open(dir.Write("r.artifacts", other).c_str()), failure.empty()) << failure;
     EXPECT_EQ(res.failure, failure);
   }
   EXPECT_FALSE(res.SeekLump(0));
+  EXPECT_FALSE(file.Open(dir.Write("r.dosh", bytes).c_str()));
 }
-
-// ---- what a currency may cost -------------------------------------------------
 
 // An image lump that is only its header, as a decoder would start on it.
 CurrencyLump Header(uint8_t type, uint16_t width, uint16_t height, uint8_t depth = 24) {
@@ -215,52 +174,43 @@ Bytes Images(size_t count, uint16_t width, uint16_t height, uint8_t depth = 24) 
 }
 
 TEST_F(LumpFileTest, CostIsCheckedAgainstTheLimitsFromTheHeadersAlone) {
-  std::vector<CurrencyLump> tallThird(3, Header(2, 8, 8));
-  tallThird[2] = Header(10, 1, 4097);
-  std::vector<CurrencyLump> uncounted = {Header(3, 9999, 9999), Header(2, 9999, 0), Header(2, 8, 8),
-                                         Header(2, 9999, 9999)};
+  std::vector<CurrencyLump> tall(3, Header(2, 8, 8)), uncounted = {Header(3, 9999, 9999), Header(2, 9999, 0),
+                                                                   Header(2, 8, 8), Header(2, 9999, 9999)};
+  tall[2] = Header(10, 1, 4097);
   uncounted.back().type = 7;  // not an image
   // Sixty-four entries sharing one run-length lump that claims 64 MiB.
-  std::vector<CurrencyLump> bomb(64, CurrencyLump{});
-  bomb[0] = Header(10, 4096, 4096, 32);
+  std::vector<CurrencyLump> bomb(64, Header(10, 4096, 4096, 32));
   bomb[0].data.insert(bomb[0].data.end(), {0xFF, 1, 2, 3, 4});
-  Bytes overlapping = BuildCurrencyFile("C", 1, bomb);
-  for (uint32_t i = 0; i < 64; ++i) PutLE32(overlapping, overlapping.size() - 64 * 24 + 24 * i + 4, 64);
-
-  const struct { const char* what; Bytes file; uint32_t maxTexture; const char* why; uint64_t pixelBytes; } cases[] = {
-      {"64 notes", Images(64, 1, 1), 0, "", 64 * 3},
-      {"65 notes", Images(65, 1, 1), 0, "65 notes, at most 64", 0},
-      {"4096 a side", Images(1, 4096, 4096), 16384, "", 4096u * 4096 * 3},
-      {"4097 wide", Images(1, 4097, 1), 16384, "note 0: image 4097x1, at most 4096 texels a side", 0},
-      {"4097 tall", BuildCurrencyFile("C", 1, tallThird), 0, "note 2: image 1x4097, at most 4096 texels a side", 0},
-      {"past the GL", Images(1, 1025, 1), 1024, "note 0: image 1025x1, at most 1024 texels a side", 0},
-      {"256 MiB", Images(4, 4096, 4096, 32), 0, "", 256u << 20},
-      {"overlapping bomb", overlapping, 0, "4294967296 bytes of decoded pixels, at most 268435456", 0},
-      {"lumps the decoder refuses", BuildCurrencyFile("C", 1, uncounted), 0, "", 8 * 8 * 3},
-  };
+  Bytes shared = BuildCurrencyFile("C", 1, bomb);
+  for (uint32_t i = 0; i < 64; ++i) PutLE32(shared, shared.size() - 24 * (64 - i) + 4, 64);
+  const struct { Bytes file; uint32_t maxTexture; const char* why; uint64_t pixelBytes; } cases[] = {
+      {Images(64, 1, 1), 0, "", 64 * 3},
+      {Images(65, 1, 1), 0, "65 notes, at most 64", 0},
+      {Images(1, 4096, 4096), 16384, "", 4096u * 4096 * 3},
+      {Images(1, 4097, 1), 16384, "note 0: image 4097x1, at most 4096 texels a side", 0},
+      {BuildCurrencyFile("C", 1, tall), 0, "note 2: image 1x4097, at most 4096 texels a side", 0},
+      {Images(1, 1025, 1), 1024, "note 0: image 1025x1, at most 1024 texels a side", 0},  // what the GL takes
+      {Images(4, 4096, 4096, 32), 0, "", 256u << 20},
+      {shared, 0, "4294967296 bytes of decoded pixels, at most 268435456", 0},
+      {BuildCurrencyFile("C", 1, uncounted), 0, "", 8 * 8 * 3}};  // lumps the decoder refuses
   for (const auto& c : cases) {
-    ASSERT_TRUE(Open(c.file)) << c.what << ": " << file.failure;
+    ASSERT_TRUE(Open(c.file)) << c.why << ": " << file.failure;
     CurrencyCost cost;
     std::string why;
-    EXPECT_EQ(CheckCurrencyLimits(&file, c.maxTexture, &cost, &why), *c.why == 0) << c.what;
-    EXPECT_EQ(why, c.why) << c.what;
-    if (c.pixelBytes > 0) {
-      EXPECT_EQ(cost.pixelBytes, c.pixelBytes) << c.what;
-    }
+    EXPECT_EQ(CheckCurrencyLimits(&file, c.maxTexture, &cost, &why), *c.why == 0) << c.why;
+    EXPECT_TRUE(why == c.why && (c.pixelBytes == 0 || cost.pixelBytes == c.pixelBytes)) << why << ", " << cost.pixelBytes;
   }
 }
 
 TEST(Printable, EscapesWhatATerminalWouldObey) {
   const std::pair<const char*, const char*> cases[] = {
-      {"US Dollar", "US Dollar"},
       {"Z\xC5\x82oty \xE2\x82\xAC", "Z\xC5\x82oty \xE2\x82\xAC"},             // UTF-8 stays
       {"\x1B]0;owned\x07\x1B[2J", "\\x1B]0;owned\\x07\\x1B[2J"},              // C0 escapes
       {"a\tb\nc\x7F", "a\\x09b\\x0Ac\\x7F"},
       {"\x9B" "31m \xC2\x9B" "31m", "\\x9B31m \\xC2\\x9B31m"},                 // C1, raw or encoded
       {"\xE2\x80\xAE" "evil", "\\xE2\\x80\\xAEevil"},                              // right-to-left override
       {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80", "\\xC0\\xAF \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80"},
-      {"back\\slash \xE2\x82", "back\\\\slash \\xE2\\x82"},
-  };
+      {"back\\slash \xE2\x82", "back\\\\slash \\xE2\\x82"}};
   for (const auto& [name, shown] : cases) EXPECT_EQ(Printable(name), shown) << shown;
 }
 
