@@ -1,12 +1,10 @@
 // The bundled artwork and currencies as the build wrote them, read back
 // through the saver's own readers and decoder: the overlay images in their
 // order, sizes and alpha mode, a glyph sheet the clock can use, every
-// currency with its notes, faces the right way round; and a generator that
-// draws the same bytes twice.
+// currency with its notes, faces the right way round, drawn the same again.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <set>
 
 #include "Currencies.h"
@@ -90,16 +88,12 @@ TEST(Forge, EveryCurrencyHoldsItsNotesWithTheFrontTheRightWayRound) {
     }
     EXPECT_EQ(colours.size(), currency.notes.size()) << currency.file << ": two notes share a colour";
   }
-}
-
-TEST(Forge, DrawsTheSameBundleEveryTime) {
-  const Image drawn = DrawNoteImage(Currencies()[0], 0, 3);
+  // The generator draws the same bytes again, rows bottom-up as stored.
   MONEYFILE file;
   Picture stored;
   ASSERT_TRUE(file.Open((kBundle + "/USA.dosh").c_str()));
   Decode(file, 3, &stored);
-  EXPECT_EQ(std::memcmp(stored.t.pixels, drawn.pixels.data(), drawn.pixels.size()), 0);  // rows bottom-up in both
-  EXPECT_EQ(drawn.pixels, DrawNoteImage(Currencies()[0], 0, 3).pixels);
+  EXPECT_EQ(Bytes(stored.t.pixels, stored.t.pixels + 1024 * 1024 * 3), DrawNoteImage(Currencies()[0], 0, 3).pixels);
 }
 
 }  // namespace
