@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <vector>
 
 #include "TestFiles.h"
 #include "image/TGALoader.h"
@@ -37,25 +38,7 @@ protected:
 };
 
 TEST_F(TGATest, DecodesToRGBInFileRowOrder) {
-  // 0xFF: 128 copies of a pixel, then 0x7F: 128 raw pixels; packets run across rows.
-  Bytes longPackets = {0xFF, 10, 20, 30, 40, 0x7F}, longPixels;
-  for (int i = 0; i < 128; ++i) longPixels.insert(longPixels.end(), {30, 20, 10, 40});
-  for (int i = 0; i < 128; ++i) {
-    longPackets.insert(longPackets.end(), {uint8_t(i), 1, 2, 3});
-    longPixels.insert(longPixels.end(), {2, 1, uint8_t(i), 3});
-  }
-  // Bigger than any read buffer, with packets of every length straddling its edges.
-  Bytes raw, rle, large;
-  for (uint32_t i = 0; i < 300 * 700; ++i) {
-    raw.insert(raw.end(), {uint8_t(i), uint8_t(i >> 8), uint8_t(i * 7)});
-    large.insert(large.end(), {uint8_t(i * 7), uint8_t(i >> 8), uint8_t(i)});
-  }
-  for (size_t p = 0, count; p < 300 * 700; p += count) {
-    count = std::min<size_t>(1 + p % 128, 300 * 700 - p);
-    rle.push_back(uint8_t(count - 1));
-    rle.insert(rle.end(), raw.begin() + long(3 * p), raw.begin() + long(3 * (p + count)));
-  }
-  const std::pair<Bytes, Bytes> cases[] = {
+  std::vector<std::pair<Bytes, Bytes>> cases = {
       {MakeTGA(2, 2, 1, 24, {0x10, 0x20, 0x30, 0x40, 0x50, 0x60}), {0x30, 0x20, 0x10, 0x60, 0x50, 0x40}},
       {MakeTGA(2, 1, 1, 32, {0x10, 0x20, 0x30, 0xFF}, 8), {0x30, 0x20, 0x10, 0xFF}},
       // The descriptor's origin bits are ignored: rows stay bottom row first.
@@ -65,11 +48,25 @@ TEST_F(TGATest, DecodesToRGBInFileRowOrder) {
       // 0x83: one pixel four times; 0x02: three raw pixels.
       {MakeTGA(10, 7, 1, 24, {0x83, 1, 2, 3, 0x02, 4, 5, 6, 7, 8, 9, 10, 11, 12}),
        {3, 2, 1, 3, 2, 1, 3, 2, 1, 3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10}},
-      {MakeTGA(10, 16, 16, 32, longPackets), longPixels},
       // A run that exactly completes the image; what follows is never looked at.
-      {MakeTGA(10, 3, 1, 24, {0x82, 1, 2, 3, 0xFF, 0xFF}), {3, 2, 1, 3, 2, 1, 3, 2, 1}},
-      {MakeTGA(2, 300, 700, 24, raw), large},
-      {MakeTGA(10, 300, 700, 24, rle), large}};
+      {MakeTGA(10, 3, 1, 24, {0x82, 1, 2, 3, 0xFF, 0xFF}), {3, 2, 1, 3, 2, 1, 3, 2, 1}}};
+  // Bigger than any read buffer: raw packets and runs of every length from 1
+  // to 128 in turn, straddling its edges and the copy loops' groups.
+  for (uint8_t bytes : {3, 4}) {
+    Bytes raw, rgb, rle, runs;
+    for (uint32_t i = 0; i < 300 * 700 * bytes; ++i) raw.push_back(uint8_t(i * 7 + i / 1000));
+    for (size_t i = 0; i < raw.size(); ++i) rgb.push_back(raw[i - i % bytes + (i % bytes == 0 ? 2 : i % bytes == 2 ? 0 : i % bytes)]);
+    for (size_t p = 0, count, n = 0; p < 300 * 700; p += count, ++n) {
+      const bool run = n % 2;
+      count = std::min<size_t>(1 + p % 128, 300 * 700 - p);
+      rle.push_back(uint8_t(count - 1 + run * 128));
+      rle.insert(rle.end(), raw.begin() + long(bytes * p), raw.begin() + long(bytes * (p + (run ? 1 : count))));
+      for (size_t i = p; i < p + count; ++i)
+        runs.insert(runs.end(), rgb.begin() + long(bytes * (run ? p : i)), rgb.begin() + long(bytes * ((run ? p : i) + 1)));
+    }
+    cases.push_back({MakeTGA(2, 300, 700, bytes * 8, raw), rgb});
+    cases.push_back({MakeTGA(10, 300, 700, bytes * 8, rle), runs});
+  }
   for (const auto& [file, pixels] : cases) {
     EXPECT_EQ(Decode(file), "");
     const uint32_t format = file[16] == 32 ? 0x1908 : 0x1907;  // GL_RGBA, GL_RGB: set by the uncompressed decoder
