@@ -36,7 +36,7 @@ Image MakeImage(uint32_t width, uint32_t height, uint32_t bits) {
 
 Image RGB(uint32_t width, uint32_t height, const Bytes& pixels) { return Image{width, height, 24, pixels}; }
 
-TEST(TGAWriter, BothDecoderEntryPointsGiveBackTheExactPixels) {
+TEST(TGAWriter, TheDecoderGivesBackTheExactPixels) {
   TempDir dir;
   AlertRecorder alerts;
   for (int type : {2, 10})
@@ -44,13 +44,12 @@ TEST(TGAWriter, BothDecoderEntryPointsGiveBackTheExactPixels) {
       const Image image = MakeImage(300, 6, bits);
       const Bytes tga = EncodeTGA(image, type);
       EXPECT_EQ(Bytes(tga.begin(), tga.begin() + 18), MakeTGA(uint8_t(type), 300, 6, uint8_t(bits), {}, bits == 32 ? 8 : 0));
-      const std::string path = dir.Write("image.tga", tga);
-      std::ifstream stream(path, std::ios::binary);
-      Texture fromStream, fromPath;
-      ASSERT_TRUE(LoadTGA2(&fromStream, &stream) && LoadTGA(&fromPath, path.c_str())) << alerts.Only();
-      EXPECT_EQ(std::streamoff(stream.tellg()), std::streamoff(tga.size()));  // nothing missing, nothing extra
-      EXPECT_EQ(Bytes(fromStream.pixels, fromStream.pixels + image.pixels.size()), image.pixels) << type << " " << bits;
-      EXPECT_EQ(Bytes(fromPath.pixels, fromPath.pixels + image.pixels.size()), image.pixels) << type << " " << bits;
+      std::ifstream stream(dir.Write("image.tga", tga), std::ios::binary);
+      Texture back;
+      ASSERT_TRUE(LoadTGA2(&back, &stream)) << alerts.Only();
+      // Nothing missing, nothing extra; the decoder's two entry points agree (its own test).
+      EXPECT_TRUE(stream.tellg() == std::streamoff(tga.size()) && Bytes(back.pixels, back.pixels + image.pixels.size()) == image.pixels)
+          << type << " " << bits;
     }
 }
 
@@ -72,7 +71,7 @@ TEST(TGAWriter, PacketsAreExact) {
     same.insert(same.end(), {1, 2, 3});
     distinct.insert(distinct.end(), {uint8_t(i), uint8_t(i >> 8), uint8_t(i & 1)});
   }
-  EXPECT_EQ(EncodeTGA(RGB(300, 1, same), 10).size(), 18u + 3 * 4);
+  EXPECT_EQ(EncodeTGA(RGB(300, 1, same), 10), MakeTGA(10, 300, 1, 24, {0xFF, 3, 2, 1, 0xFF, 3, 2, 1, 0xAB, 3, 2, 1}));
   const Bytes raw = EncodeTGA(RGB(300, 1, distinct), 10);
   ASSERT_EQ(raw.size(), 18u + 3 + 900);
   EXPECT_TRUE(raw[18] == 127 && raw[18 + 1 + 384] == 127 && raw[18 + 2 + 768] == 43);
@@ -102,18 +101,14 @@ TEST(AtomicWrite, ReplacesTheFileOrSaysWhyAndLeavesNothingBehind) {
   ASSERT_TRUE(WriteFileAtomically(path, {1, 2, 3}, &error)) << error;
   EXPECT_EQ(ReadFileBytes(path), Bytes({1, 2, 3}));
   const mode_t mask = umask(0);
-  umask(mask);
   struct stat info {};
-  ASSERT_EQ(stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);  // not the temporary file's 0600
+  EXPECT_TRUE(umask(mask) == 0 && stat(path.c_str(), &info) == 0 && (info.st_mode & 0777) == (0666 & ~mask));  // not 0600
 
   const std::string missing = dir.Path("no/such/folder/out.dosh");
-  EXPECT_FALSE(WriteFileAtomically(missing, {1}, &error));
-  EXPECT_EQ(error, missing + ": cannot create a temporary file: No such file or directory");
+  EXPECT_TRUE(!WriteFileAtomically(missing, {1}, &error) && error == missing + ": cannot create a temporary file: No such file or directory") << error;
   // A folder in the way: the rename fails and the temporary file goes.
   std::filesystem::create_directories(dir.Path("taken/inside"));
-  EXPECT_FALSE(WriteFileAtomically(dir.Path("taken"), {1}, &error));
-  EXPECT_EQ(error.rfind(dir.Path("taken") + ": ", 0), 0u) << error;
+  EXPECT_TRUE(!WriteFileAtomically(dir.Path("taken"), {1}, &error) && error.rfind(dir.Path("taken") + ": ", 0) == 0) << error;
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 2);  // out.dosh, taken
 }
 
@@ -141,8 +136,7 @@ TEST(PngIO, RoundTripsConvertsAndSaysWhatIsWrong) {
   const std::string text = dir.Write("text.png", {'h', 'e', 'l', 'l', 'o', '\n', 0, 0, 0}), half = dir.Write("cut.png", cut);
   for (const auto& [path, why] : {std::pair{text, std::string(": not a PNG file")},
                                   {dir.Path("missing.png"), ": No such file or directory"}, {half, ": bad PNG: "}}) {
-    EXPECT_FALSE(ReadPNG(path, &back, &error));
-    EXPECT_EQ(error.rfind(path + why, 0), 0u) << error;
+    EXPECT_TRUE(!ReadPNG(path, &back, &error) && error.rfind(path + why, 0) == 0) << error;
   }
 }
 
