@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End to end checks of corvan-dosh: packing currency and resource files from
 # TGA and PNG images, describing them, taking them apart, decoding images as
-# the saver does, and refusing what the saver would refuse. The images come
-# from the bundle the build drew and from bytes written here.
+# the saver does, and refusing what the saver would refuse (the limits on a
+# currency are checked with the reader). The images come from the bundle the
+# build drew and from bytes written here.
 # Usage: corvan_dosh_cli.sh PATH/TO/corvan-dosh PATH/TO/BUNDLE
 set -uo pipefail
 [ $# -eq 2 ] || { echo "usage: $0 CORVAN_DOSH BUNDLE_FOLDER" >&2; exit 2; }
@@ -69,31 +70,14 @@ run 1 pack bad.dosh --name Bad rgb16.tga:1x1 && has err "ERROR: Invalid texture 
 run 1 pack bad.dosh --name Bad badge.tga:0x66
 run 1 pack bad.dosh --name Bad --version 2 badge.tga:1x1
 run 1 pack bad.dosh --name Bad badge.tga
-run 1 decode rgb16.tga rgb16.raw
-[ "$(cat err)" = "ERROR: Invalid texture information" ] || fail "decode's failure is the decoder's alert alone"
+# Each refusal's whole message.
+same() { [ "$(cat err)" = "$1" ] || fail "the message is '$1'"; }
+run 1 decode rgb16.tga rgb16.raw && same "ERROR: Invalid texture information"
 run 1 pack bad.dosh --name Many $(for i in $(seq 65); do printf 'badge.tga:1x1 '; done)
-[ "$(cat err)" = "corvan-dosh: 65 images: a currency holds at most 64 notes" ] || fail "pack says why"
-run 1 pack bad.dosh --name Wide wide.tga:1x1
-[ "$(cat err)" = "wide.tga: image 4097x1, at most 4096 texels a side" ] || fail "pack says how wide"
+same "corvan-dosh: 65 images: a currency holds at most 64 notes"
+run 1 pack bad.dosh --name Wide wide.tga:1x1 && same "wide.tga: image 4097x1, at most 4096 texels a side"
 run 1 decode wide.tga wide.raw
 [ ! -e bad.dosh ] && [ ! -e rgb16.raw ] && [ ! -e wide.raw ] || fail "refusals write nothing"
-
-# Sixty-four entries sharing one run-length lump that claims a 4096x4096
-# 32-bit image: 4 GiB claimed by 1.6 KiB, refused before anything is decoded.
-python3 - bomb.dosh <<'PY'
-import struct, sys
-tga = bytes([0, 0, 10]) + bytes(9) + struct.pack("<HHBB", 4096, 4096, 32, 0) + bytes([0xFF, 1, 2, 3, 4])
-directory = b"".join(struct.pack("<6I", len(tga), 64, 1, 0, 156, 66) for _ in range(64))
-size = 64 + len(tga) + len(directory)
-header = b"Bomb".ljust(40, b"\0") + b"CORV" + bytes([0, 1, 0, 0]) + struct.pack("<4I", 0, 64, ~size & 0xFFFFFFFF, 64 + len(tga))
-open(sys.argv[1], "wb").write(header + tga + directory)
-PY
-run 1 info bomb.dosh && has out "  limits      64 notes, 4096 texels a side, 268435456 bytes of decoded pixels"
-has err "bomb.dosh: 4294967296 bytes of decoded pixels, at most 268435456"
-grep -q "image" out && fail "info decodes nothing past the limits"
-mkdir offered && mv bomb.dosh offered/
-"$DOSH" catalogue offered >out 2>err
-has err "corvan-dosh: offered/bomb.dosh: left out: past the saver's limits: 4294967296 bytes of decoded pixels, at most 268435456"
 
 mkfifo fifo.dosh fifo.tga  # refused at once, never waited on
 for command in "info fifo.dosh" "decode fifo.tga fifo.raw" "pack f.dosh --name F fifo.tga:1x1"; do
