@@ -51,21 +51,17 @@ TEST(Maths, VectorsAndTheirPrecision) {
   const float dd = 0.1f * 0.1f + 25.0f, de = 0.1f * 0.1f + 1.0f;  // float sums d.d, near acos(1)
   const double h = std::hypot(10.0, 0.1), deg = 180.0 / kPi;
   VECTOR3D normalized = V(1, 1, 2), zero = V(0, 0, 0);
-  normalized.Normalize();
-  zero.Normalize();
+  normalized.Normalize(), zero.Normalize();
   const VectorCase cases[] = {
       {"ScaleVector in double", ScaleVector(V(16777215, -16777215, 2), s), V(16777216, -16777216, float(2 * s)), 0},
-      {"cross", VectorCrossProduct(V(1, 2, 3), V(4, 5, 6)), V(-3, 6, -3), 0},
       {"normal (a - b) x (b - c)", CalculateNormal(V(0, 0, 0), V(2, 0, 0), V(0, 3, 0)), V(0, 0, 6), 0},
       {"NormalizeVector in double", NormalizeVector(V(1, 1, 2)), V(float(1 / six), float(1 / six), float(2 / six)), 0},
       {"Normalize in float", normalized, V(1 / std::sqrt(6.0f), 1 / std::sqrt(6.0f), 2 / std::sqrt(6.0f)), 0},
-      {"Normalize of zero", zero, V(0, 0, 0), 0},
+      {"Normalize of zero", zero, V(0, 0, 0), 0}, {"cross", VectorCrossProduct(V(1, 2, 3), V(4, 5, 6)), V(-3, 6, -3), 0},
       // pi/2 rounded to float first: cos is about -4.4e-8, not 6e-17.
       {"Rotate about X", Rotated(V(5, 1, 0), 90, 0, 0), V(5, float(std::cos(double(float(kPi / 2)))), 1), 0},
-      {"Rotate about Y", Rotated(V(1, 0, 0), 0, 90, 0), V(0, 0, -1), 1e-6f},
-      {"Rotate about Z", Rotated(V(1, 0, 0), 0, 0, 90), V(0, 1, 0), 1e-6f},
-      {"Rotate Y then Z", Rotated(V(1, 0, 0), 0, 90, 90), V(0, 0, -1), 1e-6f},
-      {"Rotate X then Y", Rotated(V(0, 1, 0), 90, 90, 0), V(1, 0, 0), 1e-6f},
+      {"Rotate about Y", Rotated(V(1, 0, 0), 0, 90, 0), V(0, 0, -1), 1e-6f}, {"Rotate about Z", Rotated(V(1, 0, 0), 0, 0, 90), V(0, 1, 0), 1e-6f},
+      {"Rotate Y then Z", Rotated(V(1, 0, 0), 0, 90, 90), V(0, 0, -1), 1e-6f}, {"Rotate X then Y", Rotated(V(0, 1, 0), 90, 90, 0), V(1, 0, 0), 1e-6f},
       {"AngleBetween along +X", AngleBetweenVectors(V(1, 1, 1), V(11, 1, 1)), V(0, 90, 0), 0},
       {"AngleBetween along -Y, x nudged", AngleBetweenVectors(V(0, 0, 0), V(0, -10, 0)),
        V(float(90 * 10 / h), float(90 * 0.1 / h), 0), 1e-4f},
@@ -76,28 +72,22 @@ TEST(Maths, VectorsAndTheirPrecision) {
   };
   for (const VectorCase& c : cases) Check(c);
   const std::pair<double, double> scalars[] = {
-      {VectorDotProduct(V(1e8f, 1, 1e8f), V(1, 1, -1)), 0},  // summed in float
-      {VectorLength(V(4096, 1, 0)), 4096},                     // root of the float sum
-      {VectorLengthNOSQRT(V(4096, 1, 0)), 16777216},
-      {VectorLength(V(1, 1, 0)), std::sqrt(2.0)},              // the root in double
-      {DistanceBetweenVectors(V(1, 2, 3), V(2, 4, 6)), 14}};   // squared
+      // The dot product summed in float; the length the root of the float sum, taken in double; distances squared.
+      {VectorDotProduct(V(1e8f, 1, 1e8f), V(1, 1, -1)), 0}, {VectorLength(V(4096, 1, 0)), 4096},
+      {VectorLengthNOSQRT(V(4096, 1, 0)), 16777216}, {VectorLength(V(1, 1, 0)), std::sqrt(2.0)},
+      {DistanceBetweenVectors(V(1, 2, 3), V(2, 4, 6)), 14}};
   for (const auto& [got, want] : scalars) EXPECT_EQ(got, want);
-  EXPECT_TRUE(CompareVectors(V(0.0f, 2, 3), V(-0.0f, 2, 3)));
-  EXPECT_FALSE(CompareVectors(V(1, 2, 3), V(1, 2, std::nextafter(3.0f, 4.0f))));
-  const VECTOR3D bad = NormalizeVector(V(0, 0, 0));  // no guard
-  EXPECT_FALSE(std::isfinite(bad.x) || std::isfinite(bad.y) || std::isfinite(bad.z));
+  EXPECT_TRUE(CompareVectors(V(0.0f, 2, 3), V(-0.0f, 2, 3)) && !CompareVectors(V(1, 2, 3), V(1, 2, std::nextafter(3.0f, 4.0f))));
   // No angles leave the vector alone, bit for bit; a NaN on an axis not turned is never read.
   const VECTOR3D odd = V(kNaN, -0.0f, std::numeric_limits<float>::denorm_min()), same = Rotated(odd, 0, -0.0f, 0);
-  EXPECT_EQ(std::memcmp(&same, &odd, sizeof odd), 0);
-  EXPECT_TRUE(std::isnan(Rotated(V(kNaN, 1, 0), 90, 0, 0).x));
+  EXPECT_TRUE(std::memcmp(&same, &odd, sizeof odd) == 0 && std::isnan(Rotated(V(kNaN, 1, 0), 90, 0, 0).x));
 }
 
 TEST(Maths, MatricesAndEulerAngles) {
   MATRIX m = Set({{3, 9}, {12, 9}});
   m.Identity(), m.SetTranslation(V(1.5f, -2, 3));
   ExpectMatrix(m, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1.5, -2, 3, 1}, 0, "Identity, SetTranslation");
-  m.Zero();
-  ExpectMatrix(m, {}, 0, "Zero");
+  ExpectMatrix((m.Zero(), m), {}, 0, "Zero");
   MATRIX a, b;
   for (int i = 0; i < 16; ++i) a.m[i] = i, b.m[i] = 100.0 * i;
   for (int i = 0; i < 16; ++i) EXPECT_TRUE(AddMatrix(a, b).m[i] == 101.0 * i && SubtractMatrix(a, b).m[i] == -99.0 * i);
@@ -107,8 +97,7 @@ TEST(Maths, MatricesAndEulerAngles) {
   ExpectMatrix(MultiplyMatrix(r, t), {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 10, 0, 1}, 0, "R * T");
 
   // Sums reaching 2^24 + 2, which in float would round to 2^24; 1 + 1e-8 is 1 as a float.
-  const MATRIX shear = Set({{4, 1}, {8, 1}}), move = Set({{4, 1}, {12, 1}, {13, 2}, {14, 3}});
-  const MATRIX nudge = Set({{12, 1.0 + 1e-8}});
+  const MATRIX shear = Set({{4, 1}, {8, 1}}), move = Set({{4, 1}, {12, 1}, {13, 2}, {14, 3}}), nudge = Set({{12, 1.0 + 1e-8}});
   const double deg = kPi / 180;
   const VectorCase points[] = {
       {"RotatePoint in double", MatrixRotatePoint(shear, V(16777216, 1, 1)), V(16777218, 1, 1), 0},
@@ -137,12 +126,10 @@ TEST(Maths, MatricesAndEulerAngles) {
         // The same turn as the quaternion's, seen with the y axis flipped.
         const MATRIX e = MatrixFromAngle(V(x, y, z)), q = QuatToRotationMatrix(RotationToQuat(V(x, y, z)));
         for (int i : {0, 1, 2, 4, 5, 6, 8, 9, 10}) EXPECT_NEAR(e.m[i], (i == 1 || i == 4 || i == 6 || i == 9 ? -1 : 1) * q.m[i], 1e-12);
-        const VECTOR3D back = AngleFromMatrix(e);
+        const VECTOR3D back = AngleFromMatrix(e);  // each in [0, 360)
         double gap = 0;
-        for (const auto& [got, want] : {std::pair{back.x, x}, {back.y, y}, {back.z, z}}) {
-          EXPECT_TRUE(got >= 0 && got < 360) << got;
-          gap += std::fabs(std::remainder(got - want, 360.0));
-        }
+        for (const auto& [got, want] : {std::pair{back.x, x}, {back.y, y}, {back.z, z}})
+          gap += got >= 0 && got < 360 ? std::fabs(std::remainder(got - want, 360.0)) : 360;
         EXPECT_LT(gap, 3e-3) << x << " " << y << " " << z;
       }
 
@@ -172,22 +159,20 @@ TEST(Maths, ClampWrapsByMaxAndNeverLoopsForEver) {
 TEST(Maths, Quaternions) {
   const QUAT i = Q(1, 0, 0, 0), j = Q(0, 1, 0, 0), k = Q(0, 0, 1, 0), q = Q(1, 2, 3, 4);
   QUAT id = q;
-  id.Identity();
-  EXPECT_TRUE(QUAT().IsEqualTo(Q(0, 0, 0, 1)) && id.IsEqualTo(Q(0, 0, 0, 1)) && !id.IsEqualTo(Q(0, 0, 0, 1 + 1e-15)));
+  EXPECT_TRUE(QUAT().IsEqualTo(Q(0, 0, 0, 1)) && (id.Identity(), id).IsEqualTo(Q(0, 0, 0, 1)) && !id.IsEqualTo(Q(0, 0, 0, 1 + 1e-15)));
   const double x = 25, y = -40, z = 110, half = std::sqrt(0.5);
   const QUAT qz = AxisAndAngleToQuat(V(0, 0, 1), z * kPi / 180), qy = AxisAndAngleToQuat(V(0, 1, 0), y * kPi / 180);
   QUAT from = Q(0, 0, 0, 1), to = AxisAndAngleToQuat(V(0, 0, 1), kPi / 2), minusTo = Q(-to.x, -to.y, -to.z, -to.w);
-  QUAT p = Q(0.5, -0.5, 0.5, 0.5), minusP = Q(-0.5, 0.5, -0.5, -0.5), big = Q(0, 0, 0, 2);
-  QUAT g = NormalizeQuat(Q(1, 2, 3, 4)), minusG = Q(-g.x, -g.y, -g.z, -g.w);
+  QUAT p = Q(0.5, -0.5, 0.5, 0.5), minusP = Q(-0.5, 0.5, -0.5, -0.5), big = Q(0, 0, 0, 2), g = NormalizeQuat(q);
+  QUAT minusG = Q(-g.x, -g.y, -g.z, -g.w);
   const QUAT eighth = AxisAndAngleToQuat(V(0, 0, 1), kPi / 4);
   const struct { const char* what; QUAT got, want; double tol; } cases[] = {
-      {"conjugate", InverseQuat(Q(1, -2, 3, 4)), Q(-1, 2, -3, 4), 0},
-      {"i j", MultiplyQuats(i, j), k, 0}, {"j i", MultiplyQuats(j, i), Q(0, 0, -1, 0), 0},
+      {"conjugate", InverseQuat(Q(1, -2, 3, 4)), Q(-1, 2, -3, 4), 0}, {"i j", MultiplyQuats(i, j), k, 0},
+      {"j i", MultiplyQuats(j, i), Q(0, 0, -1, 0), 0},
       {"i i", MultiplyQuats(i, i), Q(0, 0, 0, -1), 0}, {"q q*", MultiplyQuats(q, InverseQuat(q)), Q(0, 0, 0, 30), 0},
       {"Hamilton product", MultiplyQuats(q, Q(5, 6, 7, 8)), Q(24, 48, 48, -6), 0},
       {"axis as given, radians", AxisAndAngleToQuat(V(0, 0, 2), kPi), Q(0, 0, 2, std::cos(kPi / 2)), 0},
-      {"Euler 0", RotationToQuat(V(0, 0, 0)), Q(0, 0, 0, 1), 0},
-      {"Euler X", RotationToQuat(V(90, 0, 0)), Q(half, 0, 0, half), 1e-15},
+      {"Euler 0", RotationToQuat(V(0, 0, 0)), Q(0, 0, 0, 1), 0}, {"Euler X", RotationToQuat(V(90, 0, 0)), Q(half, 0, 0, half), 1e-15},
       {"Euler Z * Y * X", RotationToQuat(V(x, y, z)),
        MultiplyQuats(MultiplyQuats(qz, qy), AxisAndAngleToQuat(V(1, 0, 0), x * kPi / 180)), 1e-15},
       {"slerp 0", QuatSlerp(&from, &to, 0.0), from, 0}, {"slerp 1", QuatSlerp(&from, &to, 1.0), to, 0},
