@@ -113,44 +113,33 @@ protected:
 };
 
 TEST_F(NoteMoveTest, WrapsAcrossTheSideWallsOnlyOnAStrictCrossing) {
-  note.Pos = MakePoint(10.0f - 30.0f, 20.0f, 30.0f + 30.0f);  // exactly on the walls
-  note.Move(&world);
+  note.Pos = MakePoint(10.0f - 30.0f, 20.0f, 30.0f + 30.0f), note.Move(&world);  // exactly on the walls
   EXPECT_TRUE(note.Pos.x == -20.0f && note.Pos.z == 60.0f);
-  note.Vel = MakePoint(-1.0f, 0.0f, 1.0f);
-  note.Move(&world);  // half a unit past both walls
+  note.Vel = MakePoint(-1.0f, 0.0f, 1.0f), note.Move(&world);  // half a unit past both walls
   EXPECT_TRUE(note.Pos.x == -20.5f + 60.0f && note.Pos.z == 60.5f - 60.0f) << note.Pos.x << " " << note.Pos.z;
-  note.Vel = MakePoint(4.0f, 0.0f, -4.0f);
-  note.Pos = MakePoint(39.0f, 20.0f, 1.0f);
-  note.Move(&world);
+  note.Vel = MakePoint(4.0f, 0.0f, -4.0f), note.Pos = MakePoint(39.0f, 20.0f, 1.0f), note.Move(&world);
   EXPECT_TRUE(note.Pos.x == 41.0f - 60.0f && note.Pos.z == -1.0f + 60.0f) << note.Pos.x << " " << note.Pos.z;
 }
 
 TEST_F(NoteMoveTest, RespawnsBelowTheFloorAndDropsFromTheCeiling) {
-  note.Pos.y = 20.0f - 29.0f, note.Vel.y = -1.0f;
-  note.Move(&world);
+  note.Pos.y = 20.0f - 29.0f, note.Vel.y = -1.0f, note.Move(&world);
   EXPECT_EQ(note.Pos.y, -9.5f);  // still inside: keeps falling
   note.Pos.y = 20.0f - 29.0f, note.Vel.y = -4.0f;
-  {
-    ScriptedDraws draws({7600, 2500, 0, 0, 0, 0, 0, 0});  // a, b, swing, heading, turn, e, f, g: no currency
-    note.Move(&world);
-    EXPECT_EQ(draws.Left(), 0u);
-  }
-  // The top of the cube, (7600 mod 5000 - 2500) / 100 from the centre on z.
-  EXPECT_TRUE(note.Pos.y == 45.0f && note.Pos.x == 10.0f && note.Pos.z == 31.0f);
-  note.Pos.y = 20.0f + 29.5f, note.Vel = MakePoint(0.0f, 2.0f, 0.0f);
+  ScriptedDraws draws({7600, 2500, 0, 0, 0, 0, 0, 0});  // a, b, swing, heading, turn, e, f, g: no currency
   note.Move(&world);
+  // The top of the cube, (7600 mod 5000 - 2500) / 100 from the centre on z.
+  EXPECT_TRUE(draws.Left() == 0 && note.Pos.y == 45.0f && note.Pos.x == 10.0f && note.Pos.z == 31.0f);
+  note.Pos.y = 20.0f + 29.5f, note.Vel = MakePoint(0.0f, 2.0f, 0.0f), note.Move(&world);
   EXPECT_EQ(note.Pos.y, 50.5f - 60.0f);  // dropped, not respawned
 }
 
 TEST_F(NoteMoveTest, TurnsSwingsAndFadesWithTheSquaredDistance) {
   note.RotSpeed = MakePoint(300.0f, -10.0f, 0.0f), note.Rot = MakePoint(250.0f, 2.0f, 0.0f);
   note.SwingPhase = 7, world.SwingAngle[7] = -12.5f;
-  world.Camera.Pos = MakePoint(10.0f, 20.0f, 55.0f);  // 25 units from the note
-  note.Move(&world);
+  world.Camera.Pos = MakePoint(10.0f, 20.0f, 55.0f), note.Move(&world);  // 25 units from the note
   EXPECT_TRUE(note.Rot.x == 250.0f + 150.0f - 360.0f && note.Rot.y == 2.0f - 5.0f + 360.0f && note.Rot.z == -12.5f);
   EXPECT_EQ(note.Brightness, 0.75f);  // (2500 - 625) / 2500
-  world.Camera.Pos = MakePoint(10.0f, 20.0f, 90.0f);
-  note.Move(&world);
+  world.Camera.Pos = MakePoint(10.0f, 20.0f, 90.0f), note.Move(&world);
   EXPECT_EQ(note.Brightness, (2500.0f - 3600.0f) / 2500.0f);  // negative, unclamped
 }
 
@@ -168,29 +157,21 @@ TEST_F(WorldTest, FailedSetupLeavesAnInertWorld) {
   const ErrorHandler previous = SetErrorHandler([&](const char* m) { errors += m; });
   SETTINGS settings;
   settings.TOT_NUM_NOTES = 0, settings.LNOTESIZE = -5, settings.ZOOMIN = true;
-  std::strcpy(settings.CurrencyPath, "abc");  // three characters are enough for a slash
-  std::strcpy(settings.CurrencyPath2, "ab");
+  std::strcpy(settings.CurrencyPath, "abc"), std::strcpy(settings.CurrencyPath2, "ab");  // three characters get a slash
   EXPECT_FALSE(world.Setup(&settings));
   SetErrorHandler(previous);
-  EXPECT_EQ(errors, "No Currency Data Found!");
-  EXPECT_TRUE(world.TOT_NUM_NOTES == 400 && world.NoteScale == 1.2f && !world.Notes && !world.Currencies);
+  EXPECT_TRUE(errors == "No Currency Data Found!" && world.TOT_NUM_NOTES == 400 && world.NoteScale == 1.2f && !world.Notes &&
+              !world.Currencies) << errors;
   EXPECT_EQ(std::string(world.CurrencyPath) + " " + world.CurrencyPath2, "abc/ ab");
   // A minute of frames: nothing is read, the camera never follows.
   world.FrameTime = 1.0 / 35;
-  for (int frame = 0; frame < 35 * 60; ++frame) {
-    world.Camera.Move(&world), world.Move(), world.Draw();
-    ASSERT_FALSE(world.Camera.Following);
-  }
+  for (int frame = 0; frame < 35 * 60; ++frame) ASSERT_FALSE((world.Camera.Move(&world), world.Move(), world.Draw(), world.Camera.Following));
 }
 
 // ---- the camera ----------------------------------------------------------------
 
 class CameraTest : public WorldTest {
 protected:
-  void Run(double seconds, double step) {
-    world.FrameTime = step;
-    for (double t = 0; t < seconds - 1e-9; t += step) world.TotalTime += step, world.Camera.Move(&world), world.Move();
-  }
   ONECAMERA& camera = world.Camera;
 };
 
@@ -200,17 +181,14 @@ TEST_F(CameraTest, RestsFiveSecondsThenSpins) {
   EXPECT_FALSE(camera.Spinning);
   ScriptedDraws draws({7, 1, 2, 43, 95});  // timer, p, q, r, spin length
   camera.Move(&world);
-  EXPECT_EQ(draws.Left(), 0u);
-  EXPECT_TRUE(camera.Spinning);
   // (r, q, p) mod 40 - 20; 95 mod 90 = 5, but at least 10.
-  EXPECT_TRUE(camera.AngleSpeed.x == -17.0f && camera.AngleSpeed.y == -18.0f && camera.AngleSpeed.z == -19.0f);
+  EXPECT_TRUE(draws.Left() == 0 && camera.Spinning && camera.AngleSpeed.x == -17.0f && camera.AngleSpeed.y == -18.0f && camera.AngleSpeed.z == -19.0f);
   EXPECT_TRUE(camera.RotateTimer == 10.0f && camera.TargetAngle.y == -18.0f);
   for (int frame = 0; frame < 10; ++frame) camera.Move(&world);
   EXPECT_TRUE(camera.Spinning);
   ScriptedDraws rest({250, 0, 0, 0});  // timer, p, q, r: no spin length at rest
   camera.Move(&world);
-  EXPECT_EQ(rest.Left(), 0u);
-  EXPECT_TRUE(!camera.Spinning && camera.RotateTimer == 10.0f && camera.TargetAngle.x == 0.0f);  // 250 mod 120
+  EXPECT_TRUE(rest.Left() == 0 && !camera.Spinning && camera.RotateTimer == 10.0f && camera.TargetAngle.x == 0.0f);  // 250 mod 120
 }
 
 TEST_F(CameraTest, EnteringRestSlowsTheTurnAndSwingsHomeTheShortWay) {
@@ -218,8 +196,7 @@ TEST_F(CameraTest, EnteringRestSlowsTheTurnAndSwingsHomeTheShortWay) {
   camera.Angle = MakePoint(540.0f, -190.0f, 190.0f);  // home at 180, 170 and -170
   world.FrameTime = 0.1;
   ScriptedDraws draws({250, 0, 0, 0});
-  camera.Move(&world);
-  EXPECT_FALSE(camera.Spinning);
+  EXPECT_FALSE((camera.Move(&world), camera.Spinning));
   const float home[3] = {180.0f, 170.0f, -170.0f}, got[3] = {camera.Angle.x, camera.Angle.y, camera.Angle.z};
   for (int i = 0; i < 3; ++i) EXPECT_EQ(got[i], home[i] + (0.0f - home[i]) * 0.1f * 0.5f) << i;  // eased at 0.5
   EXPECT_EQ(camera.AngleRate, float(0.5 + 0.5 * 0.1 * 0.25));
@@ -227,11 +204,8 @@ TEST_F(CameraTest, EnteringRestSlowsTheTurnAndSwingsHomeTheShortWay) {
 
 TEST_F(CameraTest, ASpinningTargetWrapsTogetherWithItsAngle) {
   camera.Spinning = true, camera.RotateTimer = 1000.0f, camera.AngleRate = 0.0f;  // no easing: the wrap alone shows
-  camera.AngleSpeed = MakePoint(20.0f, -20.0f, 10.0f);
-  camera.TargetAngle = MakePoint(355.0f, -355.0f, 0.0f);
-  camera.Angle = MakePoint(350.0f, -350.0f, 7.0f);
-  world.FrameTime = 0.5;
-  camera.Move(&world);
+  camera.AngleSpeed = MakePoint(20.0f, -20.0f, 10.0f), camera.TargetAngle = MakePoint(355.0f, -355.0f, 0.0f);
+  camera.Angle = MakePoint(350.0f, -350.0f, 7.0f), world.FrameTime = 0.5, camera.Move(&world);
   EXPECT_TRUE(camera.TargetAngle.x == 5.0f && camera.TargetAngle.y == -5.0f && camera.TargetAngle.z == 5.0f);
   EXPECT_TRUE(camera.Angle.x == -10.0f && camera.Angle.y == 10.0f && camera.Angle.z == 7.0f);
 }
@@ -239,9 +213,7 @@ TEST_F(CameraTest, ASpinningTargetWrapsTogetherWithItsAngle) {
 TEST_F(CameraTest, FollowSwitchDrawsTheNoteThenTheTimerAndRestartsBothRates) {
   // The note is the draw mod the whole notes released (37 of 40); a normal
   // phase lasts the next draw mod 60 + 10 seconds, a follow phase 30.
-  GiveNotes(40);
-  world.ActiveNotes = 37.9f;
-  world.Notes[6].Pos = MakePoint(1.0f, 2.0f, 3.0f);
+  GiveNotes(40), world.ActiveNotes = 37.9f, world.Notes[6].Pos = MakePoint(1.0f, 2.0f, 3.0f);
   camera.RotateTimer = 1000.0f, world.FrameTime = 0.25;
   // The eye closes to 2.5 note scales, but not under 1.75 (2.5 x 0.5 is 1.25).
   const struct { int note, timer; bool following; int followed; float left, scale, distance; } switches[] = {
@@ -262,18 +234,14 @@ TEST_F(CameraTest, FollowSwitchDrawsTheNoteThenTheTimerAndRestartsBothRates) {
   }
   // Following, the fade range eases towards 1000 with the last frame's speed.
   camera.Following = true, camera.FollowTimer = 10.0f, camera.FadeRange = 0.0f, camera.MoveSpeed = 2.0f;
-  camera.Move(&world);
-  EXPECT_EQ(camera.FadeRange, 500.0f);
+  EXPECT_EQ((camera.Move(&world), camera.FadeRange), 500.0f);
 }
 
 TEST_F(CameraTest, RotationModesHoldTheOrbitToTheVertical) {
   for (const auto& [mode, height] : {std::pair{1, 25.0f}, {2, -25.0f}, {0, 0.0f}}) {
     MONEYSS w;  // above, below, level: level in every frame
     w.Camera.ROTMODE = mode, w.FrameTime = 1.0 / 35;
-    for (int frame = 0; frame < 35 * 90; ++frame) {
-      w.Camera.Move(&w);
-      ASSERT_TRUE(mode != 0 || std::fabs(w.Camera.Pos.y) < 1e-3) << frame;
-    }
+    for (int frame = 0; frame < 35 * 90; ++frame) ASSERT_TRUE((w.Camera.Move(&w), mode != 0) || std::fabs(w.Camera.Pos.y) < 1e-3) << frame;
     const VECTOR3D eye = w.Camera.Pos;
     EXPECT_LT(mode == 0 ? 0 : std::fabs(eye.x) + std::fabs(eye.y - height) + std::fabs(eye.z), 3e-3) << mode;
   }
@@ -281,16 +249,13 @@ TEST_F(CameraTest, RotationModesHoldTheOrbitToTheVertical) {
 
 TEST_F(CameraTest, EasesHalfwayInATenthOfASecondAndLandsOnTheTargetInLongSteps) {
   camera.ZOOMIN = false, camera.MoveSpeed = 5.0f, camera.RotateTimer = 100.0f, world.FrameTime = 0.1;
-  camera.Pos = MakePoint(0.0f, 0.0f, 45.0f);
-  camera.Move(&world);
+  camera.Pos = MakePoint(0.0f, 0.0f, 45.0f), camera.Move(&world);
   EXPECT_TRUE(camera.Pos.z == 35.0f && camera.FadeRange == 1250.0f) << camera.Pos.z << " " << camera.FadeRange;  // fading in from 0
   // Steps of up to 2 s are taken; easing at 5 per second would otherwise
   // pass the target ninefold each step and soon reach infinity.
-  SeedRandom(5);
-  GiveNotes(40);
+  SeedRandom(5), GiveNotes(40), camera.ZOOMIN = true, world.FrameTime = 2.0;
   for (int i = 0; i < 40; ++i) world.Notes[i].Reset(&world);
-  camera.ZOOMIN = true;
-  Run(3600.0, 2.0);
+  for (int frame = 0; frame < 1800; ++frame) world.TotalTime += 2.0, camera.Move(&world), world.Move();
   for (const VECTOR3D& v : {camera.Pos, camera.LookAt, camera.Angle})
     EXPECT_LT(std::fabs(v.x) + std::fabs(v.y) + std::fabs(v.z), 1000.0f);  // false for NaN too
   EXPECT_LE(camera.FadeRange, 2500.0f);
