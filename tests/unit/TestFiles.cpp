@@ -21,11 +21,9 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
-  const std::string path = Path(name);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  if (!out) ADD_FAILURE() << "cannot write " << path;
-  return path;
+  std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
+  if (!out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()))) ADD_FAILURE() << "cannot write " << name;
+  return Path(name);
 }
 
 Bytes ReadFileBytes(const std::string& path) {
@@ -34,15 +32,14 @@ Bytes ReadFileBytes(const std::string& path) {
 }
 
 void PutLE32(Bytes& bytes, size_t at, uint32_t value) {
-  if (bytes.size() < at + 4) bytes.resize(at + 4);
+  bytes.resize(std::max(bytes.size(), at + 4));
   for (int i = 0; i < 4; ++i) bytes[at + i] = uint8_t(value >> (8 * i));
 }
 
 Bytes MakeTGA(uint8_t type, uint16_t width, uint16_t height, uint8_t depth, const Bytes& data, uint8_t descriptor) {
   Bytes file(18 + data.size(), 0);
-  file[2] = type;
-  file[12] = uint8_t(width), file[13] = uint8_t(width >> 8), file[14] = uint8_t(height), file[15] = uint8_t(height >> 8);
-  file[16] = depth, file[17] = descriptor;
+  file[2] = type, file[12] = uint8_t(width), file[13] = uint8_t(width >> 8), file[14] = uint8_t(height);
+  file[15] = uint8_t(height >> 8), file[16] = depth, file[17] = descriptor;
   std::copy(data.begin(), data.end(), file.begin() + 18);
   return file;
 }

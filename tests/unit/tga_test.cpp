@@ -22,10 +22,8 @@ protected:
     const std::string path = dir.Write("image.tga", bytes);
     Texture fromPath;
     AlertRecorder alerts;
-    const bool pathOk = LoadTGA(&fromPath, path.c_str());
     std::ifstream stream(path, std::ios::binary);
-    texture.FreePixels();
-    const bool ok = LoadTGA2(&texture, &stream);
+    const bool pathOk = LoadTGA(&fromPath, path.c_str()), ok = (texture.FreePixels(), LoadTGA2(&texture, &stream));
     EXPECT_TRUE(ok == pathOk && alerts.alerts.size() == (ok ? 0u : 2u) && Pixels(fromPath) == Pixels(texture) &&
                 (ok || alerts.alerts[0] == alerts.alerts[1])) << "the entry points disagree: " << alerts.alerts.size();
     return alerts.alerts.empty() ? "" : alerts.alerts.back().first + ": " + alerts.alerts.back().second;
@@ -81,55 +79,42 @@ TEST_F(TGATest, LeavesTheStreamRightAfterTheImage) {
   for (const Bytes& image : {MakeTGA(2, 2, 1, 24, {1, 2, 3, 4, 5, 6}), MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3, 0, 4, 5, 6})})
     for (const Bytes& tail : {Bytes{0xCC, 0xDD}, Bytes{}}) {
       Bytes file = {0xAA, 0xBB};
-      file.insert(file.end(), image.begin(), image.end());
-      file.insert(file.end(), tail.begin(), tail.end());
+      file.insert(file.end(), image.begin(), image.end()), file.insert(file.end(), tail.begin(), tail.end());
       std::ifstream stream(dir.Write("lump.bin", file), std::ios::binary);
-      stream.seekg(2);
-      ASSERT_TRUE(LoadTGA2(&texture, &stream)) << int(image[2]);
-      EXPECT_TRUE(stream.good() && stream.tellg() == std::streamoff(2 + image.size())) << int(image[2]);
+      EXPECT_TRUE(stream.seekg(2) && LoadTGA2(&texture, &stream) && stream.good() && stream.tellg() == std::streamoff(2 + image.size()))
+          << int(image[2]);
     }
   std::ifstream stream(dir.Write("t.tga", MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3})), std::ios::binary);
   AlertRecorder alerts;
-  EXPECT_FALSE(LoadTGA2(&texture, &stream));
-  EXPECT_TRUE(stream.fail() && stream.is_open());
+  EXPECT_TRUE(!LoadTGA2(&texture, &stream) && stream.fail() && stream.is_open());
 }
 
 TEST_F(TGATest, EachFailureHasItsAlert) {
   const std::string invalid = "Invalid Image: TGA file be type 2 or type 10 ", info = "ERROR: Invalid texture information";
   std::vector<std::pair<Bytes, std::string>> cases;
   for (uint8_t type : {0, 1, 3, 9, 11, 32}) cases.push_back({MakeTGA(type, 1, 1, 24, {1, 2, 3}), invalid});
-  for (size_t at : {0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11}) {  // ID length, colour map, origin
-    cases.push_back({MakeTGA(2, 1, 1, 24, {1, 2, 3}), invalid});
-    cases.back().first[at] = 1;
-  }
+  for (size_t at : {0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11})  // ID length, colour map, origin
+    cases.push_back({MakeTGA(2, 1, 1, 24, {1, 2, 3}), invalid}), cases.back().first[at] = 1;
   for (uint8_t type : {2, 10}) {
-    cases.push_back({MakeTGA(type, 0, 4, 24, {}), info});
-    cases.push_back({MakeTGA(type, 4, 0, 24, {}), info});
+    cases.push_back({MakeTGA(type, 0, 4, 24, {}), info}), cases.push_back({MakeTGA(type, 4, 0, 24, {}), info});
     for (uint8_t depth : {0, 8, 15, 16, 23, 25, 31, 33, 255}) cases.push_back({MakeTGA(type, 1, 1, depth, {1, 2, 3, 4}), info});
   }
-  Bytes prefixOnly = MakeTGA(2, 1, 1, 24, {});
-  prefixOnly.resize(17);
+  const Bytes header = MakeTGA(2, 1, 1, 24, {});
   cases.insert(cases.end(), {
-      {{}, "ERROR: Could not read file header"},
-      {Bytes(11, 0), "ERROR: Could not read file header"},
-      {prefixOnly, "ERROR: Could not read info header"},
-      {MakeTGA(2, 2, 1, 24, {1, 2, 3, 4, 5}), "ERROR: Could not read image data"},
-      {MakeTGA(2, 1, 1, 32, {1, 2, 3}), "ERROR: Could not read image data"},
+      {{}, "ERROR: Could not read file header"}, {Bytes(11, 0), "ERROR: Could not read file header"},
+      {Bytes(header.begin(), header.begin() + 17), "ERROR: Could not read info header"},
+      {MakeTGA(2, 2, 1, 24, {1, 2, 3, 4, 5}), "ERROR: Could not read image data"}, {MakeTGA(2, 1, 1, 32, {1, 2, 3}), "ERROR: Could not read image data"},
       // Run-length: at a packet boundary, inside a raw packet, before a run's pixel.
-      {MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3}), "ERROR: Could not read RLE header"},
-      {MakeTGA(10, 3, 1, 24, {}), "ERROR: Could not read RLE header"},
+      {MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3}), "ERROR: Could not read RLE header"}, {MakeTGA(10, 3, 1, 24, {}), "ERROR: Could not read RLE header"},
       {MakeTGA(10, 3, 1, 24, {0x02, 1, 2, 3, 4, 5, 6, 7}), "ERROR: Could not read image data"},
       {MakeTGA(10, 3, 1, 24, {0x80, 1, 2, 3, 0x81, 1, 2}), "ERROR: Could not read from file"},
       // A run of four into three pixels, and a raw packet one too long.
       {MakeTGA(10, 3, 1, 24, {0x83, 1, 2, 3}), "ERROR: Too many pixels read"},
       {MakeTGA(10, 3, 1, 24, {0x00, 1, 1, 1, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9}), "ERROR: Too many pixels read"}});
-  for (const auto& [bytes, message] : cases) {
-    EXPECT_EQ(Decode(bytes), message) << ::testing::PrintToString(bytes);
-    EXPECT_EQ(texture.pixels, nullptr);
-  }
-  // What the specification said stays in the record after a failure.
-  EXPECT_EQ(Decode(MakeTGA(2, 7, 9, 16, {})), info);
-  EXPECT_TRUE(texture.width == 7 && texture.height == 9 && texture.bitsPerPixel == 16);
+  for (const auto& [bytes, message] : cases)
+    EXPECT_EQ(Decode(bytes) + (texture.pixels ? ", with pixels" : ""), message) << ::testing::PrintToString(bytes);
+  // What the header said stays in the record after a failure.
+  EXPECT_TRUE(Decode(MakeTGA(2, 7, 9, 16, {})) == info && texture.width == 7 && texture.height == 9 && texture.bitsPerPixel == 16);
   AlertRecorder alerts;
   std::ifstream closed;
   EXPECT_FALSE(LoadTGA2(&texture, nullptr) || LoadTGA2(&texture, &closed) ||
@@ -153,10 +138,8 @@ TEST_F(TGATest, CraftedHugeHeaderAllocatesLittle) {
         inUse = mallinfo2().uordblks + mallinfo2().hblkhd;
         alert = std::string(caption) + ": " + text;
       });
-      const std::string path = dir.Write("huge.tga", file);
-      std::ifstream in(path, std::ios::binary);
-      EXPECT_FALSE(stream ? LoadTGA2(&texture, &in) : LoadTGA(&texture, path.c_str()));
-      EXPECT_TRUE(alert == message && inUse < size_t(64) << 20) << alert << ", " << inUse << " bytes in use";
+      std::ifstream in(dir.Write("huge.tga", file), std::ios::binary);
+      EXPECT_TRUE(!(stream ? LoadTGA2(&texture, &in) : LoadTGA(&texture, dir.Path("huge.tga").c_str())) && alert == message && inUse < size_t(64) << 20) << alert << ", " << inUse << " bytes in use";
     }
 }
 
