@@ -20,22 +20,20 @@ const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const double kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 VECTOR3D V(float x, float y, float z) { return MakePoint(x, y, z); }
-QUAT Q(double x, double y, double z, double w) {
-  QUAT q;
-  q.x = x, q.y = y, q.z = z, q.w = w;
-  return q;
-}
+QUAT Q(double x, double y, double z, double w) { QUAT q; return q.x = x, q.y = y, q.z = z, q.w = w, q; }
 VECTOR3D Rotated(VECTOR3D v, float x, float y, float z) { return Rotate(&v, x, y, z), v; }
 MATRIX Set(std::initializer_list<std::pair<int, double>> elements) {  // the identity, but for these
   MATRIX m;
   for (const auto& [i, value] : elements) m.m[i] = value;
   return m;
 }
+double Off(const QUAT& a, const QUAT& b) {
+  return std::fabs(a.x - b.x) + std::fabs(a.y - b.y) + std::fabs(a.z - b.z) + std::fabs(a.w - b.w);
+}
 
 struct VectorCase { const char* what; VECTOR3D got, want; float tol; };
 void Check(const VectorCase& c) {
-  EXPECT_TRUE(std::fabs(c.got.x - c.want.x) <= c.tol && std::fabs(c.got.y - c.want.y) <= c.tol &&
-              std::fabs(c.got.z - c.want.z) <= c.tol)
+  EXPECT_TRUE(std::fabs(c.got.x - c.want.x) <= c.tol && std::fabs(c.got.y - c.want.y) <= c.tol && std::fabs(c.got.z - c.want.z) <= c.tol)
       << c.what << ": (" << c.got.x << ", " << c.got.y << ", " << c.got.z << ")";
 }
 void ExpectMatrix(const MATRIX& m, const double (&want)[16], double tol, const char* what) {
@@ -165,7 +163,10 @@ TEST(Maths, Quaternions) {
   QUAT from = Q(0, 0, 0, 1), to = AxisAndAngleToQuat(V(0, 0, 1), kPi / 2), minusTo = Q(-to.x, -to.y, -to.z, -to.w);
   QUAT p = Q(0.5, -0.5, 0.5, 0.5), minusP = Q(-0.5, 0.5, -0.5, -0.5), big = Q(0, 0, 0, 2), g = NormalizeQuat(q);
   QUAT minusG = Q(-g.x, -g.y, -g.z, -g.w);
-  const QUAT eighth = AxisAndAngleToQuat(V(0, 0, 1), kPi / 4);
+  const QUAT eighth = AxisAndAngleToQuat(V(0, 0, 1), kPi / 4), r1 = NormalizeQuat(Q(0.1, 0.2, 0.3, 0.9)),
+             r2 = NormalizeQuat(Q(0.8, 0.3, -0.2, 0.3)), r3 = NormalizeQuat(Q(0.3, 0.8, 0.2, -0.3)), r4 = NormalizeQuat(Q(-0.2, 0.3, 0.8, 0.3));
+  const double h = std::sqrt(2.5) / 2, t = std::sqrt(2.0) / 2;
+  const auto back = [](const QUAT& r) { return QuatFromMatrix(QuatToRotationMatrix(r)); };
   const struct { const char* what; QUAT got, want; double tol; } cases[] = {
       {"conjugate", InverseQuat(Q(1, -2, 3, 4)), Q(-1, 2, -3, 4), 0}, {"i j", MultiplyQuats(i, j), k, 0},
       {"j i", MultiplyQuats(j, i), Q(0, 0, -1, 0), 0},
@@ -181,30 +182,23 @@ TEST(Maths, Quaternions) {
       {"slerp with itself", QuatSlerp(&p, &p, 0.3), p, 0}, {"slerp with -itself", QuatSlerp(&p, &minusP, 0.7), p, 0},
       {"straight line", QuatSlerp(&g, &minusG, 0.3), g, 1e-15}, {"not renormalised", QuatSlerp(&big, &big, 0.5), big, 0},
       {"normalised", NormalizeQuat(Q(0, 0, -3, 0)), Q(0, 0, -1, 0), 0},
-  };
-  for (const auto& c : cases) {
-    const double off = std::fabs(c.got.x - c.want.x) + std::fabs(c.got.y - c.want.y) + std::fabs(c.got.z - c.want.z) +
-                       std::fabs(c.got.w - c.want.w);
-    EXPECT_LE(off, c.tol) << c.what << ": " << c.got.x << " " << c.got.y << " " << c.got.z << " " << c.got.w;
-  }
+      // To a matrix and back on every branch: w > 0.5 takes the trace, a dominant x, y or z its diagonal;
+      // half turns come back exactly.
+      {"trace", back(r1), r1, 1e-14}, {"x", back(r2), r2, 1e-14}, {"y", back(r3), r3, 1e-14}, {"z", back(r4), r4, 1e-14},
+      {"i", back(i), i, 0}, {"j", back(j), j, 0}, {"k", back(k), k, 0},
+      // Plain diagonals, trace <= 0: sqrt(d_i - (d_j + d_k) + 1) / 2 for the largest; ties keep the lower index.
+      {"diagonal x", QuatFromMatrix(Set({{0, 0.5}, {5, -1}, {10, 0}})), Q(h, 0, 0, 0), 0},
+      {"diagonal y", QuatFromMatrix(Set({{0, -1}, {5, 0.5}, {10, 0}})), Q(0, h, 0, 0), 0},
+      {"diagonal z", QuatFromMatrix(Set({{0, -1}, {5, 0}, {10, 0.5}})), Q(0, 0, h, 0), 0},
+      {"tie x y", QuatFromMatrix(Set({{0, 0}, {5, 0}, {10, -1}})), Q(t, 0, 0, 0), 0},
+      {"tie y z", QuatFromMatrix(Set({{0, -1}, {5, 0}, {10, 0}})), Q(0, t, 0, 0), 0},
+      {"tie x z", QuatFromMatrix(Set({{0, 0}, {5, -1}, {10, 0}})), Q(t, 0, 0, 0), 0}};
+  for (const auto& c : cases)
+    EXPECT_LE(Off(c.got, c.want), c.tol) << c.what << ": " << c.got.x << " " << c.got.y << " " << c.got.z << " " << c.got.w;
   EXPECT_TRUE(minusTo.IsEqualTo(Q(-to.x, -to.y, -to.z, -to.w)) && from.IsEqualTo(Q(0, 0, 0, 1)));  // read, not changed
   EXPECT_EQ(QuatMagnitude(Q(1, 2, 2, 4)), 5.0);
 
   ExpectMatrix(QuatToRotationMatrix(Q(0, 0, 0, 1)), kIdentity, 0, "identity");
   ExpectMatrix(QuatToRotationMatrix(to), {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, 1e-15, "a quarter turn about Z");
-  // Every branch: w > 0.5 takes the trace, a dominant x, y or z its diagonal; half turns come back exactly.
-  for (const QUAT& r : {NormalizeQuat(Q(0.1, 0.2, 0.3, 0.9)), NormalizeQuat(Q(0.8, 0.3, -0.2, 0.3)),
-                        NormalizeQuat(Q(0.3, 0.8, 0.2, -0.3)), NormalizeQuat(Q(-0.2, 0.3, 0.8, 0.3)), i, j, k}) {
-    const QUAT back = QuatFromMatrix(QuatToRotationMatrix(r));
-    EXPECT_LE(std::fabs(back.x - r.x) + std::fabs(back.y - r.y) + std::fabs(back.z - r.z) + std::fabs(back.w - r.w),
-              r.w == 0 ? 0 : 1e-14) << r.x << " " << r.y << " " << r.z << " " << r.w;
-  }
-  // Plain diagonals, trace <= 0: sqrt(d_i - (d_j + d_k) + 1) / 2 for the largest; ties keep the lower index.
-  const double h = std::sqrt(2.5) / 2, t = std::sqrt(2.0) / 2;
-  const std::pair<MATRIX, QUAT> diagonals[] = {
-      {Set({{0, 0.5}, {5, -1}, {10, 0}}), Q(h, 0, 0, 0)}, {Set({{0, -1}, {5, 0.5}, {10, 0}}), Q(0, h, 0, 0)},
-      {Set({{0, -1}, {5, 0}, {10, 0.5}}), Q(0, 0, h, 0)}, {Set({{0, 0}, {5, 0}, {10, -1}}), Q(t, 0, 0, 0)},
-      {Set({{0, -1}, {5, 0}, {10, 0}}), Q(0, t, 0, 0)},   {Set({{0, 0}, {5, -1}, {10, 0}}), Q(t, 0, 0, 0)}};
-  for (const auto& [d, want] : diagonals)
-    EXPECT_TRUE(QuatFromMatrix(d).IsEqualTo(want)) << d.m[0] << " " << d.m[5] << " " << d.m[10];
 }
+
