@@ -68,11 +68,9 @@ TEST_F(LumpFileTest, CurrencyFileOpensWithEveryField) {
 
 TEST_F(LumpFileTest, OpenRefusesWhatItMustInOrder) {
   const std::pair<std::function<void(Bytes&)>, std::string> cases[] = {
-      {[](Bytes& b) { b.push_back(0); }, "size check mismatch: file is 145 bytes, header says 144"},
-      {[](Bytes& b) { b.pop_back(); }, "size check mismatch: file is 143 bytes, header says 144"},
+      {[](Bytes& b) { b.push_back(0); }, "size check mismatch: file is 145 bytes, header says 144"}, {[](Bytes& b) { b.pop_back(); }, "size check mismatch: file is 143 bytes, header says 144"},
       {[](Bytes& b) { PutLE32(b, 56, 144); }, "size check mismatch: file is 144 bytes, header says 4294967151"},
-      {[](Bytes& b) { b[45] = 2; }, "unsupported version 2, expected 0 or 1"},
-      {[](Bytes& b) { b[50] = 1; }, "word at offset 48 is 65536, expected 0"},
+      {[](Bytes& b) { b[45] = 2; }, "unsupported version 2, expected 0 or 1"}, {[](Bytes& b) { b[50] = 1; }, "word at offset 48 is 65536, expected 0"},
       {[](Bytes& b) { b[43] = 0; }, "not a currency file: magic at offset 40 is \"COR\\x00\", expected \"CORV\""},
       // Magic first, then the length, then the version, then the reserved word.
       {[](Bytes& b) { b[50] = 1, b[45] = 5, b[40] = 'K', b.push_back(0); },
@@ -87,12 +85,9 @@ TEST_F(LumpFileTest, OpenRefusesWhatItMustInOrder) {
                                             "byte 168, file is 144 bytes"},
       {[](Bytes& b) { PutLE32(b, 60, 0xFFFFFFF0u); }, "directory runs past the end: 3 entries of 24 bytes at offset "
                                                       "4294967280 end at byte 4294967352, file is 144 bytes"}};
-  for (const auto& [change, failure] : cases) {
-    largestNothrowArray = 0;
-    EXPECT_FALSE(Open(Currency(change))) << failure;
-    EXPECT_EQ(file.failure, failure);
-    EXPECT_TRUE(file.lumps == nullptr && largestNothrowArray < 1000) << failure;  // nothing allocated for a claim
-  }
+  for (const auto& [change, failure] : cases)  // and nothing allocated for a claim
+    EXPECT_TRUE((largestNothrowArray = 0, !Open(Currency(change))) && file.failure == failure && !file.lumps && largestNothrowArray < 1000)
+        << file.failure << " instead of " << failure;
   // Only a regular file is opened: a FIFO would make the open wait for ever.
   ASSERT_EQ(mkfifo(dir.Path("fifo.dosh").c_str(), 0600), 0);
   for (const auto& [path, failure] : {std::pair{dir.Path("missing.dosh"), "No such file or directory"},
@@ -107,19 +102,16 @@ TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
   unsigned char* data = nullptr;
   ASSERT_TRUE(file.LoadData(1, reinterpret_cast<void**>(&data)));
   EXPECT_TRUE(data[0] == 9 && data[74] == 0), delete[] data;
-  for (int index : {0, 2, 3, -1}) {
-    largestNothrowArray = 0;
+  for (int index : {0, 2, 3, -1}) {  // refused before allocating
     void* untouched = &largestNothrowArray;
-    EXPECT_FALSE(file.LoadData(index, &untouched)) << index;
-    EXPECT_TRUE(untouched == &largestNothrowArray && largestNothrowArray < 1000) << index;  // refused before allocating
+    EXPECT_TRUE((largestNothrowArray = 0, !file.LoadData(index, &untouched)) && untouched == &largestNothrowArray && largestNothrowArray < 1000) << index;
   }
   ASSERT_TRUE(Open(Currency()));
   const std::streamoff before = file.stream.tellg();
   for (int bad : {-1, 3, 1000}) EXPECT_TRUE(!file.SeekLump(bad) && file.stream.tellg() == before) << bad;
   file.stream.seekg(0, std::ios::end);
   file.stream.get();  // a failed read does not spoil the next seek
-  ASSERT_TRUE(file.SeekLump(2));
-  EXPECT_TRUE(file.stream.tellg() == 69 && file.stream.get() == 9);
+  EXPECT_TRUE(file.SeekLump(2) && file.stream.tellg() == 69 && file.stream.get() == 9);
   // Close is harmless at any time; a closed reader refuses everything, then opens again.
   file.Close(), file.Close();
   void* none = nullptr;
@@ -164,18 +156,14 @@ Bytes Images(size_t count, uint16_t width, uint16_t height, uint8_t depth = 24) 
 }
 
 TEST_F(LumpFileTest, CostIsCheckedAgainstTheLimitsFromTheHeadersAlone) {
-  std::vector<CurrencyLump> tall(3, Header(2, 8, 8)), uncounted = {Header(3, 9999, 9999), Header(2, 9999, 0),
-                                                                   Header(2, 8, 8), Header(2, 9999, 9999)};
-  tall[2] = Header(10, 1, 4097);
+  std::vector<CurrencyLump> tall = {Header(2, 8, 8), Header(2, 8, 8), Header(10, 1, 4097)},
+                            uncounted = {Header(3, 9999, 9999), Header(2, 9999, 0), Header(2, 8, 8), Header(2, 9999, 9999)};
   uncounted.back().type = 7;  // not an image
   // Sixty-four entries sharing one run-length lump that claims 64 MiB.
-  std::vector<CurrencyLump> bomb(64, Header(10, 4096, 4096, 32));
-  bomb[0].data.insert(bomb[0].data.end(), {0xFF, 1, 2, 3, 4});
-  Bytes shared = BuildCurrencyFile("C", 1, bomb);
+  Bytes shared = BuildCurrencyFile("C", 1, std::vector<CurrencyLump>(64, {MakeTGA(10, 4096, 4096, 32, {0xFF, 1, 2, 3, 4}), 1, 0, 1, 1}));
   for (uint32_t i = 0; i < 64; ++i) PutLE32(shared, shared.size() - 24 * (64 - i) + 4, 64);
   const struct { Bytes file; uint32_t maxTexture; const char* why; uint64_t pixelBytes; } cases[] = {
-      {Images(64, 1, 1), 0, "", 64 * 3},
-      {Images(65, 1, 1), 0, "65 notes, at most 64", 0},
+      {Images(64, 1, 1), 0, "", 64 * 3}, {Images(65, 1, 1), 0, "65 notes, at most 64", 0},
       {Images(1, 4096, 4096), 16384, "", 4096u * 4096 * 3},
       {Images(1, 4097, 1), 16384, "note 0: image 4097x1, at most 4096 texels a side", 0},
       {BuildCurrencyFile("C", 1, tall), 0, "note 2: image 1x4097, at most 4096 texels a side", 0},
@@ -184,10 +172,11 @@ TEST_F(LumpFileTest, CostIsCheckedAgainstTheLimitsFromTheHeadersAlone) {
       {shared, 0, "4294967296 bytes of decoded pixels, at most 268435456", 0},
       {BuildCurrencyFile("C", 1, uncounted), 0, "", 8 * 8 * 3}};  // lumps the decoder refuses
   for (const auto& c : cases) {
-    ASSERT_TRUE(Open(c.file)) << c.why << ": " << file.failure;
     CurrencyCost cost;
     std::string why;
-    EXPECT_TRUE(CheckCurrencyLimits(&file, c.maxTexture, &cost, &why) == (*c.why == 0) && why == c.why && (c.pixelBytes == 0 || cost.pixelBytes == c.pixelBytes)) << why << ", " << cost.pixelBytes;
+    ASSERT_TRUE(Open(c.file)) << c.why << ": " << file.failure;
+    EXPECT_TRUE(CheckCurrencyLimits(&file, c.maxTexture, &cost, &why) == (*c.why == 0) && why == c.why &&
+                (c.pixelBytes == 0 || cost.pixelBytes == c.pixelBytes)) << why << ", " << cost.pixelBytes;
   }
 }
 
