@@ -12,8 +12,7 @@ if not os.path.exists(os.path.join(folder, "manifest.json")):
     ci = os.environ.get("CI") == "true"
     print("%s: no TGA corpus at %s" % ("FAIL (CI=true)" if ci else "SKIPPED", folder))
     sys.exit(1 if ci else 77)
-with open(os.path.join(folder, "manifest.json")) as f:
-    manifest = json.load(f)
+manifest = json.load(open(os.path.join(folder, "manifest.json")))
 
 failed = 0
 with tempfile.TemporaryDirectory() as scratch:
@@ -23,13 +22,11 @@ with tempfile.TemporaryDirectory() as scratch:
         if entry["transform"] == "zero_origin":
             data[8:12] = bytes(4)
         else:  # strip_id
-            del data[18:18 + data[0]]
-            data[0] = 0
+            data[18:18 + data[0]], data[0:1] = b"", b"\0"
         cases[name] = (bytes(data), entry)
     for name, (data, entry) in sorted(cases.items()):
         expect, image, raw = entry["expect"], os.path.join(scratch, name), os.path.join(scratch, "out.raw")
-        with open(image, "wb") as f:
-            f.write(data)
+        open(image, "wb").write(data)
         run = subprocess.run([tool, "decode", image, raw], capture_output=True, text=True)
         if expect["ok"]:
             got = (run.returncode, run.stdout.strip(), open(raw, "rb").read() if run.returncode == 0 else b"")
