@@ -13,25 +13,11 @@ W=$(mktemp -d /tmp/corvan-dosh-cli-XXXXXX)
 trap 'rm -rf "$W"' EXIT
 cd "$W" || exit 1
 
-fail() {
-  echo "FAIL $*"
-  for f in out err; do echo "--- $f:"; cat "$f"; done
-  exit 1
-}
+fail() { echo "FAIL $*"; for f in out err; do echo "--- $f:"; cat "$f"; done; exit 1; }
 # Runs corvan-dosh, keeping its output in out and err; it must exit with status $1.
-run() {
-  local want=$1
-  shift
-  "$DOSH" "$@" >out 2>err
-  local rc=$?
-  [ $rc -eq "$want" ] || fail "corvan-dosh $* exited with $rc, not $want"
-}
+run() { local want=$1 rc; shift; "$DOSH" "$@" >out 2>err; rc=$?; [ $rc -eq "$want" ] || fail "corvan-dosh $* exited with $rc, not $want"; }
 # Each extended regular expression after the first argument matches a whole line of out or err.
-has() {
-  local file=$1
-  shift
-  for pattern; do grep -Eqx -- "$pattern" "$file" || fail "no line matching '$pattern' in $file"; done
-}
+has() { local file=$1; shift; for pattern; do grep -Eqx -- "$pattern" "$file" || fail "no line matching '$pattern' in $file"; done; }
 
 run 0 extract "$BUNDLE/brimble.artifacts" 1 badge.tga  # 256x32, 24 bits
 # 3x2, 32 bits, uncompressed; pixel i is (4i, 4i + 1, 4i + 2, 4i + 3) as stored.
@@ -45,8 +31,7 @@ run 0 info stop.dosh
 has out "stop.dosh: currency file" "  name        Stop Signs" "  version     0" "  lumps       2" \
   " +0 +1 +64 +[0-9]+ +-3 +156x66 +256x32, 24 bits" " +1 +1 +[0-9]+ +42 +0 +120x60 +3x2, 32 bits" \
   "  cost        2 notes, 256 texels a side, 24600 bytes of decoded pixels"
-run 0 extract stop.dosh 0 back.tga
-cmp -s back.tga badge.tga || fail "extract to .tga gives back the bytes packed"
+run 0 extract stop.dosh 0 back.tga && cmp -s back.tga badge.tga || fail "extract to .tga gives back the bytes packed"
 run 1 extract stop.dosh 2 none.tga && has err ".*no lump 2: the file has 2 lumps"
 run 0 decode rgba.tga rgba.raw && has out "3 2 32"
 [ "$(od -An -v -tu1 rgba.raw | xargs)" = "2 1 0 3 6 5 4 7 10 9 8 11 14 13 12 15 18 17 16 19 22 21 20 23" ] ||
@@ -61,8 +46,7 @@ run 0 pack-res art.artifacts a:b.tga:-2 rgba.png && run 0 info art.artifacts
 has out "art.artifacts: resource file" " +0 +1 +24 +[0-9]+ +-2 +256x32, 24 bits" " +1 +1 +[0-9]+ +[0-9]+ +0 +3x2, 32 bits"
 
 # --- refusals ---------------------------------------------------------------------
-cp stop.dosh long.dosh && printf x >>long.dosh
-size=$(stat -c %s long.dosh)
+cp stop.dosh long.dosh && printf x >>long.dosh && size=$(stat -c %s long.dosh)
 run 1 info long.dosh && has err "long.dosh: size check mismatch: file is $size bytes, header says $((size - 1))"
 run 1 pack name.dosh --name "$(printf 'N%.0s' {1..40})" badge.tga:1x1 && has err ".*40 bytes.*"
 run 0 pack name.dosh --name "$(printf 'N%.0s' {1..39})" badge.tga:1x1
