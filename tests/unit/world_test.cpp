@@ -29,13 +29,9 @@ struct ScriptedDraws {
 
 // Currencies with note sets but no display lists, which is all spawning needs.
 void GiveCurrencies(MONEYSS& world, int count, int notesEach) {
-  world.Currencies = new CURRENCYINFO[size_t(count)];
-  world.NumCurrencies = count;
-  for (int i = 0; i < count; ++i) {
-    world.Currencies[i].NumNotes = notesEach;
-    world.Currencies[i].NoteSet = new ONECURRENCY;
-    world.Currencies[i].NoteSet->NumNotes = notesEach;
-  }
+  world.Currencies = new CURRENCYINFO[size_t(count)], world.NumCurrencies = count;
+  for (CURRENCYINFO* c = world.Currencies; c < world.Currencies + count; ++c)
+    c->NumNotes = notesEach, c->NoteSet = new ONECURRENCY, c->NoteSet->NumNotes = notesEach;
 }
 
 // A note's spawned fields, in one row so that a failure shows the whole note.
@@ -67,17 +63,14 @@ TEST(Spawn, EachFieldComesFromItsDrawInOrder) {
     MONEYSS world;
     GiveCurrencies(world, c.currencies, c.mix ? 2 : 7);
     if (!c.loaded) delete world.Currencies[0].NoteSet, world.Currencies[0].NoteSet = nullptr;
-    world.CurrentCurrency = c.current, world.MIXCURRENCY = c.mix;
-    world.Camera.LookAt = MakePoint(1.0f, 2.0f, 3.0f);
+    world.CurrentCurrency = c.current, world.MIXCURRENCY = c.mix, world.Camera.LookAt = MakePoint(1.0f, 2.0f, 3.0f);
     ONENOTE note{};
     ScriptedDraws draws(c.draws);
-    note.Reset(&world);
+    EXPECT_EQ((note.Reset(&world), Fields(note)), c.want) << c.what;
     EXPECT_EQ(draws.Left(), 0u) << c.what;
-    EXPECT_EQ(Fields(note), c.want) << c.what;
   }
   ONENOTE lone{};
-  lone.Currency = lone.NoteList = 9;
-  lone.Reset(nullptr);
+  lone.Currency = lone.NoteList = 9, lone.Reset(nullptr);
   EXPECT_TRUE(lone.Currency == 0 && lone.NoteList == 0);
 }
 
@@ -85,8 +78,7 @@ TEST_F(WorldTest, NotesAreReleasedOverTenSeconds) {
   GiveNotes(500), world.FrameTime = 0.125;
   for (int frame = 1; frame <= 79; ++frame) world.Move();
   EXPECT_EQ(world.ActiveNotes, 493.75f);
-  world.Move(), world.Move();
-  EXPECT_EQ(world.ActiveNotes, 500.0f);
+  EXPECT_EQ((world.Move(), world.Move(), world.ActiveNotes), 500.0f);
   MONEYSS few;  // five notes: half a note per second, not none
   few.TOT_NUM_NOTES = 5, few.FrameTime = 1.0 / 35;
   for (int frame = 0; frame < 351; ++frame) few.Move();
