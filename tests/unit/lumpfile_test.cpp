@@ -181,14 +181,11 @@ TEST_F(LumpFileTest, CostIsCheckedAgainstTheLimitsFromTheHeadersAlone) {
 }
 
 TEST(Printable, EscapesWhatATerminalWouldObey) {
-  const std::pair<const char*, const char*> cases[] = {
-      // UTF-8 stays; C0, C1 (raw or encoded), DEL, right-to-left overrides, malformed UTF-8 and backslashes are escaped.
-      {"Z\xC5\x82oty \xE2\x82\xAC", "Z\xC5\x82oty \xE2\x82\xAC"}, {"\x1B]0;owned\x07\x1B[2J", "\\x1B]0;owned\\x07\\x1B[2J"},
-      {"a\tb\nc\x7F", "a\\x09b\\x0Ac\\x7F"},
-      {"\x9B" "31m \xC2\x9B" "31m", "\\x9B31m \\xC2\\x9B31m"}, {"\xE2\x80\xAE" "evil", "\\xE2\\x80\\xAEevil"},
-      {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80", "\\xC0\\xAF \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80"},
-      {"back\\slash \xE2\x82", "back\\\\slash \\xE2\\x82"}};
-  for (const auto& [name, shown] : cases) EXPECT_EQ(Printable(name), shown) << shown;
+  // UTF-8 stays; C0, C1 (raw or encoded), DEL, right-to-left overrides, malformed UTF-8 and backslashes are escaped.
+  EXPECT_EQ(Printable("Z\xC5\x82oty \xE2\x82\xAC \x1B]0;owned\x07 a\tb\nc\x7F \x9B" "31m \xC2\x9B" "31m \xE2\x80\xAE" "evil "
+                      "\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 back\\slash \xE2\x82"),
+            "Z\xC5\x82oty \xE2\x82\xAC \\x1B]0;owned\\x07 a\\x09b\\x0Ac\\x7F \\x9B31m \\xC2\\x9B31m \\xE2\\x80\\xAEevil "
+            "\\xC0\\xAF \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80 back\\\\slash \\xE2\\x82");
 }
 
 }  // namespace
