@@ -30,10 +30,9 @@ namespace {
 // Header, five and three bytes of data, then the directory at 72: 144 bytes.
 const std::vector<CurrencyLump> kLumps = {{{1, 2, 3, 4, 5}, 1, 2, 156, 66}, {{}, 1, -1, 150, 80}, {{9, 8, 7}, 7, 1, 1, 2}};
 
-Bytes Currency(const std::function<void(Bytes&)>& change = nullptr) {
+Bytes Currency(const std::function<void(Bytes&)>& change = [](Bytes&) {}) {
   Bytes bytes = BuildCurrencyFile("Test Dollar", 1, kLumps);
-  if (change) change(bytes);
-  return bytes;
+  return change(bytes), bytes;
 }
 
 class LumpFileTest : public ::testing::Test {
@@ -122,9 +121,7 @@ TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
 }
 
 TEST_F(LumpFileTest, ResourceFile) {
-  std::vector<ResourceLump> lumps;
-  for (const CurrencyLump& l : kLumps) lumps.push_back({l.data, l.type, l.alphaMode});
-  Bytes bytes = BuildResourceFile(lumps), appended = BuildResourceFile({}), huge = appended;
+  Bytes bytes = BuildResourceFile({{kLumps[0].data, 1, 2}, {{}, 1, -1}, {kLumps[2].data, 7, 1}}), appended = BuildResourceFile({}), huge = appended;
   for (size_t i = 4; i < 12; ++i) bytes[i] = 0xEE;  // bytes the format leaves alone
   for (size_t i = 16; i < 28; ++i) bytes[32 + i] = uint8_t(i);
   appended.push_back(1), PutLE32(huge, 12, 0xFFFFFFFFu);
@@ -135,10 +132,8 @@ TEST_F(LumpFileTest, ResourceFile) {
               res.lumps[0].unused16[11] == 27);
   EXPECT_TRUE(!res.SeekLump(3) && res.SeekLump(2) && res.stream.get() == 9);
   const std::pair<Bytes, std::string> cases[] = {
-      {BuildResourceFile({}), ""},
-      {Currency(), "not a resource file: magic at offset 0 is \"Test\", expected \"BRMF\""},
-      {appended, "size check mismatch: file is 25 bytes, header says 24"},
-      {Bytes(23, 0), "too short for a header: file is 23 bytes, a header needs 24"},
+      {BuildResourceFile({}), ""}, {Currency(), "not a resource file: magic at offset 0 is \"Test\", expected \"BRMF\""},
+      {appended, "size check mismatch: file is 25 bytes, header says 24"}, {Bytes(23, 0), "too short for a header: file is 23 bytes, a header needs 24"},
       {huge, "directory runs past the end: 4294967295 entries of 28 bytes at offset 24 end at byte 120259084284, "
              "file is 24 bytes"}};
   for (const auto& [other, failure] : cases)
