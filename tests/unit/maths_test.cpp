@@ -61,12 +61,9 @@ TEST(Maths, VectorsAndTheirPrecision) {
       {"Rotate about Y", Rotated(V(1, 0, 0), 0, 90, 0), V(0, 0, -1), 1e-6f}, {"Rotate about Z", Rotated(V(1, 0, 0), 0, 0, 90), V(0, 1, 0), 1e-6f},
       {"Rotate Y then Z", Rotated(V(1, 0, 0), 0, 90, 90), V(0, 0, -1), 1e-6f}, {"Rotate X then Y", Rotated(V(0, 1, 0), 90, 90, 0), V(1, 0, 0), 1e-6f},
       {"AngleBetween along +X", AngleBetweenVectors(V(1, 1, 1), V(11, 1, 1)), V(0, 90, 0), 0},
-      {"AngleBetween along -Y, x nudged", AngleBetweenVectors(V(0, 0, 0), V(0, -10, 0)),
-       V(float(90 * 10 / h), float(90 * 0.1 / h), 0), 1e-4f},
-      {"AngleBetween along +Z", AngleBetweenVectors(V(0, 0, 0), V(0, 0, 5)),
-       V(0, float(std::acos(5.0 / std::sqrt(double(dd))) * deg), 0), 0},
-      {"AngleBetween equal points", AngleBetweenVectors(V(2, 3, 4), V(2, 3, 4)),
-       V(0, float(std::acos(1.0 / std::sqrt(double(de))) * deg), 0), 0},
+      {"along -Y, x nudged", AngleBetweenVectors(V(0, 0, 0), V(0, -10, 0)), V(float(90 * 10 / h), float(90 * 0.1 / h), 0), 1e-4f},
+      {"along +Z", AngleBetweenVectors(V(0, 0, 0), V(0, 0, 5)), V(0, float(std::acos(5.0 / std::sqrt(double(dd))) * deg), 0), 0},
+      {"equal points", AngleBetweenVectors(V(2, 3, 4), V(2, 3, 4)), V(0, float(std::acos(1.0 / std::sqrt(double(de))) * deg), 0), 0},
   };
   for (const VectorCase& c : cases) Check(c);
   const std::pair<double, double> scalars[] = {
@@ -111,8 +108,7 @@ TEST(Maths, MatricesAndEulerAngles) {
       {"pitch +90", AngleFromMatrix(MatrixFromAngle(V(30, 90, 50))), V(0, 90, 20), 1e-4f},
       {"pitch -90", AngleFromMatrix(MatrixFromAngle(V(30, -90, 50))), V(0, 270, 80), 1e-4f},
       // cos of this pitch is under 0.005 in double but over it once the pitch is a float.
-      {"pitch rounded to float", AngleFromMatrix(Set({{2, -0.99998749992287395}, {6, -0.003}, {10, 0.004}})),
-       V(float(std::atan2(3.0, 4.0) / deg), float(1.5657963 / deg), 0), 1e-4f},
+      {"pitch rounded to float", AngleFromMatrix(Set({{2, -0.99998749992287395}, {6, -0.003}, {10, 0.004}})), V(float(std::atan2(3.0, 4.0) / deg), float(1.5657963 / deg), 0), 1e-4f},
   };
   for (const VectorCase& c : points) Check(c);
   // Degrees become radians as value * pi / 180 (38 * (pi / 180) rounds differently).
@@ -136,8 +132,7 @@ TEST(Maths, MatricesAndEulerAngles) {
   ExpectMatrix(MatrixAngleBetweenVectors(V(0, 5, 0), V(0, 0, 0)), {0, 0, -1, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1}, 0, "up");
   ExpectMatrix(MatrixAngleBetweenVectors(V(0, 0, 0), V(0, 5, 0)), {0, 0, -1, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 0, 1}, 0, "down");
   const double n = std::sqrt(41.0);  // f = (3, -4, 4) / n, s = (0.8, 0, -0.6), -u = (2.4, 5, 3.2) / n
-  ExpectMatrix(MatrixAngleBetweenVectors(V(4, -2, 7), V(1, 2, 3)),
-               {0.8, 0, -0.6, 0, 2.4 / n, 5 / n, 3.2 / n, 0, 3 / n, -4 / n, 4 / n, 0, 0, 0, 0, 1}, 1e-7, "oblique");
+  ExpectMatrix(MatrixAngleBetweenVectors(V(4, -2, 7), V(1, 2, 3)), {0.8, 0, -0.6, 0, 2.4 / n, 5 / n, 3.2 / n, 0, 3 / n, -4 / n, 4 / n, 0, 0, 0, 0, 1}, 1e-7, "oblique");
 }
 
 TEST(Maths, ClampWrapsByMaxAndNeverLoopsForEver) {
@@ -174,11 +169,9 @@ TEST(Maths, Quaternions) {
       {"Hamilton product", MultiplyQuats(q, Q(5, 6, 7, 8)), Q(24, 48, 48, -6), 0},
       {"axis as given, radians", AxisAndAngleToQuat(V(0, 0, 2), kPi), Q(0, 0, 2, std::cos(kPi / 2)), 0},
       {"Euler 0", RotationToQuat(V(0, 0, 0)), Q(0, 0, 0, 1), 0}, {"Euler X", RotationToQuat(V(90, 0, 0)), Q(half, 0, 0, half), 1e-15},
-      {"Euler Z * Y * X", RotationToQuat(V(x, y, z)),
-       MultiplyQuats(MultiplyQuats(qz, qy), AxisAndAngleToQuat(V(1, 0, 0), x * kPi / 180)), 1e-15},
+      {"Euler Z * Y * X", RotationToQuat(V(x, y, z)), MultiplyQuats(MultiplyQuats(qz, qy), AxisAndAngleToQuat(V(1, 0, 0), x * kPi / 180)), 1e-15},
       {"slerp 0", QuatSlerp(&from, &to, 0.0), from, 0}, {"slerp 1", QuatSlerp(&from, &to, 1.0), to, 0},
-      {"slerp half", QuatSlerp(&from, &to, 0.5), eighth, 1e-15},
-      {"slerp the short way", QuatSlerp(&from, &minusTo, 0.5), eighth, 1e-15},
+      {"slerp half", QuatSlerp(&from, &to, 0.5), eighth, 1e-15}, {"slerp the short way", QuatSlerp(&from, &minusTo, 0.5), eighth, 1e-15},
       {"slerp with itself", QuatSlerp(&p, &p, 0.3), p, 0}, {"slerp with -itself", QuatSlerp(&p, &minusP, 0.7), p, 0},
       {"straight line", QuatSlerp(&g, &minusG, 0.3), g, 1e-15}, {"not renormalised", QuatSlerp(&big, &big, 0.5), big, 0},
       {"normalised", NormalizeQuat(Q(0, 0, -3, 0)), Q(0, 0, -1, 0), 0},
