@@ -15,10 +15,7 @@ TempDir::TempDir() {
   dir = made ? made : "/tmp";
 }
 
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
-}
+TempDir::~TempDir() { std::error_code ignored; std::filesystem::remove_all(dir, ignored); }
 
 std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
   std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
@@ -28,7 +25,7 @@ std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
 
 Bytes ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 void PutLE32(Bytes& bytes, size_t at, uint32_t value) {

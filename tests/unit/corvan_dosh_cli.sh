@@ -51,9 +51,8 @@ run 1 info long.dosh && has err "long.dosh: size check mismatch: file is $size b
 run 1 pack name.dosh --name "$(printf 'N%.0s' {1..40})" badge.tga:1x1 && has err ".*40 bytes.*"
 run 0 pack name.dosh --name "$(printf 'N%.0s' {1..39})" badge.tga:1x1
 run 1 pack bad.dosh --name Bad rgb16.tga:1x1 && has err "ERROR: Invalid texture information" ".*rgb16.tga.*"
-run 1 pack bad.dosh --name Bad badge.tga:0x66
-run 1 pack bad.dosh --name Bad --version 2 badge.tga:1x1
-run 1 pack bad.dosh --name Bad badge.tga
+# shellcheck disable=SC2086
+for args in "badge.tga:0x66" "--version 2 badge.tga:1x1" "badge.tga"; do run 1 pack bad.dosh --name Bad $args; done
 # Each refusal's whole message.
 same() { [ "$(cat err)" = "$1" ] || fail "the message is '$1'"; }
 run 1 decode rgb16.tga rgb16.raw && same "ERROR: Invalid texture information"

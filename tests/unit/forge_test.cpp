@@ -21,13 +21,9 @@ const std::string kBundle = CORVAN_BUNDLE_DIR;
 // A decoded 24-bit lump; Light(x, y) counts rows from the top, as the image shows on a quad.
 struct Picture {
   Texture t;
-  int Light(uint32_t x, uint32_t y) const {
-    const unsigned char* p = t.pixels + (size_t(t.height - 1 - y) * t.width + x) * 3;
-    return std::max({p[0], p[1], p[2]});
-  }
+  int Light(uint32_t x, uint32_t y) const { const unsigned char* p = t.pixels + (size_t(t.height - 1 - y) * t.width + x) * 3; return std::max({p[0], p[1], p[2]}); }
 };
-template <class READER>
-void Decode(READER& file, int index, Picture* p) {
+template <class READER> void Decode(READER& file, int index, Picture* p) {
   ASSERT_TRUE(file.SeekLump(index) && LoadTGA2(&p->t, &file.stream) && p->t.bitsPerPixel == 24) << index;
 }
 
@@ -69,8 +65,7 @@ TEST(Forge, EveryCurrencyHoldsItsNotesWithTheFrontTheRightWayRound) {
       // watermark window, the lightest patch, lies left of the middle at 56 %
       // of the face's height: found there, and not in the mirrored spot or
       // the other half, it shows the face neither swapped nor mirrored.
-      const auto patch = [&](uint32_t cx, uint32_t cy) {
-        int sum = 0;
+      const auto patch = [&](uint32_t cx, uint32_t cy, int sum = 0) {
         for (uint32_t y = cy - 8; y < cy + 8; ++y)
           for (uint32_t x = cx - 8; x < cx + 8; ++x) sum += note.Light(x, y);
         return sum / 256;

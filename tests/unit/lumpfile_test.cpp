@@ -35,8 +35,7 @@ Bytes Currency(const std::function<void(Bytes&)>& change = [](Bytes&) {}) {
   return change(bytes), bytes;
 }
 
-class LumpFileTest : public ::testing::Test {
-protected:
+struct LumpFileTest : ::testing::Test {
   bool Open(const Bytes& bytes) { return file.Close(), file.Open(dir.Write("c.dosh", bytes).c_str()); }
   TempDir dir;
   MONEYFILE file;
@@ -108,13 +107,12 @@ TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
   ASSERT_TRUE(Open(Currency()));
   const std::streamoff before = file.stream.tellg();
   for (int bad : {-1, 3, 1000}) EXPECT_TRUE(!file.SeekLump(bad) && file.stream.tellg() == before) << bad;
-  file.stream.seekg(0, std::ios::end);
-  file.stream.get();  // a failed read does not spoil the next seek
+  file.stream.seekg(0, std::ios::end), file.stream.get();  // a failed read does not spoil the next seek
   EXPECT_TRUE(file.SeekLump(2) && file.stream.tellg() == 69 && file.stream.get() == 9);
   // Close is harmless at any time; a closed reader refuses everything, then opens again.
   file.Close(), file.Close();
-  void* none = nullptr;
   MONEYFILE unopened;
+  void* none = nullptr;
   EXPECT_FALSE(file.SeekLump(0) || file.LoadData(0, &none) || file.lumps || file.stream.is_open() || unopened.SeekLump(0) ||
                unopened.LoadData(0, &none));
   EXPECT_TRUE(Open(Currency()));
@@ -143,9 +141,7 @@ TEST_F(LumpFileTest, ResourceFile) {
 }
 
 // An image lump that is only its header, as a decoder would start on it.
-CurrencyLump Header(uint8_t type, uint16_t width, uint16_t height, uint8_t depth = 24) {
-  return {MakeTGA(type, width, height, depth, {}), 1, 0, 156, 66};
-}
+CurrencyLump Header(uint8_t type, uint16_t width, uint16_t height, uint8_t depth = 24) { return {MakeTGA(type, width, height, depth, {}), 1, 0, 156, 66}; }
 Bytes Images(size_t count, uint16_t width, uint16_t height, uint8_t depth = 24) {
   return BuildCurrencyFile("C", 1, std::vector<CurrencyLump>(count, Header(2, width, height, depth)));
 }

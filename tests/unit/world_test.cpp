@@ -40,8 +40,7 @@ std::vector<float> Fields(const ONENOTE& n) {
           float(n.Currency), float(n.NoteList), float(n.Tumbling), float(n.SwingPhase)};
 }
 
-class WorldTest : public ::testing::Test {
-protected:
+struct WorldTest : ::testing::Test {
   void GiveNotes(int count) { world.TOT_NUM_NOTES = count, world.Notes = new ONENOTE[size_t(count)](); }
   MONEYSS world;
 };
@@ -95,8 +94,7 @@ TEST_F(WorldTest, SwingEntryILagsEntryZeroByISeconds) {
   }
 }
 
-class NoteMoveTest : public WorldTest {
-protected:
+struct NoteMoveTest : WorldTest {
   void SetUp() override {
     world.Camera.LookAt = note.Pos = MakePoint(10.0f, 20.0f, 30.0f);
     world.Camera.FadeRange = 2500.0f, world.FrameTime = 0.5;
@@ -162,8 +160,7 @@ TEST_F(WorldTest, FailedSetupLeavesAnInertWorld) {
 
 // ---- the camera ----------------------------------------------------------------
 
-class CameraTest : public WorldTest {
-protected:
+struct CameraTest : WorldTest {
   ONECAMERA& camera = world.Camera;
 };
 
@@ -184,9 +181,8 @@ TEST_F(CameraTest, RestsFiveSecondsThenSpins) {
 }
 
 TEST_F(CameraTest, EnteringRestSlowsTheTurnAndSwingsHomeTheShortWay) {
-  camera.Spinning = true, camera.RotateTimer = 0.05f;
+  camera.Spinning = true, camera.RotateTimer = 0.05f, world.FrameTime = 0.1;
   camera.Angle = MakePoint(540.0f, -190.0f, 190.0f);  // home at 180, 170 and -170
-  world.FrameTime = 0.1;
   ScriptedDraws draws({250, 0, 0, 0});
   EXPECT_FALSE((camera.Move(&world), camera.Spinning));
   const float home[3] = {180.0f, 170.0f, -170.0f}, got[3] = {camera.Angle.x, camera.Angle.y, camera.Angle.z};

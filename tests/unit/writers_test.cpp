@@ -102,9 +102,9 @@ TEST(PngIO, RoundTripsConvertsAndSaysWhatIsWrong) {
                 ReadPNG(dir.Path("g.png"), &back, &error)) << error;
     EXPECT_TRUE(back.bitsPerPixel == bits && back.pixels == want) << format;
   }
-  Bytes cut = ReadFileBytes(dir.Path("image.png"));
-  cut.resize(cut.size() / 2);
-  const std::string text = dir.Write("text.png", {'h', 'e', 'l', 'l', 'o', '\n', 0, 0, 0}), half = dir.Write("cut.png", cut);
+  const Bytes whole = ReadFileBytes(dir.Path("image.png"));
+  const std::string text = dir.Write("text.png", {'h', 'e', 'l', 'l', 'o', '\n', 0, 0, 0}),
+                    half = dir.Write("cut.png", Bytes(whole.begin(), whole.begin() + long(whole.size() / 2)));
   for (const auto& [path, why] : {std::pair{text, std::string(": not a PNG file")},
                                   {dir.Path("missing.png"), ": No such file or directory"}, {half, ": bad PNG: "}})
     EXPECT_TRUE(!ReadPNG(path, &back, &error) && error.rfind(path + why, 0) == 0) << error;
