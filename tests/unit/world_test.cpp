@@ -146,7 +146,7 @@ TEST_F(WorldTest, FailedSetupLeavesAnInertWorld) {
   std::string errors;
   const ErrorHandler previous = SetErrorHandler([&](const char* m) { errors += m; });
   SETTINGS settings;
-  settings.TOT_NUM_NOTES = 0, settings.LNOTESIZE = -5, settings.ZOOMIN = true;
+  settings.TOT_NUM_NOTES = 0, settings.LNOTESIZE = -5, settings.NoteSize = 2.0f, settings.ZOOMIN = true;  // the scale comes from LNOTESIZE
   std::strcpy(settings.CurrencyPath, "abc"), std::strcpy(settings.CurrencyPath2, "ab");  // three characters get a slash
   EXPECT_FALSE(world.Setup(&settings));
   SetErrorHandler(previous);
