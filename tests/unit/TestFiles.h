@@ -1,5 +1,5 @@
-// Helpers shared by the unit tests: a scratch folder, byte buffers written to
-// files, little-endian fields, and a recorder for alerts.
+// Helpers shared by the tests: a scratch folder, byte buffers written to
+// files, little-endian fields, TGA headers, and a recorder for alerts.
 #pragma once
 
 #include <cstdint>
@@ -27,25 +27,18 @@ public:
 };
 
 Bytes ReadFileBytes(const std::string& path);
-void PutLE32(Bytes& bytes, size_t at, uint32_t value);
-void PutLE16(Bytes& bytes, size_t at, uint16_t value);
+void PutLE32(Bytes& bytes, size_t at, uint32_t value);  // grows bytes as needed
 
-// A TGA file: the 18-byte header then data, as given.
+// A TGA file: the 18-byte header (no ID field, no colour map) then data, as given.
 Bytes MakeTGA(uint8_t type, uint16_t width, uint16_t height, uint8_t depth, const Bytes& data,
               uint8_t descriptor = 0);
-
-// Lowercase hex SHA-256 of a buffer.
-std::string Sha256Hex(const unsigned char* data, size_t size);
 
 // Records every alert raised while it lives, instead of printing it.
 class AlertRecorder {
 public:
   AlertRecorder();
-
-  // caption, text
-  std::vector<std::pair<std::string, std::string>> alerts;
-
-  // "CAPTION: TEXT" of the only alert, or a description of what was raised.
+  std::vector<std::pair<std::string, std::string>> alerts;  // caption, text
+  // "CAPTION: TEXT" of the only alert, or how many were raised.
   std::string Only() const;
 
 private:
