@@ -55,7 +55,7 @@ class CurrencyTest : public GLTest {
 protected:
   void SetUp() override { GLTest::SetUp(), NewWorld(one, two); }
   void TearDown() override {
-    gOpendirHook = nullptr, SetErrorHandler(std::move(previous));
+    gOpendirHook = nullptr; SetErrorHandler(std::move(previous));
     world.reset();  // releases textures and lists while the context is current
     GLTest::TearDown();
   }
@@ -96,10 +96,14 @@ TEST_F(CurrencyTest, ListsBothFoldersInOrderSelectsByFileNameAndFindsByHeaderNam
   for (std::string at : {"1a", "1b", "1d", "2c", "2a"}) (at[0] == '1' ? one : two).Write(at[1] + std::string(".dosh"), Currency("Name " + at.substr(1) + ".dosh", at[1] - 'a' + 1));
   // Not currencies: the wrong case or ending, another magic, a wrong size, too short, no notes.
   Bytes magic = Currency("Valid", 1), longer = magic;
-  for (const char* name : {"EURO.DOSH", "euro.dosh.bak", "xdosh"}) one.Write(name, magic), two.Write(name, magic);
-  std::memcpy(magic.data() + 40, "CORW", 4), longer.push_back(0);
-  two.Write("magic.dosh", magic), one.Write("longer.dosh", longer);
-  one.Write("short.dosh", Bytes(10, 0)), two.Write("empty.dosh", BuildCurrencyFile("Empty", 1, {}));
+  for (const char* name : {"EURO.DOSH", "euro.dosh.bak", "xdosh"}) {
+    one.Write(name, magic);
+    two.Write(name, magic);
+  }
+  std::memcpy(magic.data() + 40, "CORW", 4);
+  longer.push_back(0);
+  two.Write("magic.dosh", magic); one.Write("longer.dosh", longer);
+  one.Write("short.dosh", Bytes(10, 0)); two.Write("empty.dosh", BuildCurrencyFile("Empty", 1, {}));
   Strings expected;
   for (const TempDir* dir : {&one, &two})
     for (const auto& entry : std::filesystem::directory_iterator(dir->dir))
@@ -136,15 +140,15 @@ TEST_F(CurrencyTest, ListingSkipsWhatDoesNotOpenAndSurvivesFilesChangingUnderIt)
   struct Case { const char* name; std::function<void(const TempDir& a, const TempDir& b)> arrange; Strings listed, errors; };
   const Case cases[] = {
       {"a file named just .dosh is not counted, but taken when there is room",
-       [&](auto& a, auto& b) { a.Write(".dosh", alpha), b.Write("b.dosh", alpha); }, {"1|.dosh"}, {}},
-      {"a missing first folder", [&](auto& a, auto& b) { NewWorld(a, b, "/gone/"), b.Write("b.dosh", alpha); }, {"2|b.dosh"}, {}},
+       [&](auto& a, auto& b) { a.Write(".dosh", alpha); b.Write("b.dosh", alpha); }, {"1|.dosh"}, {}},
+      {"a missing first folder", [&](auto& a, auto& b) { NewWorld(a, b, "/gone/"); b.Write("b.dosh", alpha); }, {"2|b.dosh"}, {}},
       {"both folders missing", [&](auto& a, auto& b) { NewWorld(a, b, "/gone/", "/gone/"); }, {}, {"No Currency Data Found!"}},
       {"a counted file gone before the scan",
-       [&](auto& a, auto&) { onOpening(a, 2, [&a] { unlink(a.Path("b.dosh").c_str()); }), a.Write("a.dosh", alpha), a.Write("b.dosh", alpha); }, {"1|a.dosh"}, {}},
+       [&](auto& a, auto&) { onOpening(a, 2, [&a] { unlink(a.Path("b.dosh").c_str()); }); a.Write("a.dosh", alpha); a.Write("b.dosh", alpha); }, {"1|a.dosh"}, {}},
       {"the only counted file spoilt before the scan",
-       [&](auto& a, auto&) { onOpening(a, 2, [&a] { a.Write("a.dosh", Bytes(64, 0)); }), a.Write("a.dosh", alpha); }, {}, {"No valid currencies found!"}},
+       [&](auto& a, auto&) { onOpening(a, 2, [&a] { a.Write("a.dosh", Bytes(64, 0)); }); a.Write("a.dosh", alpha); }, {}, {"No valid currencies found!"}},
       {"a listed file gone before its header is read",
-       [&](auto& a, auto& b) { onOpening(b, 2, [&a] { unlink(a.Path("a.dosh").c_str()); }), a.Write("a.dosh", alpha); }, {"1|a.dosh"}, {"Error Loading Currency!"}},
+       [&](auto& a, auto& b) { onOpening(b, 2, [&a] { unlink(a.Path("a.dosh").c_str()); }); a.Write("a.dosh", alpha); }, {"1|a.dosh"}, {"Error Loading Currency!"}},
   };
   for (const Case& c : cases) {
     TempDir a, b;

@@ -32,7 +32,7 @@ std::vector<Vertex> Capture(GLuint list) {
   for (int side = 0; side < 2; ++side) {
     for (int axis = 0; axis < 3; ++axis) {
       float direction[4] = {0, 0, 0, 0}, colour[4] = {0, 0, 0, 1};
-      direction[axis] = side == 0 ? 1.0f : -1.0f, colour[axis] = 1;
+      direction[axis] = side == 0 ? 1.0f : -1.0f; colour[axis] = 1;
       glLightfv(GL_LIGHT0 + axis, GL_POSITION, direction); glLightfv(GL_LIGHT0 + axis, GL_DIFFUSE, colour); glEnable(GL_LIGHT0 + axis);
     }
     glFeedbackBuffer(GLsizei(lit[side].size()), GL_4D_COLOR_TEXTURE, lit[side].data()); glRenderMode(GL_FEEDBACK); glCallList(list);

@@ -38,7 +38,7 @@ std::vector<GLint> State() {
 
 // A texture of the given width holding pixels as the decoder leaves them.
 void Fill(Texture* texture, uint32_t width, uint32_t bits, const Bytes& pixels) {
-  texture->width = width, texture->height = uint32_t(pixels.size() * 8 / bits / width), texture->bitsPerPixel = bits;
+  texture->width = width; texture->height = uint32_t(pixels.size() * 8 / bits / width); texture->bitsPerPixel = bits;
   texture->pixels = static_cast<unsigned char*>(std::memcpy(std::malloc(pixels.size()), pixels.data(), pixels.size()));
 }
 

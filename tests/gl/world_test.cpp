@@ -100,7 +100,7 @@ TEST_F(WorldTest, SetupReadsThePercentSizeJoinsFoldersAndSpawnsEachNoteFromItsDr
   WriteTestCurrency(root, "cur/A.dosh", "Alpha", 1);
   WriteTestCurrency(second, "B.dosh", "Bee", 2);
   SETTINGS settings;
-  settings.TOT_NUM_NOTES = 2, settings.LNOTESIZE = 150, settings.MIXCURRENCY = true;
+  settings.TOT_NUM_NOTES = 2; settings.LNOTESIZE = 150; settings.MIXCURRENCY = true;
   settings.NoteSize = 0.5f;  // not what the world reads
   std::strcpy(settings.CurrencyPath, "cur");
   std::strcpy(settings.CurrencyPath2, (second.dir + "/").c_str());
@@ -124,7 +124,7 @@ TEST_F(WorldTest, SetupReadsThePercentSizeJoinsFoldersAndSpawnsEachNoteFromItsDr
   settings.TOT_NUM_NOTES = 0;
   std::strcpy(settings.CurrencyPath, root.Path("cur").c_str());
   settings.CurrencyPath2[0] = '\0';
-  script.assign(3600, 0), next = 0;
+  script.assign(3600, 0); next = 0;
   ASSERT_TRUE(world->Setup(&settings));
   EXPECT_TRUE(next == 3600 && world->TOT_NUM_NOTES == 400 && !world->MIXCURRENCY);
 }

@@ -35,8 +35,8 @@ void PutLE32(Bytes& bytes, size_t at, uint32_t value) {
 
 Bytes MakeTGA(uint8_t type, uint16_t width, uint16_t height, uint8_t depth, const Bytes& data, uint8_t descriptor) {
   Bytes file(18 + data.size(), 0);
-  file[2] = type, file[12] = uint8_t(width), file[13] = uint8_t(width >> 8), file[14] = uint8_t(height);
-  file[15] = uint8_t(height >> 8), file[16] = depth, file[17] = descriptor;
+  file[2] = type; file[12] = uint8_t(width); file[13] = uint8_t(width >> 8); file[14] = uint8_t(height);
+  file[15] = uint8_t(height >> 8); file[16] = depth; file[17] = descriptor;
   std::copy(data.begin(), data.end(), file.begin() + 18);
   return file;
 }

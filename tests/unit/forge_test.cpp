@@ -21,10 +21,13 @@ const std::string kBundle = CORVAN_BUNDLE_DIR;
 // A decoded 24-bit lump; Light(x, y) counts rows from the top, as the image shows on a quad.
 struct Picture {
   Texture t;
-  int Light(uint32_t x, uint32_t y) const { const unsigned char* p = t.pixels + (size_t(t.height - 1 - y) * t.width + x) * 3; return std::max({p[0], p[1], p[2]}); }
+  int Light(uint32_t x, uint32_t y) const {
+    const unsigned char* p = t.pixels + (size_t(t.height - 1 - y) * t.width + x) * 3;
+    return std::max({p[0], p[1], p[2]});
+  }
 };
-template <class READER> void Decode(READER& file, int index, Picture* p) {
-  ASSERT_TRUE(file.SeekLump(index) && LoadTGA2(&p->t, &file.stream) && p->t.bitsPerPixel == 24) << index;
+template <class READER> bool Decode(READER& file, int index, Picture* p) {
+  return file.SeekLump(index) && LoadTGA2(&p->t, &file.stream) && p->t.bitsPerPixel == 24;
 }
 
 TEST(Forge, OverlayArtInItsOrderWithAGlyphSheetForTheClock) {
@@ -33,8 +36,10 @@ TEST(Forge, OverlayArtInItsOrderWithAGlyphSheetForTheClock) {
   // Glyph sheet, badge (one texel per pixel), upper and lower intro, the two messages.
   const uint32_t sizes[6][2] = {{2048, 1024}, {256, 32}, {1024, 256}, {1024, 512}, {1024, 64}, {1024, 64}};
   Picture p[6];
-  for (int i = 0; i < 6; ++i)
-    EXPECT_TRUE((Decode(file, i, &p[i]), p[i].t.width == sizes[i][0]) && p[i].t.height == sizes[i][1] && file.lumps[i].alphaMode == 2) << i;
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_TRUE(Decode(file, i, &p[i])) << "overlay image " << i << " does not decode";
+    EXPECT_TRUE(p[i].t.width == sizes[i][0] && p[i].t.height == sizes[i][1] && file.lumps[i].alphaMode == 2) << i;
+  }
   // Eleven distinct glyphs in the top row of square cells, each inked only in
   // the middle three quarters, since glyph quads overlap by a quarter; the
   // sheet's edges are black, so its clamped edges show no box.
@@ -59,7 +64,8 @@ TEST(Forge, EveryCurrencyHoldsItsNotesWithTheFrontTheRightWayRound) {
     for (size_t i = 0; i < currency.notes.size(); ++i) {
       const MONEYLUMP& lump = file.lumps[i];
       Picture note;
-      EXPECT_TRUE((Decode(file, int(i), &note), lump.width == currency.notes[i].width && lump.height == currency.notes[i].height) &&
+      ASSERT_TRUE(Decode(file, int(i), &note)) << currency.file << " " << i << " does not decode";
+      EXPECT_TRUE(lump.width == currency.notes[i].width && lump.height == currency.notes[i].height &&
                   lump.alphaMode == 0 && note.t.width == 1024 && note.t.height == 1024) << currency.file << " " << i;
       // The front takes t 0 to 0.5, the lower half from the top. A dollar's
       // watermark window, the lightest patch, lies left of the middle at 56 %

@@ -36,7 +36,10 @@ Bytes Currency(const std::function<void(Bytes&)>& change = [](Bytes&) {}) {
 }
 
 struct LumpFileTest : ::testing::Test {
-  bool Open(const Bytes& bytes) { return file.Close(), file.Open(dir.Write("c.dosh", bytes).c_str()); }
+  bool Open(const Bytes& bytes) {
+    file.Close();
+    return file.Open(dir.Write("c.dosh", bytes).c_str());
+  }
   TempDir dir;
   MONEYFILE file;
 };
@@ -52,14 +55,15 @@ TEST_F(LumpFileTest, CurrencyFileOpensWithEveryField) {
                 l.alphaMode == want.alphaMode && l.width == want.width && l.height == want.height) << i;
     unsigned char* data = nullptr;
     ASSERT_TRUE(file.LoadData(i, reinterpret_cast<void**>(&data))) << i;  // an empty lump gives an empty array, not null
-    EXPECT_EQ(Bytes(data, data + l.size), want.data), delete[] data;
+    EXPECT_EQ(Bytes(data, data + l.size), want.data);
+    delete[] data;
   }
   // Bytes 44, 46 and 47 carry nothing; a name without its NUL is cut to 39.
-  ASSERT_TRUE(Open(Currency([](Bytes& b) { b[44] = b[46] = b[47] = 0xAB, std::memset(b.data(), 'A', 40); })));
+  ASSERT_TRUE(Open(Currency([](Bytes& b) { b[44] = b[46] = b[47] = 0xAB; std::memset(b.data(), 'A', 40); })));
   EXPECT_EQ(std::string(file.header.name), std::string(39, 'A'));
   // The smallest currency has no notes; an empty directory is never read, wherever it is.
   for (uint32_t at : {64u, 0xFFFFFF00u}) {
-    ASSERT_TRUE(Open(Currency([at](Bytes& b) { b = BuildCurrencyFile(std::string(39, 'N'), 0, {}), PutLE32(b, 60, at); })));
+    ASSERT_TRUE(Open(Currency([at](Bytes& b) { b = BuildCurrencyFile(std::string(39, 'N'), 0, {}); PutLE32(b, 60, at); })));
     EXPECT_TRUE(std::string(file.header.name) == std::string(39, 'N') && file.header.version == 0 && !file.SeekLump(0));
   }
 }
@@ -83,34 +87,42 @@ TEST_F(LumpFileTest, OpenRefusesWhatItMustInOrder) {
                                             "byte 168, file is 144 bytes"},
       {[](Bytes& b) { PutLE32(b, 60, 0xFFFFFFF0u); }, "directory runs past the end: 3 entries of 24 bytes at offset "
                                                       "4294967280 end at byte 4294967352, file is 144 bytes"}};
-  for (const auto& [change, failure] : cases)  // and nothing allocated for a claim
-    EXPECT_TRUE((largestNothrowArray = 0, !Open(Currency(change))) && file.failure == failure && !file.lumps && largestNothrowArray < 1000)
-        << file.failure << " instead of " << failure;
+  for (const auto& [change, failure] : cases) {  // and nothing allocated for a claim
+    largestNothrowArray = 0;
+    EXPECT_FALSE(Open(Currency(change)));
+    EXPECT_TRUE(file.failure == failure && !file.lumps && largestNothrowArray < 1000) << file.failure << " instead of " << failure;
+  }
   // Only a regular file is opened: a FIFO would make the open wait for ever.
   ASSERT_EQ(mkfifo(dir.Path("fifo.dosh").c_str(), 0600), 0);
   for (const auto& [path, failure] : {std::pair{dir.Path("missing.dosh"), "No such file or directory"},
-                                      {dir.dir, "Is a directory"}, {dir.Path("fifo.dosh"), "Is a FIFO"}})
-    EXPECT_TRUE(!(file.Close(), file.Open(path.c_str())) && !file.stream.is_open() && file.failure == std::string("cannot open: ") + failure) << file.failure;
+                                      {dir.dir, "Is a directory"}, {dir.Path("fifo.dosh"), "Is a FIFO"}}) {
+    file.Close();
+    EXPECT_FALSE(file.Open(path.c_str()));
+    EXPECT_TRUE(!file.stream.is_open() && file.failure == std::string("cannot open: ") + failure) << file.failure;
+  }
 }
 
 TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
   // Lump 0 claims an absurd size, lump 1 runs exactly to the end of the
   // file, lump 2 one byte past it: lumps are only checked when read.
-  ASSERT_TRUE(Open(Currency([](Bytes& b) { PutLE32(b, 72, 0xFFFFFFF0u), PutLE32(b, 96, 75), PutLE32(b, 120, 76); })));
+  ASSERT_TRUE(Open(Currency([](Bytes& b) { PutLE32(b, 72, 0xFFFFFFF0u); PutLE32(b, 96, 75); PutLE32(b, 120, 76); })));
   unsigned char* data = nullptr;
   ASSERT_TRUE(file.LoadData(1, reinterpret_cast<void**>(&data)));
-  EXPECT_TRUE(data[0] == 9 && data[74] == 0), delete[] data;
+  EXPECT_TRUE(data[0] == 9 && data[74] == 0);
+  delete[] data;
   for (int index : {0, 2, 3, -1}) {  // refused before allocating
     void* untouched = &largestNothrowArray;
-    EXPECT_TRUE((largestNothrowArray = 0, !file.LoadData(index, &untouched)) && untouched == &largestNothrowArray && largestNothrowArray < 1000) << index;
+    largestNothrowArray = 0;
+    EXPECT_FALSE(file.LoadData(index, &untouched)) << index;
+    EXPECT_TRUE(untouched == &largestNothrowArray && largestNothrowArray < 1000) << index;
   }
   ASSERT_TRUE(Open(Currency()));
   const std::streamoff before = file.stream.tellg();
   for (int bad : {-1, 3, 1000}) EXPECT_TRUE(!file.SeekLump(bad) && file.stream.tellg() == before) << bad;
-  file.stream.seekg(0, std::ios::end), file.stream.get();  // a failed read does not spoil the next seek
+  file.stream.seekg(0, std::ios::end); file.stream.get();  // a failed read does not spoil the next seek
   EXPECT_TRUE(file.SeekLump(2) && file.stream.tellg() == 69 && file.stream.get() == 9);
   // Close is harmless at any time; a closed reader refuses everything, then opens again.
-  file.Close(), file.Close();
+  file.Close(); file.Close();
   MONEYFILE unopened;
   void* none = nullptr;
   EXPECT_FALSE(file.SeekLump(0) || file.LoadData(0, &none) || file.lumps || file.stream.is_open() || unopened.SeekLump(0) ||
@@ -122,7 +134,7 @@ TEST_F(LumpFileTest, ResourceFile) {
   Bytes bytes = BuildResourceFile({{kLumps[0].data, 1, 2}, {{}, 1, -1}, {kLumps[2].data, 7, 1}}), appended = BuildResourceFile({}), huge = appended;
   for (size_t i = 4; i < 12; ++i) bytes[i] = 0xEE;  // bytes the format leaves alone
   for (size_t i = 16; i < 28; ++i) bytes[32 + i] = uint8_t(i);
-  appended.push_back(1), PutLE32(huge, 12, 0xFFFFFFFFu);
+  appended.push_back(1); PutLE32(huge, 12, 0xFFFFFFFFu);
   RESFILE res;
   ASSERT_TRUE(res.Open(dir.Write("r.artifacts", bytes).c_str())) << res.failure;
   EXPECT_TRUE(res.header.numLumps == 3 && res.lumps[0].size == 5 && res.lumps[0].offset == 24 &&
@@ -134,9 +146,10 @@ TEST_F(LumpFileTest, ResourceFile) {
       {appended, "size check mismatch: file is 25 bytes, header says 24"}, {Bytes(23, 0), "too short for a header: file is 23 bytes, a header needs 24"},
       {huge, "directory runs past the end: 4294967295 entries of 28 bytes at offset 24 end at byte 120259084284, "
              "file is 24 bytes"}};
-  for (const auto& [other, failure] : cases)
-    EXPECT_TRUE((res.Close(), res.Open(dir.Write("r.artifacts", other).c_str())) == failure.empty() && res.failure == failure)
-        << res.failure;
+  for (const auto& [other, failure] : cases) {
+    res.Close();
+    EXPECT_TRUE(res.Open(dir.Write("r.artifacts", other).c_str()) == failure.empty() && res.failure == failure) << res.failure;
+  }
   EXPECT_FALSE(res.SeekLump(0) || file.Open(dir.Write("r.dosh", bytes).c_str()));
 }
 

@@ -49,7 +49,7 @@ TEST(Maths, VectorsAndTheirPrecision) {
   const float dd = 0.1f * 0.1f + 25.0f, de = 0.1f * 0.1f + 1.0f;  // float sums d.d, near acos(1)
   const double h = std::hypot(10.0, 0.1), deg = 180.0 / kPi;
   VECTOR3D normalized = V(1, 1, 2), zero = V(0, 0, 0);
-  normalized.Normalize(), zero.Normalize();
+  normalized.Normalize(); zero.Normalize();
   const VectorCase cases[] = {
       {"ScaleVector in double", ScaleVector(V(16777215, -16777215, 2), s), V(16777216, -16777216, float(2 * s)), 0},
       {"normal (a - b) x (b - c)", CalculateNormal(V(0, 0, 0), V(2, 0, 0), V(0, 3, 0)), V(0, 0, 6), 0},
@@ -80,7 +80,7 @@ TEST(Maths, VectorsAndTheirPrecision) {
 
 TEST(Maths, MatricesAndEulerAngles) {
   MATRIX m = Set({{3, 9}, {12, 9}});
-  m.Identity(), m.SetTranslation(V(1.5f, -2, 3));
+  m.Identity(); m.SetTranslation(V(1.5f, -2, 3));
   ExpectMatrix(m, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1.5, -2, 3, 1}, 0, "Identity, SetTranslation");
   ExpectMatrix((m.Zero(), m), {}, 0, "Zero");
   MATRIX a, b;
@@ -152,7 +152,8 @@ TEST(Maths, ClampWrapsByMaxAndNeverLoopsForEver) {
 TEST(Maths, Quaternions) {
   const QUAT i = Q(1, 0, 0, 0), j = Q(0, 1, 0, 0), k = Q(0, 0, 1, 0), q = Q(1, 2, 3, 4);
   QUAT id = q;
-  EXPECT_TRUE(QUAT().IsEqualTo(Q(0, 0, 0, 1)) && (id.Identity(), id).IsEqualTo(Q(0, 0, 0, 1)) && !id.IsEqualTo(Q(0, 0, 0, 1 + 1e-15)));
+  id.Identity();
+  EXPECT_TRUE(QUAT().IsEqualTo(Q(0, 0, 0, 1)) && id.IsEqualTo(Q(0, 0, 0, 1)) && !id.IsEqualTo(Q(0, 0, 0, 1 + 1e-15)));
   const double x = 25, y = -40, z = 110, half = std::sqrt(0.5);
   const QUAT qz = AxisAndAngleToQuat(V(0, 0, 1), z * kPi / 180), qy = AxisAndAngleToQuat(V(0, 1, 0), y * kPi / 180);
   QUAT from = Q(0, 0, 0, 1), to = AxisAndAngleToQuat(V(0, 0, 1), kPi / 2), minusTo = Q(-to.x, -to.y, -to.z, -to.w);

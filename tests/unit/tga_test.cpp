@@ -75,7 +75,7 @@ TEST_F(TGATest, LeavesTheStreamRightAfterTheImage) {
   for (const Bytes& image : {MakeTGA(2, 2, 1, 24, {1, 2, 3, 4, 5, 6}), MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3, 0, 4, 5, 6})})
     for (const Bytes& tail : {Bytes{0xCC, 0xDD}, Bytes{}}) {
       Bytes file = {0xAA, 0xBB};
-      file.insert(file.end(), image.begin(), image.end()), file.insert(file.end(), tail.begin(), tail.end());
+      file.insert(file.end(), image.begin(), image.end()); file.insert(file.end(), tail.begin(), tail.end());
       std::ifstream stream(dir.Write("lump.bin", file), std::ios::binary);
       EXPECT_TRUE(stream.seekg(2) && LoadTGA2(&texture, &stream) && stream.good() && stream.tellg() == std::streamoff(2 + image.size()))
           << int(image[2]);

@@ -54,7 +54,7 @@ TEST(TGAWriter, PacketsAreExact) {
 
   // What the format cannot hold gives nothing.
   Image wrongSize = MakeImage(4, 4, 24), sixteen = wrongSize;
-  wrongSize.pixels.pop_back(), sixteen.bitsPerPixel = 16;
+  wrongSize.pixels.pop_back(); sixteen.bitsPerPixel = 16;
   for (const auto& [image, type] : {std::pair{MakeImage(4, 4, 24), 3}, {wrongSize, 2}, {sixteen, 2}, {Image{}, 10},
                                     {RGB(65536, 1, Bytes(65536 * 3, 0)), 10}})
     EXPECT_TRUE(EncodeTGA(image, type).empty()) << image.width << " " << type;
@@ -97,7 +97,7 @@ TEST(PngIO, RoundTripsConvertsAndSaysWhatIsWrong) {
   for (const auto& [format, samples, bits, want] : {std::tuple{PNG_FORMAT_GRAY, Bytes{10, 200}, 24u, Bytes{10, 10, 10, 200, 200, 200}},
                                                     {PNG_FORMAT_GA, Bytes{10, 255, 200, 7}, 32u, Bytes{10, 10, 10, 255, 200, 200, 200, 7}}}) {
     png_image png{};
-    png.version = PNG_IMAGE_VERSION, png.width = 2, png.height = 1, png.format = format;
+    png.version = PNG_IMAGE_VERSION; png.width = 2; png.height = 1; png.format = format;
     ASSERT_TRUE(png_image_write_to_file(&png, dir.Path("g.png").c_str(), 0, samples.data(), 0, nullptr) &&
                 ReadPNG(dir.Path("g.png"), &back, &error)) << error;
     EXPECT_TRUE(back.bitsPerPixel == bits && back.pixels == want) << format;
