@@ -88,6 +88,7 @@ struct Scratch {
   std::string Path(const std::string& name) const { return dir + "/" + name; }
   void Write(const std::string& name, const std::vector<unsigned char>& bytes) const {
     std::string error;
+    std::filesystem::create_directories(std::filesystem::path(Path(name)).parent_path());
     EXPECT_TRUE(WriteFileAtomically(Path(name), bytes, &error)) << error;
   }
 };

@@ -8,7 +8,6 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <deque>
 
 #include "FakeHost.h"
 #include "data/ResFile.h"
@@ -53,16 +52,11 @@ protected:
     driver.World->Camera.Rotate = driver.World->Camera.ZOOMIN = false;  // a still camera draws no numbers
     driver.ClockSource = [](int* h, int* m, int* s) { *h = 0, *m = 34, *s = 56; };
     glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
-    previous = SetRandomSource([this] {
-      if (draws.empty()) return ++unscripted, 0;
-      const int draw = draws.front();
-      draws.pop_front();
-      return draw;
-    });
+    previous = SetRandomSource([this] { return next < draws.size() ? draws[next++] : (++unscripted, 0); });
   }
   void TearDown() override {
     SetRandomSource(std::move(previous));
-    EXPECT_EQ(Line("%zu %d %d", draws.size(), unscripted, glGetError()), "0 0 0") << "draws left, unscripted draws, GL error";
+    EXPECT_EQ(Line("%zu %d %d", draws.size() - next, unscripted, glGetError()), "0 0 0") << "draws left, unscripted draws, GL error";
   }
   void RunUntil(double t, double step = 0.25) {
     while (driver.RunTime < t) driver.Update(step), driver.Draw();
@@ -79,7 +73,8 @@ protected:
   HeadlessGL gl;
   Scratch art;
   SSMAIN driver;
-  std::deque<int> draws;  // the random draws to come
+  std::vector<int> draws;  // the random draws, in order
+  size_t next = 0;
   int unscripted = 0;
   RandomSource previous;
 };
