@@ -86,7 +86,7 @@ struct Scratch {
   Scratch(const Scratch&) = delete;
   ~Scratch() { std::filesystem::remove_all(dir); }
   std::string Path(const std::string& name) const { return dir + "/" + name; }
-  void Write(const std::string& name, const std::vector<unsigned char>& bytes) const {
+  void Write(const std::string& name, const std::vector<unsigned char>& bytes) const {  // its folders made first
     std::string error;
     std::filesystem::create_directories(std::filesystem::path(Path(name)).parent_path());
     EXPECT_TRUE(WriteFileAtomically(Path(name), bytes, &error)) << error;
@@ -115,25 +115,21 @@ inline void WriteArtwork(const Scratch& dir, std::vector<std::vector<unsigned ch
   dir.Write("brimble.artifacts", BuildResourceFile(lumps));
 }
 
-// A test on the fake host: a GL surface, a bundle and a user's folder, and
-// the loading errors said so far.
+// A test on the fake host: a GL surface of 1024 x 768 on Mesa's software
+// renderer, a bundle and a user's folder, and the loading errors said so far.
 class HostTest : public ::testing::Test {
 protected:
   void SetUp() override {
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
     std::string error;
-    ASSERT_TRUE(gl.Create(320, 240, &error)) << error;
+    ASSERT_TRUE(gl.Create(1024, 768, &error)) << error;
     previous = SetErrorHandler([this](const char* m) { errors += std::string(m) + "\n"; });
   }
-  void TearDown() override {
-    SetErrorHandler(std::move(previous));
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-  }
-  // A view as the host installs it: sized, then started.
+  void TearDown() override { SetErrorHandler(std::move(previous)); EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
+  // A view of 320 x 240 as the host installs it: sized, then started.
   std::unique_ptr<Corvan3DSSView> MakeView(bool preview) {
     auto view = std::make_unique<Corvan3DSSView>(ViewSize{320, 240}, preview, &host);
-    view->setFrameSize(ViewSize{320, 240});
-    view->startAnimation();
+    view->setFrameSize(ViewSize{320, 240}), view->startAnimation();
     return view;
   }
   // Ticks of the host's timer, each `after` seconds after the previous one.

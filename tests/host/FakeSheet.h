@@ -19,11 +19,11 @@
 struct FakeControl : Button, CheckBox, PopUpButton, IntegerField, ProgressIndicator, TextLabel {
   void setEnabled(bool on) override { enabled = on; }
   bool isEnabled() const override { return enabled; }
-  void setTitle(const std::string& text) override { texts.push_back(text); }
+  void setTitle(const std::string& text) override { texts.push_back(text); }  // titles and labels alike
   void setStringValue(const std::string& text) override { texts.push_back(text); }
-  void setState(int state) override { value = state; }
-  int state() const override { return value; }
+  void setState(int number) override { value = number; }  // states and numbers are the value
   void setIntValue(int32_t number) override { value = number; }
+  int state() const override { return value; }
   int32_t intValue() const override { return value; }
   void removeAllItems() override { items.clear(), value = -1; }
   void addItemWithTitle(const std::string& title) override { items.push_back(title), value = std::max(value, 0); }
@@ -64,7 +64,7 @@ struct FakeInterface : InterfaceFile {
 struct FakeRequest : URLDownload {
   std::string url, destination, failure;
   bool cancelled = false;
-  Network::TextHandler done;
+  Network::TextHandler done;  // for a catalogue read
   void cancel() override { cancelled = true; }
   void setDestination(const std::string& path, bool overwrite) override { destination = path + (overwrite ? " (replacing)" : ""); }
   void fail(const std::string& reason) override { failure = reason; }
@@ -86,8 +86,7 @@ struct FakeDesktop : Toolkit, Network {
   }
   void endSheet(SheetWindow*) override { ++sheetsEnded; }
   bool chooseFolder(const char* title, const char* start, std::string* chosen) override {
-    chooser = std::string(title) + " from " + start, *chosen = folderToChoose;
-    return !folderToChoose.empty();
+    return chooser = std::string(title) + " from " + start, *chosen = folderToChoose, !folderToChoose.empty();
   }
   void openURL(const std::string& address) override { opened.push_back(address); }
   // Runs the action the interface file connected under this handler name.
@@ -106,8 +105,7 @@ struct FakeDesktop : Toolkit, Network {
     return to.back().get();
   }
   bool resolveURL(const std::string& base, const std::string& ref, std::string* url, std::string*) override {
-    *url = base.substr(0, base.rfind('/') + 1) + ref;
-    return true;
+    return *url = base.substr(0, base.rfind('/') + 1) + ref, true;
   }
   bool parseArray(const std::string& text, std::vector<PropertyListItem>* items, std::string* why) override {
     return ParsePropertyListArray(text, items, why);

@@ -1,6 +1,6 @@
 // The parts of corvan3d's hosts that need no display: the command line, the
-// trace of the scene, the choice of a GLX configuration and the pacing of
-// ticks.
+// trace of the scene, the choice of a GLX configuration and of a monitor, and
+// the pacing of ticks.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -40,31 +40,20 @@ TEST(Options, EveryHostEveryValueAndEveryMistake) {
   const std::string all = "headless 0 7 320x240 0.050000000000000003 seed 42 [frames/] [t.jsonl] stats";
   const std::string plain = " 100 1280x720 0.028571428571428571 0 [] []", alone = "refused: --frames, --size, --step, --seed, --out, --trace and --stats go with --headless";
   const std::pair<std::string, std::string> cases[] = {
-      {"", "window 0" + plain},
+      {"", "window 0" + plain}, {"--fullscreen", "fullscreen 0" + plain}, {"--settings", "settings 0" + plain}, {"-root", "xscreensaver 0" + plain},
       {"--headless --frames 7 --size 320x240 --step 0.05 --seed 42 --out frames/ --trace t.jsonl --stats", all},
       {"-headless -frames 7 -size 320X240 -step 0.05 -seed 42 -out frames/ -trace t.jsonl -stats", all},
       {"--headless --frames=3 -size=64x48 --out=a=b", "headless 0 3 64x48 0.028571428571428571 0 [a=b] []"},
       {"--headless --step 1/35 --seed 4294967295", "headless 0 100 1280x720 0.028571428571428571 seed 4294967295 [] []"},
-      {"--headless --step 2", "headless 0 100 1280x720 2 0 [] []"},
-      {"--fullscreen", "fullscreen 0" + plain},
-      {"--settings", "settings 0" + plain},
-      {"-root", "xscreensaver 0" + plain},
-      {"--root --window-id 0x2a00007", "xscreensaver 0x2a00007" + plain},
-      {"-window-id 44040199 -root", "xscreensaver 0x2a00007" + plain},
-      {"--window-id=0XFFFFFFFF", "xscreensaver 0xffffffff" + plain},
-      {"--headless --fullscreen -h", "help 0" + plain},  // help and version win over anything known
-      {"--headless -version --fullscreen", "version 0" + plain},
-      {"--version --help", "help 0" + plain},
-      {"--help --bogus", "refused: unknown option \"--bogus\""},
-      {"--headless fullscreen", "refused: unknown option \"fullscreen\""},
-      {"---root", "refused: unknown option \"---root\""},
-      {"--headless --frames", "refused: --frames needs a value"},
-      {"--fullscreen=yes", "refused: --fullscreen takes no value"},
+      {"--headless --step 2", "headless 0 100 1280x720 2 0 [] []"}, {"--root --window-id 0x2a00007", "xscreensaver 0x2a00007" + plain},
+      {"-window-id 44040199 -root", "xscreensaver 0x2a00007" + plain}, {"--window-id=0XFFFFFFFF", "xscreensaver 0xffffffff" + plain},
+      {"--headless --fullscreen -h", "help 0" + plain}, {"--headless -version --fullscreen", "version 0" + plain},  // they win over anything known
+      {"--version --help", "help 0" + plain}, {"--help --bogus", "refused: unknown option \"--bogus\""},
+      {"--headless fullscreen", "refused: unknown option \"fullscreen\""}, {"---root", "refused: unknown option \"---root\""},
+      {"--headless --frames", "refused: --frames needs a value"}, {"--fullscreen=yes", "refused: --fullscreen takes no value"},
       {"--window-id 0", "refused: --window-id wants a window id (0x... or decimal), not \"0\""},
       {"--fullscreen --headless", "refused: choose one of --fullscreen, --root, --settings and --headless"},
-      {"--root --size 10x10", alone},
-      {"--stats", alone},
-      {"--headless --trace=", "refused: --trace: bad value \"\""},
+      {"--root --size 10x10", alone}, {"--stats", alone}, {"--headless --trace=", "refused: --trace: bad value \"\""},
   };
   for (const auto& [line, parsed] : cases) EXPECT_EQ(Parsed(line), parsed) << line;
   for (auto [name, value] : {std::pair{"frames", "0"}, {"frames", "-3"}, {"frames", "12x"}, {"size", "320"}, {"size", "0x240"}, {"size", "320x16385"},
@@ -94,7 +83,7 @@ TEST(Trace, NumbersReadBackExactly) {
   EXPECT_EQ(TraceLine(1.5, 0.5, 7, nullptr), "{\"RunTime\": 1.5, \"StepTime\": 0.5, \"RandDraws\": 7, \"ActiveNotes\": 0, \"Camera\": null, \"Notes\": []}");
 }
 
-TEST(XScreenSaverHost, PicksTheWindowsOwnGlxConfigurationAndPacesItsTicks) {
+TEST(XScreenSaverHost, PicksTheGlxConfigurationAndTheMonitorAndPacesItsTicks) {
   auto config = [](unsigned long visual, bool doubleBuffer, int depth, int stencil = 0, int samples = 0) {
     return GlxConfigTraits{visual, true, true, doubleBuffer, depth, stencil, samples};
   };
@@ -106,6 +95,10 @@ TEST(XScreenSaverHost, PicksTheWindowsOwnGlxConfigurationAndPacesItsTicks) {
   configs[6].window = false;
   EXPECT_EQ(PickConfig(configs, 0x21), 5);
   EXPECT_EQ(PickConfig(configs, 0x99), -1);
+  // The monitor under a point (else the first), and the primary (else the first).
+  const std::vector<MonitorRect> monitors = {{0, 0, 1920, 1080, false}, {1920, 0, 1280, 1024, true}};
+  EXPECT_EQ(Join(MonitorAt(monitors, 1919, 1079), MonitorAt(monitors, 1920, 0), MonitorAt(monitors, 3199, 1023), MonitorAt(monitors, 3199, 1024),
+                 MonitorAt(monitors, -1, 5), PrimaryMonitor(monitors), PrimaryMonitor({monitors[0]})), "0 1 1 0 0 1 0 ");
   TickPacer pacer(0.025);
   EXPECT_TRUE(pacer.Due(100.0));  // the first tick at once
   pacer.Ticked(100.0);

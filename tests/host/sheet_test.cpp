@@ -50,13 +50,12 @@ protected:
 TEST_F(SheetTest, TheSheetShowsTheSettingsAndCancelStoresNothing) {
   Open(true);
   const MONEYSS* world = view->ssMain->World;
-  Texts names = {"Mix Currencies"};
+  Texts names = {"Mix Currencies"};  // then the world's currencies in its order
   for (int i = 0; i < world->NumCurrencies; ++i) names.push_back(world->Currencies[i].Name);
   EXPECT_EQ(C("oCurrency").items, names);
   EXPECT_EQ(desk.loadedName + " " + names.at(size_t(C("oCurrency").value)), "Corvan3DSS Beta");
   EXPECT_EQ(Shown(), Line("0 0 0 0 2 100 20 90 %d |00|11111", world->CurrentCurrency + 1));
-  C("oShowClock").value = 1;
-  desk.Act("configureSheet_update");
+  C("oShowClock").value = 1, desk.Act("configureSheet_update");
   EXPECT_EQ(Shown().substr(Shown().find('|')), "|11|11111");
   desk.Act("configureSheet_defaults");
   EXPECT_EQ(Shown(), Line("0 0 0 1 3 150 500 90 %d |00|11111", world->CurrentCurrency + 1));
@@ -68,8 +67,7 @@ TEST_F(SheetTest, TheSheetShowsTheSettingsAndCancelStoresNothing) {
   EXPECT_EQ(view->mySettings.TOT_NUM_NOTES + desk.sheetsEnded, 20 + 1);
   Choose("");  // the chooser cancelled: nothing changes, and the record keeps the folder for this view
   EXPECT_STREQ(view->mySettings.CurrencyPath2, "/new/folder");
-  view->mySettings.MIXCURRENCY = true;
-  view->configureSheet();
+  view->mySettings.MIXCURRENCY = true, view->configureSheet();
   EXPECT_EQ(C("oCurrency").value, 0);
 }
 
@@ -101,7 +99,7 @@ TEST_F(SheetTest, WithoutAWorldOrAnOutlet) {
   desk.Act("configureSheet_openwebsite");
   EXPECT_EQ(desk.opened.at(0).substr(0, 7), "file://");
   desk.next = std::make_unique<FakeInterface>();
-  desk.next->controls.erase("oDownloadText");  // an interface file that lacks one gives no sheet
+  desk.next->controls.erase("oDownloadText");  // an interface file that lacks one gives no sheet, as no toolkit does
   EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
   host.toolkit = nullptr;
   EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
@@ -135,8 +133,7 @@ TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   Open(false);
   List({"Delta;d.dosh", "Gamma;sub/Gamma.dosh"});
   C("oAvailableDownloads").value = 1;
-  desk.Act("configureSheet_download");
-  desk.Act("configureSheet_download");  // one download at a time
+  desk.Act("configureSheet_download"), desk.Act("configureSheet_download");  // one download at a time
   ASSERT_EQ(desk.downloads.size(), 1u);
   FakeRequest* request = desk.downloads[0].get();
   EXPECT_EQ(request->url, "http://localhost:8000/mac/zips/corvan/sub/Gamma.dosh at most 67108864");
@@ -153,34 +150,29 @@ TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   // Controls back, the bar still, no download, and the catalogue listed again.
   EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d %d %zu", C("oProgress").animating, view->theDownload != nullptr, desk.reads.size()), "|11111 0 0 2");
   // Without a length the bytes are counted; a failure is said, and lists nothing.
-  C("oDownloadText").texts.clear();
-  desk.Act("configureSheet_download");
+  C("oDownloadText").texts.clear(), desk.Act("configureSheet_download");
   request = desk.downloads.back().get();
-  view->download_didReceiveResponse(request, -1);
-  view->download_didReceiveDataOfLength(request, 50000);
+  view->download_didReceiveResponse(request, -1), view->download_didReceiveDataOfLength(request, 50000);
   view->download_didFailWithError(request, NetError{"Timeout was reached", "http://h/d\x1b.dosh"});
   EXPECT_EQ(C("oDownloadText").texts,
             (Texts{"Downloading, Please Wait: 50000 bytes received\n", "Download failed! Error - Timeout was reached http://h/d\\x1B.dosh"}));
   EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %zu %d %zu", C("oProgress").progress.size(), view->theDownload != nullptr, desk.reads.size()),
             "|11111 4 0 2");
-  desk.Act("configureSheet_download");  // closing the view cancels what runs
-  view.reset();
+  desk.Act("configureSheet_download"), view.reset();  // closing the view cancels what runs
   EXPECT_TRUE(desk.downloads.back()->cancelled && desk.reads.back()->cancelled);
 }
 
 TEST(DownloadNames, OnlyPlainCurrencyFileNamesBecomeDestinations) {
   std::string destinations;
+  FakeRequest request;
   for (const char* suggested : {"Euro.dosh", "Swiss Franc_2-b.dosh", "../../etc/Euro.dosh", "C:\\x\\Euro.dosh", ".dosh", ".hidden.dosh", "Euro.DOSH",
                                 "euro.sh", "", "dir/", "caf\xc3\xa9.dosh", "e\x1b[31m.dosh"}) {
-    FakeRequest request;
-    ChooseDestination(&request, "/data/", suggested);
+    request.destination.clear(), request.failure.clear(), ChooseDestination(&request, "/data/", suggested);
     destinations += (request.failure.empty() ? request.destination : "refused") + "|";
   }
   EXPECT_EQ(destinations, "/data/Euro.dosh (replacing)|/data/Swiss Franc_2-b.dosh (replacing)|/data/Euro.dosh (replacing)|/data/Euro.dosh (replacing)|"
                           "refused|refused|refused|refused|refused|refused|refused|refused|");
-  FakeRequest request;
-  ChooseDestination(&request, "/data/", "e\x1b[31m.dosh");
-  EXPECT_EQ(request.failure,
+  EXPECT_EQ(request.failure,  // the last one's
             "unsafe file name \"e\\x1B[31m.dosh\" (a currency file name is letters, digits, \".\", \"-\", \"_\" and spaces, ending in \".dosh\")");
 }
 
