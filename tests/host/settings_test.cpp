@@ -38,15 +38,12 @@ TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
                                    {"version", "1.1"}, {"MainMonitorOnly", "false"}, {"SelectedCurrency", "USA.dosh"}, {"NoteSize", "150"},
                                    {"NumNotes", "500"}, {"RotMode", "3"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "false"},
                                    {"Clock12Hr", "false"}, {"ClockSize", "90"}, {"CurrencyPath2", fallback}}));
-  // In this version nothing is rewritten nor checked: ZoomIn stays missing, so false.
-  for (auto [version, line] : {std::pair<const char*, std::string>{"1.0", reset + user.dir + " (1)"}, {"1.10", reset + user.dir + " (1)"},
-                               {"", reset + user.dir + " (1)"}, {nullptr, reset + user.dir + " (1)"},
-                               {"1.1", "-3 75 0.75 7 0 1 1 1 120 1 Euro.dosh " + user.dir + " (0)"}}) {
-    host.store.values = {{"NoteSize", "75"}, {"NumNotes", "-3"}, {"RotMode", "7"}, {"MixCurrency", "true"}, {"ShowClock", "true"},
-                         {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Euro.dosh"},
-                         {"CurrencyPath2", user.dir}};
-    if (version) host.store.values["version"] = version;
-    EXPECT_EQ(load(), line) << (version ? version : "none");
+  // Any other version, or none, is reset; in this one nothing is rewritten nor checked: ZoomIn stays missing, so false.
+  for (const std::string version : {"1.0", "1.10", "", "none", "1.1"}) {
+    host.store.values = {{"NoteSize", "75"}, {"NumNotes", "-3"}, {"RotMode", "7"}, {"MixCurrency", "true"}, {"ShowClock", "true"}, {"Clock12Hr", "true"},
+                         {"ClockSize", "120"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Euro.dosh"}, {"CurrencyPath2", user.dir}};
+    if (version != "none") host.store.values["version"] = version;
+    EXPECT_EQ(load(), (version == "1.1" ? "-3 75 0.75 7 0 1 1 1 120 1 Euro.dosh " + user.dir + " (0)" : reset + user.dir + " (1)")) << version;
   }
   // A folder that has gone is replaced by the default, in the store too; only existence is tested, so a plain
   // file stays in use. A missing name leaves its field as it was; one too long for it leaves it empty.
@@ -62,16 +59,12 @@ TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
 TEST(KeyFileStore, KeepsValuesAndBytesAcrossInstances) {
   Scratch dir;
   const std::string path = dir.Path("corvan3d/baCorvan3D.conf"), text = "/home/caf\xE9/Z\xC5\x82oty  two\ttab\nline\\";
-  {
-    ScreenSaverDefaults store("baCorvan3D", path);
-    store.SetInteger("N", 5000000000LL);
-    store.SetBool("Z", true);
-    store.SetString("S", text);
-    EXPECT_EQ(store.IntegerForKey("N"), 5000000000LL);  // at once, before saving
-    ASSERT_TRUE(store.Synchronize()) << store.Problem();
-  }
-  ScreenSaverDefaults again("baCorvan3D", path);
-  EXPECT_EQ(again.Problem() + Line("%lld %d %d", again.IntegerForKey("N"), again.BoolForKey("Z"), again.StringForKey("S") == text), "5000000000 1 1");
+  auto store = std::make_unique<ScreenSaverDefaults>("baCorvan3D", path);
+  store->SetInteger("N", 5000000000LL), store->SetBool("Z", true), store->SetString("S", text);
+  EXPECT_EQ(store->IntegerForKey("N"), 5000000000LL);  // at once, before saving
+  ASSERT_TRUE(store->Synchronize()) << store->Problem();
+  store = std::make_unique<ScreenSaverDefaults>("baCorvan3D", path);
+  EXPECT_EQ(store->Problem() + Line("%lld %d %d", store->IntegerForKey("N"), store->BoolForKey("Z"), store->StringForKey("S") == text), "5000000000 1 1");
   EXPECT_EQ(ReadFile(path).find("[baCorvan3D]\nN=5000000000\n"), 0u) << ReadFile(path);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("corvan3d")), {}), 1);  // no temporary file left beside it
   setenv("XDG_CONFIG_HOME", "/cfg/ada", 1);
@@ -79,8 +72,11 @@ TEST(KeyFileStore, KeepsValuesAndBytesAcrossInstances) {
 }
 
 // A file that is read but does not parse is moved aside, never over an earlier one; when it cannot be moved
-// it is left alone, and nothing is saved.
-TEST(KeyFileStore, ACorruptFileIsMovedAside) {
+// it is left alone, and nothing is saved. A store that cannot be read at all may hold everything the user set:
+// it is left as it is, and the saver runs on the defaults. Tests run as root, who reads any file whatever its
+// mode, so "cannot be read" is made of what root cannot read either: a folder or a FIFO where the file should
+// be, and a path through a plain file.
+TEST(KeyFileStore, AFileItCannotUseIsNeverLost) {
   const std::string corrupt = "[broken\n\xFF=";
   for (int earlier : {0, 1, 10}) {  // .corrupt, .corrupt.1, ... already there
     Scratch dir;
@@ -91,20 +87,12 @@ TEST(KeyFileStore, ACorruptFileIsMovedAside) {
     store.SetString("version", "1.1");
     const bool moved = earlier < 10;
     EXPECT_NE(store.Problem().find(moved ? "; moved aside to " + aside : "cannot move it aside"), std::string::npos) << store.Problem();
-    EXPECT_EQ(Line("%d %d ", store.HasKey("N"), store.Synchronize()) + ReadFile(moved ? aside : path), Line("0 %d ", moved) + corrupt);
-    EXPECT_EQ(ReadFile(path + ".corrupt"), earlier > 0 ? "x" : corrupt);
+    EXPECT_EQ(Line("%d %d ", store.HasKey("N"), store.Synchronize()) + ReadFile(moved ? aside : path) + ReadFile(path + ".corrupt"),
+              Line("0 %d ", moved) + corrupt + (earlier > 0 ? "x" : corrupt));
   }
-}
-
-// A store that cannot be read may hold everything the user set: it is left as it is, the saver runs on the
-// defaults and saves nothing. Tests run as root, who reads any file whatever its mode, so "cannot be read"
-// is made of what root cannot read either: a folder or a FIFO where the file should be, and a path through
-// a plain file.
-TEST(KeyFileStore, AnUnreadableStoreIsLeftAloneAndNeverWritten) {
   Scratch dir;
-  dir.Write("folder.conf/inside", {'k'});
+  dir.Write("folder.conf/inside", {'k'}), dir.Write("plain", {'p'});
   ASSERT_EQ(mkfifo(dir.Path("fifo.conf").c_str(), 0600), 0);
-  dir.Write("plain", {'p'});
   for (auto [name, why] : {std::pair{"folder.conf", "Is a directory"}, {"fifo.conf", "Is a FIFO"}, {"plain/baCorvan3D.conf", "Not a directory"}}) {
     const std::string path = dir.Path(name);
     ScreenSaverDefaults store("baCorvan3D", path);

@@ -78,8 +78,7 @@ TEST_F(SheetTest, SaveStoresEveryControlAndRebuildsTheWorld) {
   for (auto [id, value] : {std::pair{"oMainMonitorOnly", 1}, {"oShowClock", 1}, {"o12HrClock", 1}, {"oZoomIn", 1}, {"oRotMode", 1},
                            {"oNoteSize", 75}, {"oNumNotes", 30}, {"oClockSize", 120}, {"oCurrency", view->ssMain->World->NumCurrencies}})
     C(id).value = value;  // the last currency, from the user's folder
-  Choose(other.dir);
-  desk.Act("configureSheet_save");
+  Choose(other.dir), desk.Act("configureSheet_save");
   EXPECT_EQ(host.store.values, (std::map<std::string, std::string>{
                                    {"version", "1.1"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Mine.dosh"}, {"NoteSize", "75"},
                                    {"NumNotes", "30"}, {"RotMode", "1"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "true"},
@@ -88,21 +87,6 @@ TEST_F(SheetTest, SaveStoresEveryControlAndRebuildsTheWorld) {
   EXPECT_EQ(Line("%g %lld %s %d %d %d", world->NoteScale, (long long)world->TOT_NUM_NOTES, world->Currencies[world->CurrentCurrency].Name,
                  view->glReady, desk.sheetsEnded, host.store.synchronizations > 0),
             "0.75 30 Gamma 0 1 1");
-}
-
-TEST_F(SheetTest, WithoutAWorldOrAnOutlet) {
-  Open(false);
-  EXPECT_EQ(C("oCurrency").items, Texts{"Mix Currencies"});
-  desk.Act("configureSheet_save");
-  EXPECT_EQ(host.store.values["MixCurrency"] + " " + host.store.values["SelectedCurrency"], "true USA.dosh");
-  EXPECT_EQ(view->ssMain, nullptr);
-  desk.Act("configureSheet_openwebsite");
-  EXPECT_EQ(desk.opened.at(0).substr(0, 7), "file://");
-  desk.next = std::make_unique<FakeInterface>();
-  desk.next->controls.erase("oDownloadText");  // an interface file that lacks one gives no sheet, as no toolkit does
-  EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
-  host.toolkit = nullptr;
-  EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
 }
 
 TEST_F(SheetTest, TheCatalogueListsWhatTheUserFolderLacksAndOnlyUsableEntries) {
@@ -129,8 +113,10 @@ TEST_F(SheetTest, TheCatalogueListsWhatTheUserFolderLacksAndOnlyUsableEntries) {
   EXPECT_EQ(C("oAvailableDownloads").items, Texts{"B"});  // not strings, or strings holding a NUL, are passed over
 }
 
+// Without a world the sheet still opens, downloads and saves (the currency as "mix").
 TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   Open(false);
+  EXPECT_EQ(C("oCurrency").items, Texts{"Mix Currencies"});
   List({"Delta;d.dosh", "Gamma;sub/Gamma.dosh"});
   C("oAvailableDownloads").value = 1;
   desk.Act("configureSheet_download"), desk.Act("configureSheet_download");  // one download at a time
@@ -158,8 +144,16 @@ TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
             (Texts{"Downloading, Please Wait: 50000 bytes received\n", "Download failed! Error - Timeout was reached http://h/d\\x1B.dosh"}));
   EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %zu %d %zu", C("oProgress").progress.size(), view->theDownload != nullptr, desk.reads.size()),
             "|11111 4 0 2");
+  desk.Act("configureSheet_save"), desk.Act("configureSheet_openwebsite");
+  EXPECT_EQ(host.store.values["MixCurrency"] + " " + host.store.values["SelectedCurrency"] + " " + desk.opened.at(0).substr(0, 7), "true USA.dosh file://");
+  EXPECT_EQ(view->ssMain, nullptr);
   desk.Act("configureSheet_download"), view.reset();  // closing the view cancels what runs
   EXPECT_TRUE(desk.downloads.back()->cancelled && desk.reads.back()->cancelled);
+  desk.next = std::make_unique<FakeInterface>();
+  desk.next->controls.erase("oDownloadText");  // an interface file that lacks one gives no sheet, as no toolkit does
+  EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
+  host.toolkit = nullptr;
+  EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
 }
 
 TEST(DownloadNames, OnlyPlainCurrencyFileNamesBecomeDestinations) {

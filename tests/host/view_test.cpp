@@ -37,9 +37,7 @@ TEST_F(ViewTest, TicksBecomeStepsOfTheMeasuredTime) {
   }
   view->stopAnimation();  // stopped and started again, the same frame driver goes on after the pause
   EXPECT_FALSE(view->isAnimating());
-  view->startAnimation();
-  Tick(*view, 60.0);
-  Tick(*view, 0.03125);
+  view->startAnimation(), Tick(*view, 60.0), Tick(*view, 0.03125);
   EXPECT_EQ(steps() + Line(" %d %d", int(view->ssMain->World->TOT_NUM_NOTES), view->ssMain->NumTextures) + errors, "4 2.09375 0.03125 50 6");
 }
 
@@ -53,8 +51,7 @@ TEST_F(ViewTest, AResizeSetsThePreviewUpAgainAndItDrawsNoOverlay) {
     Tick(*view, 0.03125);
     GLint v[4];
     GLdouble p[16];
-    glGetIntegerv(GL_VIEWPORT, v);
-    glGetDoublev(GL_PROJECTION_MATRIX, p);
+    glGetIntegerv(GL_VIEWPORT, v), glGetDoublev(GL_PROJECTION_MATRIX, p);
     const SSMAIN& d = *view->ssMain;
     EXPECT_EQ(Line("%dx%d %dx%d %gx%g %.3f", v[2], v[3], d.ScreenWidth, d.ScreenHeight, d.World->ViewWidth, d.World->ViewHeight, p[5] / p[0]), shown);
   }
@@ -98,8 +95,7 @@ TEST_F(ViewTest, RebuiltWorldsLeaveNoGLObjectsBehindAndSkipWhatIsNoCurrencyFile)
 
 TEST_F(ViewTest, WhatIsMissingIsSaidAndNotDrawn) {
   WriteArtwork(bundle, {}, 3);  // the overlay draws the layers it has
-  auto view = MakeView(false);
-  Tick(*view, 0.5, 200);
+  Tick(*MakeView(false), 0.5, 200);
   std::filesystem::remove(bundle.Path("Test.dosh"));  // without a currency, frames go on black, the first
   auto black = MakeView(false);                       // absorbed as a stall, since the failed setup set no clock
   Tick(*black, 0.5, 10);
