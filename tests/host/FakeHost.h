@@ -28,9 +28,7 @@
 __attribute__((format(printf, 1, 2))) inline std::string Line(const char* format, ...) {
   char text[4096];
   va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
+  va_start(args, format), std::vsnprintf(text, sizeof text, format, args), va_end(args);
   return text;
 }
 
@@ -45,7 +43,7 @@ public:
   void SetInteger(const char* key, long long value) override { values[key] = std::to_string(value); }
   bool Synchronize() override { return ++synchronizations; }
   std::map<std::string, std::string> values;
-  int synchronizations = 0;
+  int synchronizations = 0;  // saves asked for
 };
 
 class FakeHost : public HostServices {
@@ -72,9 +70,9 @@ public:
   Network* Net() override { return network; }
   HeadlessGL* gl;
   std::string bundle, user;
-  double now = 0.0;
+  double now = 0.0;  // the clock, which only the test moves
   int screen = 0, flushes = 0;
-  Toolkit* toolkit = nullptr;
+  Toolkit* toolkit = nullptr;  // the settings window's, when a test gives them
   Network* network = nullptr;
   MemoryStore store;
 };

@@ -56,39 +56,30 @@ TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
   EXPECT_EQ(load(), "0 0 0 0 0 0 0 0 0 0  " + file + " (0)");
 }
 
-TEST(KeyFileStore, KeepsValuesAndBytesAcrossInstances) {
-  Scratch dir;
-  const std::string path = dir.Path("corvan3d/baCorvan3D.conf"), text = "/home/caf\xE9/Z\xC5\x82oty  two\ttab\nline\\";
-  auto store = std::make_unique<ScreenSaverDefaults>("baCorvan3D", path);
-  store->SetInteger("N", 5000000000LL), store->SetBool("Z", true), store->SetString("S", text);
-  EXPECT_EQ(store->IntegerForKey("N"), 5000000000LL);  // at once, before saving
-  ASSERT_TRUE(store->Synchronize()) << store->Problem();
-  store = std::make_unique<ScreenSaverDefaults>("baCorvan3D", path);
-  EXPECT_EQ(store->Problem() + Line("%lld %d %d", store->IntegerForKey("N"), store->BoolForKey("Z"), store->StringForKey("S") == text), "5000000000 1 1");
-  EXPECT_EQ(ReadFile(path).find("[baCorvan3D]\nN=5000000000\n"), 0u) << ReadFile(path);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("corvan3d")), {}), 1);  // no temporary file left beside it
-  setenv("XDG_CONFIG_HOME", "/cfg/ada", 1);
-  EXPECT_EQ(ScreenSaverDefaults::PathForModule("baCorvan3D"), "/cfg/ada/corvan3d/baCorvan3D.conf");
-}
-
-// A file that is read but does not parse is moved aside, never over an earlier one; when it cannot be moved
-// it is left alone, and nothing is saved. A store that cannot be read at all may hold everything the user set:
-// it is left as it is, and the saver runs on the defaults. Tests run as root, who reads any file whatever its
-// mode, so "cannot be read" is made of what root cannot read either: a folder or a FIFO where the file should
-// be, and a path through a plain file.
-TEST(KeyFileStore, AFileItCannotUseIsNeverLost) {
-  const std::string corrupt = "[broken\n\xFF=";
+// A file that is read but does not parse is moved aside, never over an earlier one, and what is set then is
+// saved atomically, bytes and all, and read back by the next instance; when it cannot be moved it is left
+// alone, and nothing is saved. A store that cannot be read at all may hold everything the user set: it is left
+// as it is, and the saver runs on the defaults. Tests run as root, who reads any file whatever its mode, so
+// "cannot be read" is made of what root cannot read either: a folder or a FIFO where the file should be, and
+// a path through a plain file.
+TEST(KeyFileStore, KeepsValuesAndBytesAndNeverLosesAFileItCannotUse) {
+  const std::string corrupt = "[broken\n\xFF=", text = "/home/caf\xE9/Z\xC5\x82oty  two\ttab\nline\\";
   for (int earlier : {0, 1, 10}) {  // .corrupt, .corrupt.1, ... already there
     Scratch dir;
-    const std::string path = dir.Path("baCorvan3D.conf"), aside = path + (earlier ? ".corrupt.1" : ".corrupt");
-    dir.Write("baCorvan3D.conf", {corrupt.begin(), corrupt.end()});
-    for (int n = 0; n < earlier; ++n) dir.Write("baCorvan3D.conf.corrupt" + (n ? "." + std::to_string(n) : ""), {'x'});
-    ScreenSaverDefaults store("baCorvan3D", path);
-    store.SetString("version", "1.1");
+    const std::string path = dir.Path("corvan3d/baCorvan3D.conf"), aside = path + (earlier ? ".corrupt.1" : ".corrupt");
+    dir.Write("corvan3d/baCorvan3D.conf", {corrupt.begin(), corrupt.end()});
+    for (int n = 0; n < earlier; ++n) dir.Write("corvan3d/baCorvan3D.conf.corrupt" + (n ? "." + std::to_string(n) : ""), {'x'});
+    auto store = std::make_unique<ScreenSaverDefaults>("baCorvan3D", path);
+    store->SetInteger("N", 5000000000LL), store->SetBool("Z", true), store->SetString("S", text);
     const bool moved = earlier < 10;
-    EXPECT_NE(store.Problem().find(moved ? "; moved aside to " + aside : "cannot move it aside"), std::string::npos) << store.Problem();
-    EXPECT_EQ(Line("%d %d ", store.HasKey("N"), store.Synchronize()) + ReadFile(moved ? aside : path) + ReadFile(path + ".corrupt"),
-              Line("0 %d ", moved) + corrupt + (earlier > 0 ? "x" : corrupt));
+    EXPECT_NE(store->Problem().find(moved ? "; moved aside to " + aside : "cannot move it aside"), std::string::npos) << store->Problem();
+    EXPECT_EQ(Line("%lld %d ", store->IntegerForKey("N"), store->Synchronize()) + ReadFile(moved ? aside : path) + ReadFile(path + ".corrupt"),
+              Line("5000000000 %d ", moved) + corrupt + (earlier > 0 ? "x" : corrupt));  // set values are there at once
+    if (!moved) continue;
+    store = std::make_unique<ScreenSaverDefaults>("baCorvan3D", path);
+    EXPECT_EQ(store->Problem() + Line("%lld %d %d", store->IntegerForKey("N"), store->BoolForKey("Z"), store->StringForKey("S") == text), "5000000000 1 1");
+    EXPECT_EQ(ReadFile(path).find("[baCorvan3D]\nN=5000000000\n"), 0u) << ReadFile(path);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("corvan3d")), {}), 2 + earlier);  // no temporary file left beside it
   }
   Scratch dir;
   dir.Write("folder.conf/inside", {'k'}), dir.Write("plain", {'p'});
