@@ -51,8 +51,8 @@ public:
   FakeHost(HeadlessGL* gl, std::string bundle, std::string user) : gl(gl), bundle(bundle), user(user) {}
   // Every view's surface is the test's one context; presenting a frame counts it.
   struct Surface : GLView {
-    FakeHost* host;
     explicit Surface(FakeHost* host) : host(host) {}
+    FakeHost* host;
     void MakeCurrent() override { host->gl->MakeCurrent(); }
     void FlushBuffer() override { ++host->flushes; }
     void SetFrameSize(double, double) override {}
@@ -131,9 +131,7 @@ protected:
     return view;
   }
   // Ticks of the host's timer, each `after` seconds after the previous one.
-  void Tick(Corvan3DSSView& view, double after, int times = 1) {
-    for (int i = 0; i < times; ++i) host.now += after, view.animateOneFrame();
-  }
+  void Tick(Corvan3DSSView& view, double after, int times = 1) { for (int i = 0; i < times; ++i) host.now += after, view.animateOneFrame(); }
 
   HeadlessGL gl;
   Scratch bundle, user;

@@ -41,14 +41,12 @@ struct FakeControl : Button, CheckBox, PopUpButton, IntegerField, ProgressIndica
 
 // The interface file; a test may take an outlet out before it is loaded.
 struct FakeInterface : InterfaceFile {
-  std::map<std::string, FakeControl> controls = [] {
-    std::map<std::string, FakeControl> outlets;
+  FakeInterface() {
     for (const char* id : {"oSave", "oDirectory", "oCheckDownloads", "oDownload", "oMainMonitorOnly", "oShowClock", "o12HrClock", "oZoomIn",
                            "oCurrency", "oRotMode", "oAvailableDownloads", "oClockSize", "oNoteSize", "oNumNotes", "oProgress", "oDownloadText"})
-      outlets[id];
-    outlets["oRotMode"].items = {"0", "1", "2", "3"};
-    return outlets;
-  }();
+      controls[id].items = std::string(id) == "oRotMode" ? std::vector<std::string>{"0", "1", "2", "3"} : std::vector<std::string>{};
+  }
+  std::map<std::string, FakeControl> controls;
   SheetWindow sheet;
   FakeControl* Find(const char* id) { return controls.count(id) ? &controls[id] : nullptr; }
   SheetWindow* window(const char* id) override { return std::string(id) == "configureSheet" ? &sheet : nullptr; }
@@ -81,8 +79,7 @@ struct FakeDesktop : Toolkit, Network {
   std::vector<std::unique_ptr<FakeRequest>> reads, downloads;
 
   std::unique_ptr<InterfaceFile> loadInterface(const char* name, const ActionTable& table) override {
-    loadedName = name, actions = table, loaded = next.get();
-    return std::move(next);
+    return loadedName = name, actions = table, loaded = next.get(), std::move(next);
   }
   void endSheet(SheetWindow*) override { ++sheetsEnded; }
   bool chooseFolder(const char* title, const char* start, std::string* chosen) override {
@@ -91,25 +88,18 @@ struct FakeDesktop : Toolkit, Network {
   void openURL(const std::string& address) override { opened.push_back(address); }
   // Runs the action the interface file connected under this handler name.
   void Act(const std::string& handler) {
-    for (auto& [name, run] : actions)
-      if (name == handler) return run();
+    for (auto& [name, run] : actions) if (name == handler) return run();
     ADD_FAILURE() << "no action " << handler;
   }
   NetRequest* readText(const std::string& url, size_t maxBytes, TextHandler done) override { return Add(reads, url, maxBytes, std::move(done)); }
-  URLDownload* startDownload(const std::string& url, int64_t maxBytes, DownloadCheck, DownloadDelegate*) override {
-    return Add(downloads, url, size_t(maxBytes), nullptr);
-  }
+  URLDownload* startDownload(const std::string& url, int64_t maxBytes, DownloadCheck, DownloadDelegate*) override { return Add(downloads, url, size_t(maxBytes), nullptr); }
   FakeRequest* Add(std::vector<std::unique_ptr<FakeRequest>>& to, const std::string& url, size_t maxBytes, TextHandler done) {
     to.push_back(std::make_unique<FakeRequest>());
     to.back()->url = url + " at most " + std::to_string(maxBytes), to.back()->done = std::move(done);
     return to.back().get();
   }
-  bool resolveURL(const std::string& base, const std::string& ref, std::string* url, std::string*) override {
-    return *url = base.substr(0, base.rfind('/') + 1) + ref, true;
-  }
-  bool parseArray(const std::string& text, std::vector<PropertyListItem>* items, std::string* why) override {
-    return ParsePropertyListArray(text, items, why);
-  }
+  bool resolveURL(const std::string& base, const std::string& ref, std::string* url, std::string*) override { return *url = base.substr(0, base.rfind('/') + 1) + ref, true; }
+  bool parseArray(const std::string& text, std::vector<PropertyListItem>* items, std::string* why) override { return ParsePropertyListArray(text, items, why); }
   // Answers the last catalogue read: a catalogue of these entries, or this text.
   void Answer(bool ok, const std::vector<std::string>& entries, const std::string& text = "") {
     reads.back()->done(ok, text.empty() ? WritePropertyListArray(entries) : text, ok ? "" : "refused");

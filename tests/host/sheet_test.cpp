@@ -47,7 +47,10 @@ protected:
   std::unique_ptr<Corvan3DSSView> view;
 };
 
-TEST_F(SheetTest, TheSheetShowsTheSettingsAndCancelStoresNothing) {
+// The sheet shows the settings; Cancel stores nothing; Save stores every control and rebuilds the world.
+TEST_F(SheetTest, ShowCancelAndSave) {
+  Scratch other;  // a second folder, chosen in the sheet
+  WriteCurrency(other, "Mine.dosh", "Gamma", 1);
   Open(true);
   const MONEYSS* world = view->ssMain->World;
   Texts names = {"Mix Currencies"};  // then the world's currencies in its order
@@ -69,24 +72,18 @@ TEST_F(SheetTest, TheSheetShowsTheSettingsAndCancelStoresNothing) {
   EXPECT_STREQ(view->mySettings.CurrencyPath2, "/new/folder");
   view->mySettings.MIXCURRENCY = true, view->configureSheet();
   EXPECT_EQ(C("oCurrency").value, 0);
-}
-
-TEST_F(SheetTest, SaveStoresEveryControlAndRebuildsTheWorld) {
-  Scratch other;  // a second folder, chosen in the sheet
-  WriteCurrency(other, "Mine.dosh", "Gamma", 1);
-  Open(true);
   for (auto [id, value] : {std::pair{"oMainMonitorOnly", 1}, {"oShowClock", 1}, {"o12HrClock", 1}, {"oZoomIn", 1}, {"oRotMode", 1},
-                           {"oNoteSize", 75}, {"oNumNotes", 30}, {"oClockSize", 120}, {"oCurrency", view->ssMain->World->NumCurrencies}})
+                           {"oNoteSize", 75}, {"oNumNotes", 30}, {"oClockSize", 120}, {"oCurrency", world->NumCurrencies}})
     C(id).value = value;  // the last currency, from the user's folder
   Choose(other.dir), desk.Act("configureSheet_save");
   EXPECT_EQ(host.store.values, (std::map<std::string, std::string>{
                                    {"version", "1.1"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Mine.dosh"}, {"NoteSize", "75"},
                                    {"NumNotes", "30"}, {"RotMode", "1"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "true"},
                                    {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}}));
-  const MONEYSS* world = view->ssMain->World;
+  world = view->ssMain->World;
   EXPECT_EQ(Line("%g %lld %s %d %d %d", world->NoteScale, (long long)world->TOT_NUM_NOTES, world->Currencies[world->CurrentCurrency].Name,
                  view->glReady, desk.sheetsEnded, host.store.synchronizations > 0),
-            "0.75 30 Gamma 0 1 1");
+            "0.75 30 Gamma 0 2 1");
 }
 
 TEST_F(SheetTest, TheCatalogueListsWhatTheUserFolderLacksAndOnlyUsableEntries) {
