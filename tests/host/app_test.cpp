@@ -61,20 +61,16 @@ TEST(Options, EveryHostEveryValueAndEveryMistake) {
     EXPECT_EQ(Parsed(std::string("--headless --") + name + " " + value), std::string("refused: --") + name + ": bad value \"" + (*value == '\'' ? "" : value) + "\"");
   EXPECT_EQ(std::string(UsageLine()), "usage: corvan3d [--fullscreen | --root [--window-id ID] | --settings | --headless [--frames N] "
                                       "[--size WxH] [--step S] [--seed N] [--out DIR] [--trace FILE] [--stats]]");
-  unsigned long id = 0;
-  EXPECT_TRUE(ParseWindowId("0x1e00003", &id) && id == 0x1e00003ul && ParseWindowId("31457283", &id) && id == 31457283ul);
-  for (const char* bad : {"", "0", "0x0", "0x", "-5", "+5", " 5", "5 ", "0x12g", "12.0", "window", "0x100000000", "4294967296"})
-    EXPECT_FALSE(ParseWindowId(bad, &id)) << bad;
+  unsigned long id = 0;  // the forms the table shows are taken; these not
+  for (const char* bad : {"", "0", "0x0", "0x", "-5", "+5", " 5", "5 ", "0x12g", "12.0", "window", "0x100000000", "4294967296"}) EXPECT_FALSE(ParseWindowId(bad, &id)) << bad;
 }
 
 // Doubles with 17 significant digits and floats with 9 read back exactly; what JSON cannot hold is null.
 TEST(Trace, NumbersReadBackExactly) {
   MONEYSS world;  // its cleanup releases the notes; no GL is involved
-  world.TOT_NUM_NOTES = 1;
-  world.Notes = new ONENOTE[1]();
+  world.TOT_NUM_NOTES = 1, world.Notes = new ONENOTE[1]();
   world.Notes[0].Pos = MakePoint(0.1f + 0.2f, 24.8314285f, -2.38999987f);
-  world.Camera.FadeRange = std::numeric_limits<float>::infinity();
-  world.Camera.Following = true;
+  world.Camera.FadeRange = std::numeric_limits<float>::infinity(), world.Camera.Following = true;
   EXPECT_EQ(TraceLine(0.1 + 0.2, std::nan(""), 2003, &world),
             "{\"RunTime\": 0.30000000000000004, \"StepTime\": null, \"RandDraws\": 2003, \"ActiveNotes\": 0, \"Camera\": {\"Pos\": [0, 0, 25], "
             "\"LookAt\": [0, 0, 0], \"Angle\": [0, 0, 0], \"Spinning\": false, \"Following\": true, \"FollowNote\": 0, \"FadeRange\": null}, "
@@ -84,17 +80,14 @@ TEST(Trace, NumbersReadBackExactly) {
 }
 
 TEST(XScreenSaverHost, PicksTheGlxConfigurationAndTheMonitorAndPacesItsTicks) {
-  auto config = [](unsigned long visual, bool doubleBuffer, int depth, int stencil = 0, int samples = 0) {
-    return GlxConfigTraits{visual, true, true, doubleBuffer, depth, stencil, samples};
-  };
+  auto config = [](unsigned long visual, bool doubleBuffer, int depth, int stencil = 0, int samples = 0) { return GlxConfigTraits{visual, true, true, doubleBuffer, depth, stencil, samples}; };
   // Of the window's visual: double-buffered, the deepest depth buffer, no stencil, no multisampling; RGBA and windows a must.
   std::vector<GlxConfigTraits> configs = {config(0x22, true, 32), config(0x21, false, 24), config(0x21, true, 0), config(0x21, true, 16, 0, 4),
                                           config(0x21, true, 24, 8), config(0x21, true, 16), config(0x21, true, 24), config(0x21, true, 32)};
   configs[7].rgba = false;
-  EXPECT_EQ(PickConfig(configs, 0x21), 6);
+  const int best = PickConfig(configs, 0x21);
   configs[6].window = false;
-  EXPECT_EQ(PickConfig(configs, 0x21), 5);
-  EXPECT_EQ(PickConfig(configs, 0x99), -1);
+  EXPECT_EQ(Join(best, PickConfig(configs, 0x21), PickConfig(configs, 0x99)), "6 5 -1 ");
   // The monitor under a point (else the first), and the primary (else the first).
   const std::vector<MonitorRect> monitors = {{0, 0, 1920, 1080, false}, {1920, 0, 1280, 1024, true}};
   EXPECT_EQ(Join(MonitorAt(monitors, 1919, 1079), MonitorAt(monitors, 1920, 0), MonitorAt(monitors, 3199, 1023), MonitorAt(monitors, 3199, 1024),

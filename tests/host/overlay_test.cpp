@@ -106,24 +106,22 @@ TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
 
 TEST_F(OverlayTest, OneLongStepPastTwelveSecondsFadesTheIntroOutFromWhereItWas) {
   driver.World->SHOWCLOCK = false;
-  RunUntil(5.5);  // the upper image half faded in
-  RunUntil(12.5, 7.0);
+  RunUntil(5.5), RunUntil(12.5, 7.0);  // the upper image half faded in, then one step of 7 s
   EXPECT_EQ(Line("%g %g %d", driver.IntroAlphaUpper, driver.IntroAlphaLower, driver.IntroDone), "-6.5 -1 0");
   Check({12.5, 512, 614, kGrey});
   RunUntil(12.75);
   EXPECT_TRUE(driver.IntroDone);
-  draws = {1, 2};
-  RunUntil(100.75, 2.0);
+  draws = {1, 2}, RunUntil(100.75, 2.0);
   EXPECT_EQ(driver.BannerPos.y, 768.0f - 40.0f);  // steps of 2 s land the banner on its edge rather than past it
   EXPECT_EQ(driver.ClockTimer + driver.ClockAlpha, 0.0f);  // without the clock only the band touches its timer
 }
 
 TEST(ClockGlyphs, TwelveAndTwentyFourHours) {
-  std::string shown;
+  std::string shown;  // glyph 10 is the colon
   for (auto [h, m, s, twelve] : {std::tuple{0, 0, 0, false}, {0, 30, 15, true}, {13, 5, 9, true}, {12, 0, 0, true}, {21, 7, 0, false}, {23, 59, 58, true}}) {
     int g[8];
     ClockGlyphs(h, m, s, twelve, g);
-    for (int v : g) shown += v >= 0 && v <= 10 ? "0123456789:"[v] : '?';
+    for (int v : g) shown += "0123456789:?"[std::min(unsigned(v), 11u)];
   }
   EXPECT_EQ(shown, "00:00:00" "12:30:15" "01:05:09" "12:00:00" "21:07:00" "11:59:58");
 }
