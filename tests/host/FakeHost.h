@@ -32,8 +32,10 @@ __attribute__((format(printf, 1, 2))) inline std::string Line(const char* format
   return text;
 }
 
-class MemoryStore : public PreferencesStore {
+// The host, its preferences store (kept in memory) included.
+class FakeHost : public HostServices, public PreferencesStore {
 public:
+  FakeHost(HeadlessGL* gl, std::string bundle, std::string user) : gl(gl), bundle(bundle), user(user) {}
   bool HasKey(const char* key) override { return values.count(key) > 0; }
   std::string StringForKey(const char* key) override { return HasKey(key) ? values[key] : ""; }
   bool BoolForKey(const char* key) override { return StringForKey(key) == "true"; }
@@ -42,13 +44,6 @@ public:
   void SetBool(const char* key, bool value) override { values[key] = value ? "true" : "false"; }
   void SetInteger(const char* key, long long value) override { values[key] = std::to_string(value); }
   bool Synchronize() override { return ++synchronizations; }
-  std::map<std::string, std::string> values;
-  int synchronizations = 0;  // saves asked for
-};
-
-class FakeHost : public HostServices {
-public:
-  FakeHost(HeadlessGL* gl, std::string bundle, std::string user) : gl(gl), bundle(bundle), user(user) {}
   // Every view's surface is the test's one context; presenting a frame counts it.
   struct Surface : GLView {
     explicit Surface(FakeHost* host) : host(host) {}
@@ -65,7 +60,7 @@ public:
   std::string ResourcePath() override { return bundle; }
   std::string UserCurrencyFolder() override { return user; }
   bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
-  PreferencesStore* Defaults() override { return &store; }
+  PreferencesStore* Defaults() override { return this; }
   Toolkit* Interface() override { return toolkit; }
   Network* Net() override { return network; }
   HeadlessGL* gl;
@@ -74,7 +69,8 @@ public:
   int screen = 0, flushes = 0;
   Toolkit* toolkit = nullptr;  // the settings window's, when a test gives them
   Network* network = nullptr;
-  MemoryStore store;
+  std::map<std::string, std::string> values;  // the store
+  int synchronizations = 0;  // saves asked for
 };
 
 // A fresh folder under /tmp, removed with everything in it at the end.

@@ -25,34 +25,34 @@ TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
   // The record in one line: notes, size in percent and as a scale, rotation, zoom, mix, clock (shown, 12-hour,
   // size), main monitor only, the selected file, the user's folder; and how often the store was saved.
   auto load = [&] {
-    host.store.synchronizations = 0;
-    LoadSettings(&host.store, &host, &s, &mainMonitorOnly);
+    host.synchronizations = 0;
+    LoadSettings(&host, &host, &s, &mainMonitorOnly);
     EXPECT_EQ(s.CurrencyPath, bundle.dir);
     return Line("%lld %lld %g %d %d %d %d %d %lld %d %s %s (%d)", (long long)s.TOT_NUM_NOTES, (long long)s.LNOTESIZE, s.NoteSize, s.ROTMODE,
                 s.ZOOMIN, s.MIXCURRENCY, s.SHOWCLOCK, s.CLOCK12HR, (long long)s.CLOCKSIZE, mainMonitorOnly, s.SelectedCurrencyName, s.CurrencyPath2,
-                host.store.synchronizations);
+                host.synchronizations);
   };
   const std::string reset = "500 150 1.5 3 1 0 0 0 90 0 USA.dosh ", fallback = user.Path("CorvanData"), file = user.Path("notes.txt");
   EXPECT_EQ(load(), reset + fallback + " (2)");  // a fresh store: the defaults, then the folder
-  EXPECT_EQ(host.store.values, (std::map<std::string, std::string>{
+  EXPECT_EQ(host.values, (std::map<std::string, std::string>{
                                    {"version", "1.1"}, {"MainMonitorOnly", "false"}, {"SelectedCurrency", "USA.dosh"}, {"NoteSize", "150"},
                                    {"NumNotes", "500"}, {"RotMode", "3"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "false"},
                                    {"Clock12Hr", "false"}, {"ClockSize", "90"}, {"CurrencyPath2", fallback}}));
   // Any other version, or none, is reset; in this one nothing is rewritten nor checked: ZoomIn stays missing, so false.
   for (const std::string version : {"1.0", "1.10", "", "none", "1.1"}) {
-    host.store.values = {{"NoteSize", "75"}, {"NumNotes", "-3"}, {"RotMode", "7"}, {"MixCurrency", "true"}, {"ShowClock", "true"}, {"Clock12Hr", "true"},
+    host.values = {{"NoteSize", "75"}, {"NumNotes", "-3"}, {"RotMode", "7"}, {"MixCurrency", "true"}, {"ShowClock", "true"}, {"Clock12Hr", "true"},
                          {"ClockSize", "120"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Euro.dosh"}, {"CurrencyPath2", user.dir}};
-    if (version != "none") host.store.values["version"] = version;
+    if (version != "none") host.values["version"] = version;
     EXPECT_EQ(load(), (version == "1.1" ? "-3 75 0.75 7 0 1 1 1 120 1 Euro.dosh " + user.dir + " (0)" : reset + user.dir + " (1)")) << version;
   }
   // A folder that has gone is replaced by the default, in the store too; only existence is tested, so a plain
   // file stays in use. A missing name leaves its field as it was; one too long for it leaves it empty.
   user.Write("notes.txt", {1});
   for (auto [folder, used, saved] : {std::tuple{user.Path("gone"), fallback, 1}, {file, file, 0}}) {
-    host.store.values = {{"version", "1.1"}, {"CurrencyPath2", folder}};
-    EXPECT_EQ(load() + " " + host.store.values["CurrencyPath2"], "0 0 0 0 0 0 0 0 0 0 Euro.dosh " + used + Line(" (%d) ", saved) + used);
+    host.values = {{"version", "1.1"}, {"CurrencyPath2", folder}};
+    EXPECT_EQ(load() + " " + host.values["CurrencyPath2"], "0 0 0 0 0 0 0 0 0 0 Euro.dosh " + used + Line(" (%d) ", saved) + used);
   }
-  host.store.values["SelectedCurrency"] = std::string(20000, 'a');
+  host.values["SelectedCurrency"] = std::string(20000, 'a');
   EXPECT_EQ(load(), "0 0 0 0 0 0 0 0 0 0  " + file + " (0)");
 }
 

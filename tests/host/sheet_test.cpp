@@ -22,7 +22,7 @@ protected:
     WriteCurrency(bundle, "B.dosh", "Beta", 2);
     WriteCurrency(user, "Mine.dosh", "Gamma", 1);
     host.toolkit = &desk, host.network = &desk;
-    host.store.values = {{"version", "1.1"}, {"NumNotes", "20"}, {"NoteSize", "100"}, {"RotMode", "2"}, {"ClockSize", "90"},
+    host.values = {{"version", "1.1"}, {"NumNotes", "20"}, {"NoteSize", "100"}, {"RotMode", "2"}, {"ClockSize", "90"},
                          {"SelectedCurrency", "B.dosh"}, {"CurrencyPath2", user.dir}};
     view = MakeView(true);
     if (withWorld) Tick(*view, 0);
@@ -39,6 +39,12 @@ protected:
     for (const char* id : {"|", "oClockSize", "o12HrClock", "|", "oAvailableDownloads", "oDownload", "oCheckDownloads", "oDirectory", "oSave"})
       line += *id == '|' ? "|" : C(id).enabled ? "1" : "0";
     return line;
+  }
+  // The downloads offered, and whether their menu is enabled.
+  std::string Offers() {
+    std::string line;
+    for (const std::string& item : C("oAvailableDownloads").items) line += item + ",";
+    return line + (C("oAvailableDownloads").enabled ? " 1" : " 0");
   }
   void List(const Texts& catalogue) { desk.Act("configureSheet_checkdownloads"), desk.Answer(true, catalogue); }
   void Choose(const std::string& folder) { desk.folderToChoose = folder, desk.Act("configureSheet_directory"); }
@@ -62,52 +68,48 @@ TEST_F(SheetTest, ShowCancelAndSave) {
   EXPECT_EQ(Shown().substr(Shown().find('|')), "|11|11111");
   desk.Act("configureSheet_defaults");
   EXPECT_EQ(Shown(), Line("0 0 0 1 3 150 500 90 %d |00|11111", world->CurrentCurrency + 1));
-  const auto stored = host.store.values;
+  const auto stored = host.values;
   Choose("/new/folder");
   EXPECT_EQ(desk.chooser + " " + C("oDirectory").texts.at(0), "Select Currency Folder from " + user.dir + " /new/folder");
   desk.Act("configureSheet_cancel");
-  EXPECT_EQ(host.store.values, stored);
+  EXPECT_EQ(host.values, stored);
   EXPECT_EQ(view->mySettings.TOT_NUM_NOTES + desk.sheetsEnded, 20 + 1);
-  Choose("");  // the chooser cancelled: nothing changes, and the record keeps the folder for this view
-  EXPECT_STREQ(view->mySettings.CurrencyPath2, "/new/folder");
   view->mySettings.MIXCURRENCY = true, view->configureSheet();
   EXPECT_EQ(C("oCurrency").value, 0);
   for (auto [id, value] : {std::pair{"oMainMonitorOnly", 1}, {"oShowClock", 1}, {"o12HrClock", 1}, {"oZoomIn", 1}, {"oRotMode", 1},
                            {"oNoteSize", 75}, {"oNumNotes", 30}, {"oClockSize", 120}, {"oCurrency", world->NumCurrencies}})
     C(id).value = value;  // the last currency, from the user's folder
   Choose(other.dir), desk.Act("configureSheet_save");
-  EXPECT_EQ(host.store.values, (std::map<std::string, std::string>{
+  EXPECT_EQ(host.values, (std::map<std::string, std::string>{
                                    {"version", "1.1"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Mine.dosh"}, {"NoteSize", "75"},
                                    {"NumNotes", "30"}, {"RotMode", "1"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "true"},
                                    {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}}));
   world = view->ssMain->World;
   EXPECT_EQ(Line("%g %lld %s %d %d %d", world->NoteScale, (long long)world->TOT_NUM_NOTES, world->Currencies[world->CurrentCurrency].Name,
-                 view->glReady, desk.sheetsEnded, host.store.synchronizations > 0),
+                 view->glReady, desk.sheetsEnded, host.synchronizations > 0),
             "0.75 30 Gamma 0 2 1");
 }
 
 TEST_F(SheetTest, TheCatalogueListsWhatTheUserFolderLacksAndOnlyUsableEntries) {
   Open(true);
-  host.store.SetString("CatalogueServer", "http://cat.example:81/");
+  host.SetString("CatalogueServer", "http://cat.example:81/");
   desk.Act("configureSheet_checkdownloads");  // a second click while reading does nothing
   List({"Delta;d.dosh", "Gamma;g.dosh", "Epsilon;e.dosh;more;parts"});
   EXPECT_EQ(Line("%zu ", desk.reads.size()) + desk.reads[0]->url, "1 http://cat.example:81/mac/zips/corvan/corvanCurrencies-v11.plist at most 1048576");
-  EXPECT_EQ(C("oAvailableDownloads").items, (Texts{"Delta", "Epsilon"}));
-  EXPECT_EQ(Line("%s %d", view->downloadData[1].Location, C("oAvailableDownloads").enabled), "e.dosh 1");
+  EXPECT_EQ(Offers() + " " + view->downloadData[1].Location, "Delta,Epsilon, 1 e.dosh");
   List({"Gamma;g.dosh"});  // nothing new, then an unreachable server: "None", and the listing stays
   desk.Act("configureSheet_checkdownloads"), desk.Answer(false, {});
-  EXPECT_EQ(C("oAvailableDownloads").items, Texts{"None"});
-  EXPECT_FALSE(C("oAvailableDownloads").enabled || view->numDownloads);
+  EXPECT_EQ(Offers() + Line(" %u", view->numDownloads), "None, 0 0");
   const std::string n39(39, 'n'), p511(511, 'p');
   List({"Delta;d.dosh", "no separator", ";empty.dosh", "Empty;", n39 + "n;x.dosh", n39 + ";" + p511, "N;" + p511 + "p"});
-  EXPECT_EQ(C("oAvailableDownloads").items, (Texts{"Delta", n39}));
+  EXPECT_EQ(Offers(), "Delta," + n39 + ", 1");
   for (const char* broken : {"not a property list", "<plist><dict/></plist>"}) desk.Act("configureSheet_checkdownloads"), desk.Answer(true, {}, broken);
   EXPECT_EQ(C("oDownloadText").texts, (Texts{"Error! Could not connect to the server!", "Error! The catalogue could not be understood!",
                                              "Error! The catalogue could not be understood!"}));
   EXPECT_EQ(view->numDownloads, 2u);
   const char odd[] = "<plist><array><integer>3</integer><string>A;a\0.dosh</string><string>B;b</string></array></plist>";
   desk.Act("configureSheet_checkdownloads"), desk.Answer(true, {}, std::string(odd, sizeof odd - 1));
-  EXPECT_EQ(C("oAvailableDownloads").items, Texts{"B"});  // not strings, or strings holding a NUL, are passed over
+  EXPECT_EQ(Offers(), "B, 1");  // not strings, or strings holding a NUL, are passed over
 }
 
 // Without a world the sheet still opens, downloads and saves (the currency as "mix").
@@ -119,10 +121,9 @@ TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   desk.Act("configureSheet_download"), desk.Act("configureSheet_download");  // one download at a time
   ASSERT_EQ(desk.downloads.size(), 1u);
   FakeRequest* request = desk.downloads[0].get();
-  EXPECT_EQ(request->url, "http://localhost:8000/mac/zips/corvan/sub/Gamma.dosh at most 67108864");
-  EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d", C("oProgress").animating), "|00000 1");
   view->download_decideDestinationWithSuggestedFilename(request, "Gamma.dosh");
-  EXPECT_EQ(request->destination, user.dir + "/Gamma.dosh (replacing)");
+  EXPECT_EQ(request->url + " " + request->destination, "http://localhost:8000/mac/zips/corvan/sub/Gamma.dosh at most 67108864 " + user.dir + "/Gamma.dosh (replacing)");
+  EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d", C("oProgress").animating), "|00000 1");
   view->download_didReceiveResponse(request, 200000);
   for (int i = 0; i < 4; ++i) view->download_didReceiveDataOfLength(request, 50000);
   view->downloadDidFinish(request);
@@ -142,14 +143,11 @@ TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %zu %d %zu", C("oProgress").progress.size(), view->theDownload != nullptr, desk.reads.size()),
             "|11111 4 0 2");
   desk.Act("configureSheet_save"), desk.Act("configureSheet_openwebsite");
-  EXPECT_EQ(host.store.values["MixCurrency"] + " " + host.store.values["SelectedCurrency"] + " " + desk.opened.at(0).substr(0, 7), "true USA.dosh file://");
-  EXPECT_EQ(view->ssMain, nullptr);
+  EXPECT_EQ(host.values["MixCurrency"] + " " + host.values["SelectedCurrency"] + " " + desk.opened.at(0).substr(0, 7), "true USA.dosh file://");
   desk.Act("configureSheet_download"), view.reset();  // closing the view cancels what runs
   EXPECT_TRUE(desk.downloads.back()->cancelled && desk.reads.back()->cancelled);
   desk.next = std::make_unique<FakeInterface>();
-  desk.next->controls.erase("oDownloadText");  // an interface file that lacks one gives no sheet, as no toolkit does
-  EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
-  host.toolkit = nullptr;
+  desk.next->controls.erase("oDownloadText");  // an interface file that lacks one gives no sheet
   EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
 }
 

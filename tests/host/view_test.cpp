@@ -16,7 +16,7 @@ protected:
     HostTest::SetUp();
     WriteCurrency(bundle, "Test.dosh", "Test Crown", 2);
     WriteArtwork(bundle, {}, 6);
-    host.store.values = {{"version", "1.1"}, {"NumNotes", "50"}, {"NoteSize", "100"}, {"CurrencyPath2", user.dir}};
+    host.values = {{"version", "1.1"}, {"NumNotes", "50"}, {"NoteSize", "100"}, {"CurrencyPath2", user.dir}};
   }
 };
 
@@ -60,7 +60,7 @@ TEST_F(ViewTest, AResizeSetsThePreviewUpAgainAndItDrawsNoOverlay) {
 }
 
 TEST_F(ViewTest, MainMonitorOnlyDarkensTheOtherScreens) {
-  host.store.SetBool("MainMonitorOnly", true);
+  host.SetBool("MainMonitorOnly", true);
   auto main = MakeView(false);
   host.screen = 1;
   auto other = MakeView(false);
@@ -68,7 +68,7 @@ TEST_F(ViewTest, MainMonitorOnlyDarkensTheOtherScreens) {
   EXPECT_FALSE(other->ThisScreenIsOn || other->isAnimating() || other->ssMain);  // it stopped at its first tick, set up nothing
   Tick(*main, 0.03125, 2);
   EXPECT_TRUE(main->isAnimating() && host.flushes == 1);
-  host.store.SetBool("MainMonitorOnly", false);  // without it every screen animates, each with its own world
+  host.SetBool("MainMonitorOnly", false);  // without it every screen animates, each with its own world
   auto both = MakeView(false);
   Tick(*both, 0);
   EXPECT_NE(both->ssMain->World, main->ssMain->World);
@@ -76,7 +76,7 @@ TEST_F(ViewTest, MainMonitorOnlyDarkensTheOtherScreens) {
 
 TEST_F(ViewTest, RebuiltWorldsLeaveNoGLObjectsBehindAndSkipWhatIsNoCurrencyFile) {
   WriteCurrency(bundle, "Second.dosh", "Second Mark", 3);  // two currencies mixed, rebuilt as the settings window's Save does
-  host.store.SetBool("MixCurrency", true);
+  host.SetBool("MixCurrency", true);
   ASSERT_EQ(mkfifo(user.Path("X.dosh").c_str(), 0600), 0);  // reading it would wait for a writer for ever
   std::filesystem::create_directory(user.Path("Y.dosh"));
   auto view = MakeView(false);
