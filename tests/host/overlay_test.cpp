@@ -41,12 +41,10 @@ protected:
                           solid(128, 16, kRed), solid(128, 32, kGreen), solid(128, 64, kBlue), solid(256, 16, 0xFFFF00), solid(256, 16, kCyan)});
     ASSERT_TRUE(driver.Setup(false, 1024, 768));
     ASSERT_TRUE(LoadTexturesFromDataFile(bundle.Path("brimble.artifacts").c_str(), &driver.Textures, &driver.NumTextures));
-    driver.World->SHOWCLOCK = driver.World->CLOCK12HR = true;
-    driver.World->CLOCKSIZE = 90;
+    driver.World->SHOWCLOCK = driver.World->CLOCK12HR = true, driver.World->CLOCKSIZE = 90;
     driver.World->Camera.Rotate = driver.World->Camera.ZOOMIN = false;  // a still camera draws no numbers
     driver.ClockSource = [](int* h, int* m, int* s) { *h = 0, *m = 34, *s = 56; };
-    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
-    random = SetRandomSource([this] { return next < draws.size() ? draws[next++] : (++unscripted, 0); });
+    glClearColor(0.25f, 0.25f, 0.25f, 1.0f), random = SetRandomSource([this] { return next < draws.size() ? draws[next++] : (++unscripted, 0); });
   }
   void TearDown() override {
     SetRandomSource(std::move(random));
@@ -108,8 +106,7 @@ TEST_F(OverlayTest, OneLongStepPastTwelveSecondsFadesTheIntroOutFromWhereItWas) 
   driver.World->SHOWCLOCK = false;
   RunUntil(5.5), RunUntil(12.5, 7.0);  // the upper image half faded in, then one step of 7 s
   EXPECT_EQ(Line("%g %g %d", driver.IntroAlphaUpper, driver.IntroAlphaLower, driver.IntroDone), "-6.5 -1 0");
-  Check({12.5, 512, 614, kGrey});
-  RunUntil(12.75);
+  Check({12.5, 512, 614, kGrey}), RunUntil(12.75);
   EXPECT_TRUE(driver.IntroDone);
   draws = {1, 2}, RunUntil(100.75, 2.0);
   EXPECT_EQ(driver.BannerPos.y, 768.0f - 40.0f);  // steps of 2 s land the banner on its edge rather than past it

@@ -25,8 +25,7 @@ TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
   // The record in one line: notes, size in percent and as a scale, rotation, zoom, mix, clock (shown, 12-hour,
   // size), main monitor only, the selected file, the user's folder; and how often the store was saved.
   auto load = [&] {
-    host.synchronizations = 0;
-    LoadSettings(&host, &host, &s, &mainMonitorOnly);
+    host.synchronizations = 0, LoadSettings(&host, &host, &s, &mainMonitorOnly);
     EXPECT_EQ(s.CurrencyPath, bundle.dir);
     return Line("%lld %lld %g %d %d %d %d %d %lld %d %s %s (%d)", (long long)s.TOT_NUM_NOTES, (long long)s.LNOTESIZE, s.NoteSize, s.ROTMODE,
                 s.ZOOMIN, s.MIXCURRENCY, s.SHOWCLOCK, s.CLOCK12HR, (long long)s.CLOCKSIZE, mainMonitorOnly, s.SelectedCurrencyName, s.CurrencyPath2,

@@ -18,9 +18,7 @@ protected:
   // A preview view over the currencies Alpha and Beta in the bundle and Gamma in the user's folder, with
   // its world running or not, and its sheet open.
   void Open(bool withWorld) {
-    WriteCurrency(bundle, "A.dosh", "Alpha", 1);
-    WriteCurrency(bundle, "B.dosh", "Beta", 2);
-    WriteCurrency(user, "Mine.dosh", "Gamma", 1);
+    WriteCurrency(bundle, "A.dosh", "Alpha", 1), WriteCurrency(bundle, "B.dosh", "Beta", 2), WriteCurrency(user, "Mine.dosh", "Gamma", 1);
     host.toolkit = &desk, host.network = &desk;
     host.values = {{"version", "1.1"}, {"NumNotes", "20"}, {"NoteSize", "100"}, {"RotMode", "2"}, {"ClockSize", "90"},
                          {"SelectedCurrency", "B.dosh"}, {"CurrencyPath2", user.dir}};
@@ -56,8 +54,7 @@ protected:
 // The sheet shows the settings; Cancel stores nothing; Save stores every control and rebuilds the world.
 TEST_F(SheetTest, ShowCancelAndSave) {
   Scratch other;  // a second folder, chosen in the sheet
-  WriteCurrency(other, "Mine.dosh", "Gamma", 1);
-  Open(true);
+  WriteCurrency(other, "Mine.dosh", "Gamma", 1), Open(true);
   const MONEYSS* world = view->ssMain->World;
   Texts names = {"Mix Currencies"};  // then the world's currencies in its order
   for (int i = 0; i < world->NumCurrencies; ++i) names.push_back(world->Currencies[i].Name);
@@ -116,8 +113,7 @@ TEST_F(SheetTest, TheCatalogueListsWhatTheUserFolderLacksAndOnlyUsableEntries) {
 TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   Open(false);
   EXPECT_EQ(C("oCurrency").items, Texts{"Mix Currencies"});
-  List({"Delta;d.dosh", "Gamma;sub/Gamma.dosh"});
-  C("oAvailableDownloads").value = 1;
+  List({"Delta;d.dosh", "Gamma;sub/Gamma.dosh"}), C("oAvailableDownloads").value = 1;
   desk.Act("configureSheet_download"), desk.Act("configureSheet_download");  // one download at a time
   ASSERT_EQ(desk.downloads.size(), 1u);
   FakeRequest* request = desk.downloads[0].get();
@@ -135,8 +131,7 @@ TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d %d %zu", C("oProgress").animating, view->theDownload != nullptr, desk.reads.size()), "|11111 0 0 2");
   // Without a length the bytes are counted; a failure is said, and lists nothing.
   C("oDownloadText").texts.clear(), desk.Act("configureSheet_download");
-  request = desk.downloads.back().get();
-  view->download_didReceiveResponse(request, -1), view->download_didReceiveDataOfLength(request, 50000);
+  request = desk.downloads.back().get(), view->download_didReceiveResponse(request, -1), view->download_didReceiveDataOfLength(request, 50000);
   view->download_didFailWithError(request, NetError{"Timeout was reached", "http://h/d\x1b.dosh"});
   EXPECT_EQ(C("oDownloadText").texts,
             (Texts{"Downloading, Please Wait: 50000 bytes received\n", "Download failed! Error - Timeout was reached http://h/d\\x1B.dosh"}));
