@@ -49,20 +49,15 @@ public:
     explicit Surface(FakeHost* host) : host(host) {}
     FakeHost* host;
     void MakeCurrent() override { host->gl->MakeCurrent(); }
-    void FlushBuffer() override { ++host->flushes; }
-    void SetFrameSize(double, double) override {}
+    void FlushBuffer() override { ++host->flushes; }  void SetFrameSize(double, double) override {}
   };
   std::unique_ptr<GLView> CreateGLView() override { return std::make_unique<Surface>(this); }
-  double Now() override { return now; }
-  double SecondsSinceEpoch() override { return 1700000000.0; }
-  int WindowScreenNumber() override { return screen; }
-  int MainScreenNumber() override { return 0; }
-  std::string ResourcePath() override { return bundle; }
-  std::string UserCurrencyFolder() override { return user; }
+  double Now() override { return now; }  double SecondsSinceEpoch() override { return 1700000000.0; }
+  int WindowScreenNumber() override { return screen; }  int MainScreenNumber() override { return 0; }
+  std::string ResourcePath() override { return bundle; }  std::string UserCurrencyFolder() override { return user; }
   bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
   PreferencesStore* Defaults() override { return this; }
-  Toolkit* Interface() override { return toolkit; }
-  Network* Net() override { return network; }
+  Toolkit* Interface() override { return toolkit; }  Network* Net() override { return network; }
   HeadlessGL* gl;
   std::string bundle, user;
   double now = 0.0;  // the clock, which only the test moves
@@ -76,8 +71,6 @@ public:
 // A fresh folder under /tmp, removed with everything in it at the end.
 struct Scratch {
   std::string dir = [] { char name[] = "/tmp/corvan-host-XXXXXX"; return std::string(mkdtemp(name)); }();
-  Scratch() = default;
-  Scratch(const Scratch&) = delete;
   ~Scratch() { std::filesystem::remove_all(dir); }
   std::string Path(const std::string& name) const { return dir + "/" + name; }
   void Write(const std::string& name, const std::vector<unsigned char>& bytes) const {  // its folders made first

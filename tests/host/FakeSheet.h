@@ -17,22 +17,17 @@
 #include "platform/Toolkit.h"
 
 struct FakeControl : Button, CheckBox, PopUpButton, IntegerField, ProgressIndicator, TextLabel {
-  void setEnabled(bool on) override { enabled = on; }
-  bool isEnabled() const override { return enabled; }
-  void setTitle(const std::string& text) override { texts.push_back(text); }  // titles and labels alike
-  void setStringValue(const std::string& text) override { texts.push_back(text); }
-  void setState(int number) override { value = number; }  // states and numbers are the value
-  void setIntValue(int32_t number) override { value = number; }
-  int state() const override { return value; }
-  int32_t intValue() const override { return value; }
+  void setEnabled(bool on) override { enabled = on; }  bool isEnabled() const override { return enabled; }
+  // Titles and labels are texts; states, numbers and the selected item the value.
+  void setTitle(const std::string& text) override { texts.push_back(text); }  void setStringValue(const std::string& text) override { texts.push_back(text); }
+  void setState(int number) override { value = number; }  void setIntValue(int32_t number) override { value = number; }
+  int state() const override { return value; }  int32_t intValue() const override { return value; }
   void removeAllItems() override { items.clear(), value = -1; }
   void addItemWithTitle(const std::string& title) override { items.push_back(title), value = std::max(value, 0); }
   void selectItemAtIndex(int i) override { value = i >= 0 && i < numberOfItems() ? i : -1; }
-  int indexOfSelectedItem() const override { return value; }
-  int numberOfItems() const override { return int(items.size()); }
+  int indexOfSelectedItem() const override { return value; }  int numberOfItems() const override { return int(items.size()); }
   void setDoubleValue(double v) override { progress.push_back(v); }
-  void startAnimation() override { animating = true; }
-  void stopAnimation() override { animating = false; }
+  void startAnimation() override { animating = true; }  void stopAnimation() override { animating = false; }
   bool enabled = true, animating = false;
   int value = 0;  // state, number or selected item
   std::vector<std::string> items, texts;
@@ -50,12 +45,9 @@ struct FakeInterface : InterfaceFile {
   SheetWindow sheet;
   FakeControl* Find(const char* id) { return controls.count(id) ? &controls[id] : nullptr; }
   SheetWindow* window(const char* id) override { return std::string(id) == "configureSheet" ? &sheet : nullptr; }
-  Button* button(const char* id) override { return Find(id); }
-  CheckBox* checkBox(const char* id) override { return Find(id); }
-  PopUpButton* popUpButton(const char* id) override { return Find(id); }
-  IntegerField* integerField(const char* id) override { return Find(id); }
-  ProgressIndicator* progressIndicator(const char* id) override { return Find(id); }
-  TextLabel* textLabel(const char* id) override { return Find(id); }
+  Button* button(const char* id) override { return Find(id); }  CheckBox* checkBox(const char* id) override { return Find(id); }
+  PopUpButton* popUpButton(const char* id) override { return Find(id); }  IntegerField* integerField(const char* id) override { return Find(id); }
+  ProgressIndicator* progressIndicator(const char* id) override { return Find(id); }  TextLabel* textLabel(const char* id) override { return Find(id); }
 };
 
 // A request the test ends by hand.

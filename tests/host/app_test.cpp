@@ -37,23 +37,21 @@ std::string Parsed(const std::string& line) {
 }
 
 TEST(Options, EveryHostEveryValueAndEveryMistake) {
-  const std::string all = "headless 0 7 320x240 0.050000000000000003 seed 42 [frames/] [t.jsonl] stats";
-  const std::string plain = " 100 1280x720 0.028571428571428571 0 [] []", alone = "refused: --frames, --size, --step, --seed, --out, --trace and --stats go with --headless";
+  const std::string all = "headless 0 7 320x240 0.050000000000000003 seed 42 [frames/] [t.jsonl] stats", plain = " 100 1280x720 0.028571428571428571 0 [] []";
+  const std::string alone = "refused: --frames, --size, --step, --seed, --out, --trace and --stats go with --headless", unknown = "refused: unknown option ";
+  const std::string choose = "refused: choose one of --fullscreen, --root, --settings and --headless";
   const std::pair<std::string, std::string> cases[] = {
       {"", "window 0" + plain}, {"--fullscreen", "fullscreen 0" + plain}, {"--settings", "settings 0" + plain}, {"-root", "xscreensaver 0" + plain},
       {"--headless --frames 7 --size 320x240 --step 0.05 --seed 42 --out frames/ --trace t.jsonl --stats", all},
       {"-headless -frames 7 -size 320X240 -step 0.05 -seed 42 -out frames/ -trace t.jsonl -stats", all},
-      {"--headless --frames=3 -size=64x48 --out=a=b", "headless 0 3 64x48 0.028571428571428571 0 [a=b] []"},
+      {"--headless --frames=3 -size=64x48 --out=a=b", "headless 0 3 64x48 0.028571428571428571 0 [a=b] []"}, {"--headless --step 2", "headless 0 100 1280x720 2 0 [] []"},
       {"--headless --step 1/35 --seed 4294967295", "headless 0 100 1280x720 0.028571428571428571 seed 4294967295 [] []"},
-      {"--headless --step 2", "headless 0 100 1280x720 2 0 [] []"}, {"--root --window-id 0x2a00007", "xscreensaver 0x2a00007" + plain},
-      {"-window-id 44040199 -root", "xscreensaver 0x2a00007" + plain}, {"--window-id=0XFFFFFFFF", "xscreensaver 0xffffffff" + plain},
-      {"--headless --fullscreen -h", "help 0" + plain}, {"--headless -version --fullscreen", "version 0" + plain},  // they win over anything known
-      {"--version --help", "help 0" + plain}, {"--help --bogus", "refused: unknown option \"--bogus\""},
-      {"--headless fullscreen", "refused: unknown option \"fullscreen\""}, {"---root", "refused: unknown option \"---root\""},
-      {"--headless --frames", "refused: --frames needs a value"}, {"--fullscreen=yes", "refused: --fullscreen takes no value"},
-      {"--window-id 0", "refused: --window-id wants a window id (0x... or decimal), not \"0\""},
-      {"--fullscreen --headless", "refused: choose one of --fullscreen, --root, --settings and --headless"},
-      {"--root --size 10x10", alone}, {"--stats", alone}, {"--headless --trace=", "refused: --trace: bad value \"\""},
+      {"--root --window-id 0x2a00007", "xscreensaver 0x2a00007" + plain}, {"-window-id 44040199 -root", "xscreensaver 0x2a00007" + plain},
+      {"--window-id=0XFFFFFFFF", "xscreensaver 0xffffffff" + plain}, {"--version --help", "help 0" + plain},  // help and version win over anything known
+      {"--headless --fullscreen -h", "help 0" + plain}, {"--headless -version --fullscreen", "version 0" + plain}, {"--help --bogus", unknown + "\"--bogus\""},
+      {"--headless fullscreen", unknown + "\"fullscreen\""}, {"---root", unknown + "\"---root\""}, {"--headless --frames", "refused: --frames needs a value"},
+      {"--fullscreen=yes", "refused: --fullscreen takes no value"}, {"--window-id 0", "refused: --window-id wants a window id (0x... or decimal), not \"0\""},
+      {"--fullscreen --headless", choose}, {"--root --size 10x10", alone}, {"--stats", alone}, {"--headless --trace=", "refused: --trace: bad value \"\""},
   };
   for (const auto& [line, parsed] : cases) EXPECT_EQ(Parsed(line), parsed) << line;
   for (auto [name, value] : {std::pair{"frames", "0"}, {"frames", "-3"}, {"frames", "12x"}, {"size", "320"}, {"size", "0x240"}, {"size", "320x16385"},
