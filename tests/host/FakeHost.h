@@ -33,8 +33,7 @@ __attribute__((format(printf, 1, 2))) inline std::string Line(const char* format
 }
 
 // The host, its preferences store (kept in memory) included.
-class FakeHost : public HostServices, public PreferencesStore {
-public:
+struct FakeHost : HostServices, PreferencesStore {
   FakeHost(HeadlessGL* gl, std::string bundle, std::string user) : gl(gl), bundle(bundle), user(user) {}
   bool HasKey(const char* key) override { return values.count(key) > 0; }
   std::string StringForKey(const char* key) override { return HasKey(key) ? values[key] : ""; }

@@ -16,8 +16,7 @@
 
 namespace {
 
-template <class... T>
-std::string Join(T... numbers) { std::string line; ((line += std::to_string(numbers) + " "), ...); return line; }
+template <class... T> std::string Join(T... numbers) { std::string line; ((line += std::to_string(numbers) + " "), ...); return line; }
 
 // What a command line (words apart by spaces, '' an empty one) comes to: host, window id, frames, size,
 // step, seed, out, trace and stats; or why it is refused.
@@ -51,8 +50,7 @@ TEST(Options, EveryHostEveryValueAndEveryMistake) {
       {"--headless --fullscreen -h", "help 0" + plain}, {"--headless -version --fullscreen", "version 0" + plain}, {"--help --bogus", unknown + "\"--bogus\""},
       {"--headless fullscreen", unknown + "\"fullscreen\""}, {"---root", unknown + "\"---root\""}, {"--headless --frames", "refused: --frames needs a value"},
       {"--fullscreen=yes", "refused: --fullscreen takes no value"}, {"--window-id 0", "refused: --window-id wants a window id (0x... or decimal), not \"0\""},
-      {"--fullscreen --headless", choose}, {"--root --size 10x10", alone}, {"--stats", alone}, {"--headless --trace=", "refused: --trace: bad value \"\""},
-  };
+      {"--fullscreen --headless", choose}, {"--root --size 10x10", alone}, {"--stats", alone}, {"--headless --trace=", "refused: --trace: bad value \"\""}, };
   for (const auto& [line, parsed] : cases) EXPECT_EQ(Parsed(line), parsed) << line;
   for (auto [name, value] : {std::pair{"frames", "0"}, {"frames", "-3"}, {"frames", "12x"}, {"size", "320"}, {"size", "0x240"}, {"size", "320x16385"},
                              {"step", "0"}, {"step", "2.001"}, {"step", "1/0"}, {"step", "nan"}, {"seed", "4294967296"}, {"seed", "-1"}, {"out", "''"}})

@@ -85,8 +85,7 @@ TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
       {20, 227, 384, kGrey}, {20, 229, 384, kLit}, {20, 789, 384, kLit}, {20, 793, 384, kGrey}, {20, 273, 337, kGrey},
       {20, 273, 346, Glyph(1)}, {20, 273, 422, Glyph(1)}, {20, 273, 431, kGrey},
       // The first notice band, from 60 s: message 5 over a darkened screen, half way in and then whole.
-      {61.25, 100, 384, 0x109090}, {61.25, 100, 300, 0x202020}, {70, 100, 384, kCyan}, {70, 100, 356, kCyan}, {70, 100, 412, kCyan},
-      {70, 100, 348, 0}, {70, 100, 420, 0},
+      {61.25, 100, 384, 0x109090}, {61.25, 100, 300, 0x202020}, {70, 100, 384, kCyan}, {70, 100, 356, kCyan}, {70, 100, 412, kCyan}, {70, 100, 348, 0}, {70, 100, 420, 0},
       // The first banner, at the top: the badge at the left edge, the message in the middle.
       {100, 2, 744, kRed}, {100, 254, 744, kRed}, {100, 258, 744, kCyan}, {100, 766, 744, kCyan}, {100, 770, 744, kGrey},
       {100, 128, 726, kGrey}, {100, 128, 730, kRed}, {100, 128, 758, kRed}, {100, 128, 762, kGrey}, {100, 512, 20, kGrey},

@@ -82,8 +82,7 @@ TEST_F(SheetTest, ShowCancelAndSave) {
                                    {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}}));
   world = view->ssMain->World;
   EXPECT_EQ(Line("%g %lld %s %d %d %d", world->NoteScale, (long long)world->TOT_NUM_NOTES, world->Currencies[world->CurrentCurrency].Name,
-                 view->glReady, desk.sheetsEnded, host.synchronizations > 0),
-            "0.75 30 Gamma 0 2 1");
+                 view->glReady, desk.sheetsEnded, host.synchronizations > 0), "0.75 30 Gamma 0 2 1");
 }
 
 TEST_F(SheetTest, TheCatalogueListsWhatTheUserFolderLacksAndOnlyUsableEntries) {
@@ -122,16 +121,14 @@ TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   view->downloadDidFinish(request);
   EXPECT_EQ(C("oProgress").progress, (std::vector<double>{25, 50, 75, 100}));
   EXPECT_EQ(C("oDownloadText").texts, (Texts{"Downloading, Please Wait: 25.00% Complete\n", "Downloading, Please Wait: 50.00% Complete\n",
-                                             "Downloading, Please Wait: 75.00% Complete\n", "Downloading, Please Wait: 100.00% Complete\n",
-                                             "Download Complete!"}));
+                                             "Downloading, Please Wait: 75.00% Complete\n", "Downloading, Please Wait: 100.00% Complete\n", "Download Complete!"}));
   // Controls back, the bar still, no download, and the catalogue listed again.
   EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d %d %zu", C("oProgress").animating, view->theDownload != nullptr, desk.reads.size()), "|11111 0 0 2");
   // Without a length the bytes are counted; a failure is said.
   C("oDownloadText").texts.clear(), desk.Act("configureSheet_download");
   request = desk.downloads.back().get(), view->download_didReceiveResponse(request, -1), view->download_didReceiveDataOfLength(request, 50000);
   view->download_didFailWithError(request, NetError{"Timeout was reached", "http://h/d\x1b.dosh"});
-  EXPECT_EQ(C("oDownloadText").texts,
-            (Texts{"Downloading, Please Wait: 50000 bytes received\n", "Download failed! Error - Timeout was reached http://h/d\\x1B.dosh"}));
+  EXPECT_EQ(C("oDownloadText").texts, (Texts{"Downloading, Please Wait: 50000 bytes received\n", "Download failed! Error - Timeout was reached http://h/d\\x1B.dosh"}));
   desk.Act("configureSheet_save"), desk.Act("configureSheet_openwebsite");
   EXPECT_EQ(host.values["MixCurrency"] + " " + host.values["SelectedCurrency"] + " " + desk.opened.at(0).substr(0, 7), "true USA.dosh file://");
   desk.Act("configureSheet_download"), view.reset();  // closing the view cancels what runs
