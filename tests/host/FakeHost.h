@@ -26,8 +26,7 @@
 
 // printf into a string, to sum many values up in one line.
 __attribute__((format(printf, 1, 2))) inline std::string Line(const char* format, ...) {
-  char text[4096];
-  va_list args;
+  char text[4096];  va_list args;
   va_start(args, format), std::vsnprintf(text, sizeof text, format, args), va_end(args);
   return text;
 }

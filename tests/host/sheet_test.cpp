@@ -76,10 +76,9 @@ TEST_F(SheetTest, ShowCancelAndSave) {
                            {"oNoteSize", 75}, {"oNumNotes", 30}, {"oClockSize", 120}, {"oCurrency", world->NumCurrencies}})
     C(id).value = value;  // the last currency, from the user's folder
   Choose(other.dir), desk.Act("configureSheet_save");
-  EXPECT_EQ(host.values, (std::map<std::string, std::string>{
-                                   {"version", "1.1"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Mine.dosh"}, {"NoteSize", "75"},
-                                   {"NumNotes", "30"}, {"RotMode", "1"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "true"},
-                                   {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}}));
+  EXPECT_EQ(host.values, (std::map<std::string, std::string>{{"version", "1.1"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Mine.dosh"},
+                         {"NoteSize", "75"}, {"NumNotes", "30"}, {"RotMode", "1"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "true"},
+                         {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}}));
   world = view->ssMain->World;
   EXPECT_EQ(Line("%g %lld %s %d %d %d", world->NoteScale, (long long)world->TOT_NUM_NOTES, world->Currencies[world->CurrentCurrency].Name,
                  view->glReady, desk.sheetsEnded, host.synchronizations > 0), "0.75 30 Gamma 0 2 1");

@@ -33,10 +33,7 @@ TEST_F(ViewTest, TicksBecomeStepsOfTheMeasuredTime) {
     host.now = now, view->animateOneFrame();
     EXPECT_EQ(steps(), drawn) << now;
   }
-  view->stopAnimation();  // stopped and started again, the same frame driver goes on after the pause
-  EXPECT_FALSE(view->isAnimating());
-  view->startAnimation(), Tick(*view, 60.0), Tick(*view, 0.03125);
-  EXPECT_EQ(steps() + Line(" %d", int(view->ssMain->World->TOT_NUM_NOTES)) + errors, "4 2.09375 0.03125 50");
+  EXPECT_EQ(Line("%d ", int(view->ssMain->World->TOT_NUM_NOTES)) + errors, "50 ");
 }
 
 TEST_F(ViewTest, AResizeSetsThePreviewUpAgainAndItDrawsNoOverlay) {
@@ -76,8 +73,7 @@ TEST_F(ViewTest, MainMonitorOnlyDarkensTheOtherScreens) {
 // Rebuilt as the settings window's Save does, with two currencies mixed and artwork that holds half the images.
 TEST_F(ViewTest, RebuiltWorldsLeaveNoGLObjectsBehindAndWhatIsMissingIsSaid) {
   WriteCurrency(bundle, "Second.dosh", "Second Mark", 3), WriteArtwork(bundle, {}, 3), host.SetBool("MixCurrency", true);
-  ASSERT_EQ(mkfifo(user.Path("X.dosh").c_str(), 0600), 0);  // reading it would wait for a writer for ever
-  std::filesystem::create_directory(user.Path("Y.dosh"));
+  ASSERT_EQ(mkfifo(user.Path("X.dosh").c_str(), 0600), 0);  // not a currency file: reading it would wait for a writer for ever
   auto view = MakeView(false);
   auto count = [] { const GLObjectCount c = CountGLObjects(); return Line("%d textures, %d lists, %llu bytes", c.textures, c.lists, (unsigned long long)c.texelBytes); };
   Tick(*view, 0);
