@@ -1,167 +1,119 @@
-// The overlay's timers over simulated time: corner banner, notice band,
-// clock and intro, with the random draws scripted.
+// The overlay drawn by the frame driver with artwork of its own, each image
+// one recognisable colour, read back from the framebuffer where and when its
+// layer's timers say it shows. The surface is 1024 x 768, so the overlay's
+// virtual space is the pixel grid, over a grey background; steps of 1/4 s
+// keep every timer exact.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
 
-#include <deque>
+#include <algorithm>
 
-#include "host/SSMain.h"
+#include "FakeHost.h"
+#include "data/ResFile.h"
 #include "maths/Random.h"
-#include "platform/HeadlessGL.h"
 #include "world/Notes.h"
 
 namespace {
 
-class OverlayTest : public ::testing::Test {
+constexpr uint32_t kGrey = 0x404040, kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kCyan = 0x00FFFF;
+constexpr uint32_t kLit = 0xFFFFFFFF;  // anything but the background
+
+// rgb scaled, drawn with this alpha over the grey background.
+uint32_t Over(uint32_t rgb, double alpha, double scale = 1.0) {
+  uint32_t out = 0;
+  for (int shift : {16, 8, 0}) out |= uint32_t(((rgb >> shift) & 0xFF) * scale * alpha + 0x40 * (1 - alpha) + 0.5) << shift;
+  return out;
+}
+// Glyph g of the sheet (red 20 g + 30, full green) as the clock draws it: 70 % grey at 75 % alpha.
+uint32_t Glyph(uint32_t g) { return Over((20 * g + 30) << 16 | 0xFF00, 0.75, 0.7); }
+
+struct Spot { double t; int x, y; uint32_t rgb; };  // at t seconds, pixel (x, y) shows rgb
+
+class OverlayTest : public HostTest {
 protected:
   void SetUp() override {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    std::string error;
-    // A small surface: the overlay's timers are the subject, not its pixels.
-    ASSERT_TRUE(gl.Create(64, 40, &error)) << error;
-    ASSERT_TRUE(driver.Setup(false, 1280, 800));
-    previous = SetRandomSource([this] {
-      if (draws.empty()) {
-        ADD_FAILURE() << "an unscripted draw at " << driver.RunTime << " s";
-        return 0;
-      }
-      const int draw = draws.front();
-      draws.pop_front();
-      return draw;
-    });
+    HostTest::SetUp();
+    // The glyph sheet: cells 8 texels wide, the glyphs in the top eighth, magenta below; then the badge,
+    // the upper and the lower intro image, and the two messages.
+    auto solid = [](uint32_t w, uint32_t h, uint32_t rgb) { return Tga(w, h, [rgb](uint32_t, uint32_t) { return rgb; }); };
+    WriteArtwork(bundle, {Tga(128, 64, [](uint32_t x, uint32_t y) { return y < 56 ? 0xFF00FF : (20 * (x / 8) + 30) << 16 | 0xFF00; }),
+                          solid(128, 16, kRed), solid(128, 32, kGreen), solid(128, 64, kBlue), solid(256, 16, 0xFFFF00), solid(256, 16, kCyan)});
+    ASSERT_TRUE(driver.Setup(false, 1024, 768));
+    ASSERT_TRUE(LoadTexturesFromDataFile(bundle.Path("brimble.artifacts").c_str(), &driver.Textures, &driver.NumTextures));
+    driver.World->SHOWCLOCK = driver.World->CLOCK12HR = true, driver.World->CLOCKSIZE = 90;
+    driver.World->Camera.Rotate = driver.World->Camera.ZOOMIN = false;  // a still camera draws no numbers
+    driver.ClockSource = [](int* h, int* m, int* s) { *h = 0, *m = 34, *s = 56; };
+    glClearColor(0.25f, 0.25f, 0.25f, 1.0f), random = SetRandomSource([this] { return next < draws.size() ? draws[next++] : (++unscripted, 0); });
   }
   void TearDown() override {
-    SetRandomSource(std::move(previous));
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    SetRandomSource(std::move(random));
+    EXPECT_EQ(Line("%zu %d", draws.size() - next, unscripted), "0 0") << "draws left, unscripted draws";
+    HostTest::TearDown();
+  }
+  void RunUntil(double t, double step = 0.25) {
+    while (driver.RunTime < t) driver.Update(step), driver.Draw();
+  }
+  void Check(const Spot& s) {
+    unsigned char p[4];
+    glReadPixels(s.x, s.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    int off = 0;
+    for (int i = 0; i < 3; ++i) off = std::max(off, std::abs(p[i] - int(((s.rgb == kLit ? kGrey : s.rgb) >> (16 - 8 * i)) & 0xFF)));
+    EXPECT_TRUE(s.rgb == kLit ? off > 8 : off <= 2) << "at " << s.t << " s, (" << s.x << ", " << s.y << ") is " << std::hex
+                                                  << (p[0] << 16 | p[1] << 8 | p[2]) << ", not " << s.rgb;
   }
 
-  // Steps the overlay (not the world) until RunTime reaches t.
-  void RunUntil(double t, double step = 1.0 / 35) {
-    while (driver.RunTime + step <= t + 1e-9) {
-      driver.Update(step);
-      driver.DoOverlay();
-    }
-  }
-
-  HeadlessGL gl;
   SSMAIN driver;
-  std::deque<int> draws;
-  RandomSource previous;
+  std::vector<int> draws;  // the random draws, in order
+  size_t next = 0;  int unscripted = 0;
+  RandomSource random;
 };
 
-TEST_F(OverlayTest, BannerFirstShowsAtNinetySecondsAtTheTop) {
-  RunUntil(89.9);
-  EXPECT_FALSE(driver.BannerShown);
-  draws = {1, 7};  // message 4 + 1 % 2; an odd draw puts it at the right edge
-  RunUntil(90.1);
-  EXPECT_TRUE(draws.empty());
-  EXPECT_TRUE(driver.BannerShown);
-  EXPECT_TRUE(driver.BannerTop);
-  EXPECT_EQ(driver.MessageTexture, 5u);
-  EXPECT_EQ(driver.BannerPos.x, 1280.0f - 256.0f);
-  EXPECT_GT(driver.BannerPos.y, 800.0f - 40.0f);  // sliding in from above
-  RunUntil(109.0);
-  EXPECT_NEAR(driver.BannerPos.y, 760.0f, 1.0f);  // settled at the top edge
-  RunUntil(110.1);
-  EXPECT_FALSE(driver.BannerShown);  // 20 s shown
-  RunUntil(139.9);
-  EXPECT_FALSE(driver.BannerShown);  // 30 s hidden
-  draws = {0, 2};
-  RunUntil(140.1);
-  EXPECT_TRUE(driver.BannerShown);
-  EXPECT_FALSE(driver.BannerTop);  // then the bottom edge
-  EXPECT_EQ(driver.MessageTexture, 4u);
-  EXPECT_EQ(driver.BannerPos.x, 0.0f);
-  RunUntil(159.0);
-  EXPECT_NEAR(driver.BannerPos.y, 5.0f, 1.0f);
+TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
+  draws = {100, 1, 2, 250, 0, 1};  // clock at 15.25 s; banner at 90.25 s (message 5, left); clock at 110 s; banner at 140.75 s
+  const uint32_t half = Over(kBlue, 0.5);
+  std::vector<Spot> spots = {
+      // The upper intro image fades in from 5 s, the lower one after it; from 12 s they fade out in turn.
+      {5.5, 512, 614, Over(kGreen, 0.5)}, {5.5, 512, 192, kGrey}, {7.5, 512, 614, kGreen}, {7.5, 512, 192, half},
+      {12.25, 512, 614, Over(kGreen, 0.5)}, {12.25, 512, 192, kBlue}, {13.25, 512, 614, kGrey}, {13.25, 512, 192, half},
+      // Whole, 512 x 128 centred on (512, 614.4), and 512 x 256 on (512, 192).
+      {7.5, 260, 614, kGreen}, {7.5, 764, 614, kGreen}, {7.5, 512, 554, kGreen}, {7.5, 512, 674, kGreen}, {7.5, 254, 614, kGrey}, {7.5, 770, 614, kGrey},
+      {7.5, 512, 548, kGrey}, {7.5, 512, 680, kGrey}, {7.5, 260, 192, half}, {7.5, 764, 192, half}, {7.5, 512, 68, half}, {7.5, 512, 316, half},
+      {7.5, 254, 192, kGrey}, {7.5, 770, 192, kGrey}, {7.5, 512, 62, kGrey}, {7.5, 512, 322, kGrey}, {15, 273, 384, kGrey},
+      // The clock at 20 s, 00:34:56 on a 12-hour clock: glyphs of 90 x 90 centred on y 384 from x 228.5, 67.5 apart.
+      {20, 227, 384, kGrey}, {20, 229, 384, kLit}, {20, 789, 384, kLit}, {20, 793, 384, kGrey}, {20, 273, 337, kGrey},
+      {20, 273, 346, Glyph(1)}, {20, 273, 422, Glyph(1)}, {20, 273, 431, kGrey},
+      // The first notice band, from 60 s: message 5 over a darkened screen, half way in and then whole.
+      {61.25, 100, 384, 0x109090}, {61.25, 100, 300, 0x202020}, {70, 100, 384, kCyan}, {70, 100, 356, kCyan}, {70, 100, 412, kCyan}, {70, 100, 348, 0}, {70, 100, 420, 0},
+      // The first banner, at the top: the badge at the left edge, the message in the middle.
+      {100, 2, 744, kRed}, {100, 254, 744, kRed}, {100, 258, 744, kCyan}, {100, 766, 744, kCyan}, {100, 770, 744, kGrey},
+      {100, 128, 726, kGrey}, {100, 128, 730, kRed}, {100, 128, 758, kRed}, {100, 128, 762, kGrey}, {100, 512, 20, kGrey},
+      // Hidden for 30 s after its 20 s: nothing at the bottom edge yet.
+      {140.5, 128, 20, kGrey}, {140.5, 896, 20, kGrey}};
+  int k = 0;
+  for (uint32_t glyph : {1, 2, 10, 3, 4, 10, 5, 6}) spots.push_back({20, int(273.5 + 67.5 * k++), 384, Glyph(glyph)});
+  std::stable_sort(spots.begin(), spots.end(), [](const Spot& a, const Spot& b) { return a.t < b.t; });
+  for (const Spot& s : spots) RunUntil(s.t), Check(s);
+  EXPECT_EQ(driver.ClockTimer, 250 % 180 + 60 - 30.5f);  // the second showing, drawn at 110 s
+  RunUntil(140.75);
+  EXPECT_EQ(Line("%d %d %u %g", driver.BannerShown, driver.BannerTop, driver.MessageTexture, driver.BannerPos.x), "1 0 4 768");
 }
 
-TEST_F(OverlayTest, BannerLandsOnItsEdgeInTheLongestSteps) {
-  // Easing a whole pixel distance twice over per step would swing it for ever.
-  draws = {0};  // the clock's first phase
-  RunUntil(88.0, 2.0);
-  draws = {1, 7};
-  RunUntil(92.0, 2.0);
-  ASSERT_TRUE(driver.BannerShown);
-  RunUntil(100.0, 2.0);
-  EXPECT_EQ(driver.BannerPos.y, 760.0f);
-  EXPECT_TRUE(draws.empty());
-}
-
-TEST_F(OverlayTest, FirstBandAtSixtySecondsShowsMessageFive) {
-  RunUntil(59.9);
-  EXPECT_EQ(driver.BandAlpha, 0.0f);
-  RunUntil(61.0);
-  EXPECT_GT(driver.BandTimer, 18.0f);
-  EXPECT_EQ(driver.MessageTexture, 5u);
-  EXPECT_NEAR(driver.BandAlpha, 0.5f, 0.05f);  // half way through its 2 s fade-in
-  RunUntil(70.0);
-  EXPECT_EQ(driver.BandAlpha, 1.0f);
-  draws = {0, 0};  // the banner at 90 s
-  RunUntil(83.0);
-  EXPECT_EQ(driver.BandAlpha, 0.0f);  // faded out after 20 s
-  RunUntil(139.9);
-  EXPECT_EQ(driver.BandAlpha, 0.0f);
-  draws = {0, 0};  // the banner at 140 s
-  RunUntil(141.0);
-  EXPECT_GT(driver.BandAlpha, 0.0f);  // back 60 s after its phase ended
-}
-
-TEST_F(OverlayTest, ClockShowsAfterFifteenSecondsForItsDrawnTime) {
-  driver.World->SHOWCLOCK = true;
-  RunUntil(14.9);
-  EXPECT_EQ(driver.ClockAlpha, 0.0f);
-  draws = {100};  // shown for 100 mod 180 + 60 = 160 s, unless a band comes
-  RunUntil(15.1);
-  EXPECT_TRUE(draws.empty());
-  EXPECT_GT(driver.ClockTimer, 159.0f);
-  RunUntil(17.2);
-  EXPECT_EQ(driver.ClockAlpha, 1.0f);
-  RunUntil(60.1);  // the band holds the clock's timer at 0: it makes way
-  EXPECT_LE(driver.ClockTimer, 0.0f);
-  EXPECT_GT(driver.ClockTimer, -0.05f);
-  RunUntil(63.0);
-  EXPECT_EQ(driver.ClockAlpha, 0.0f);
-}
-
-TEST_F(OverlayTest, ClockStaysOffWithoutTheSetting) {
-  RunUntil(70.0);
-  EXPECT_EQ(driver.ClockAlpha, 0.0f);
-  EXPECT_EQ(driver.ClockTimer, 0.0f);  // only the band touches it
-}
-
-TEST_F(OverlayTest, IntroFadesInTurnAndEnds) {
-  RunUntil(5.0);
-  EXPECT_NEAR(driver.IntroAlphaUpper, 0.0f, 0.03f);
-  RunUntil(6.0);
-  EXPECT_NEAR(driver.IntroAlphaUpper, 1.0f, 0.03f);
-  EXPECT_EQ(driver.IntroAlphaLower, -1.0f);
-  RunUntil(7.0);
-  EXPECT_NEAR(driver.IntroAlphaLower, 0.0f, 0.03f);
-  RunUntil(8.0);
-  EXPECT_NEAR(driver.IntroAlphaLower, 1.0f, 0.03f);
-  RunUntil(12.0);
-  EXPECT_NEAR(driver.IntroAlphaUpper, 1.0f, 0.03f);
-  EXPECT_FALSE(driver.IntroDone);
-  RunUntil(13.05);
-  EXPECT_LE(driver.IntroAlphaUpper, 0.0f);
-  RunUntil(14.2);
+TEST_F(OverlayTest, OneLongStepPastTwelveSecondsFadesTheIntroOutFromWhereItWas) {
+  driver.World->SHOWCLOCK = false;
+  RunUntil(5.5), RunUntil(12.5, 7.0);  // the upper image half faded in, then one step of 7 s
+  EXPECT_EQ(Line("%g %g %d", driver.IntroAlphaUpper, driver.IntroAlphaLower, driver.IntroDone), "-6.5 -1 0");
+  Check({12.5, 512, 614, kGrey}), RunUntil(12.75);
   EXPECT_TRUE(driver.IntroDone);
+  draws = {1, 2}, RunUntil(100.75, 2.0);
+  EXPECT_EQ(driver.BannerPos.y, 768.0f - 40.0f);  // steps of 2 s land the banner on its edge rather than past it
 }
 
 TEST(ClockGlyphs, TwelveAndTwentyFourHours) {
-  int g[8];
-  ClockGlyphs(0, 0, 0, false, g);
-  EXPECT_EQ(std::vector<int>(g, g + 8), (std::vector<int>{0, 0, 10, 0, 0, 10, 0, 0}));
-  ClockGlyphs(0, 30, 15, true, g);
-  EXPECT_EQ(std::vector<int>(g, g + 8), (std::vector<int>{1, 2, 10, 3, 0, 10, 1, 5}));
-  ClockGlyphs(13, 5, 9, true, g);
-  EXPECT_EQ(std::vector<int>(g, g + 8), (std::vector<int>{0, 1, 10, 0, 5, 10, 0, 9}));
-  ClockGlyphs(12, 0, 0, true, g);
-  EXPECT_EQ(std::vector<int>(g, g + 8), (std::vector<int>{1, 2, 10, 0, 0, 10, 0, 0}));
-  ClockGlyphs(21, 7, 0, false, g);
-  EXPECT_EQ(std::vector<int>(g, g + 8), (std::vector<int>{2, 1, 10, 0, 7, 10, 0, 0}));
+  int g[4][8];  // glyph 10 is the colon
+  ClockGlyphs(0, 0, 0, false, g[0]), ClockGlyphs(12, 0, 0, true, g[1]), ClockGlyphs(13, 5, 9, true, g[2]), ClockGlyphs(23, 59, 58, false, g[3]);
+  EXPECT_EQ(std::vector<int>(g[0], g[4]), (std::vector<int>{0, 0, 10, 0, 0, 10, 0, 0, 1, 2, 10, 0, 0, 10, 0, 0,
+                                                              0, 1, 10, 0, 5, 10, 0, 9, 2, 3, 10, 5, 9, 10, 5, 8}));
 }
 
 }  // namespace
