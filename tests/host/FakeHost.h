@@ -27,7 +27,7 @@
 // printf into a string, to sum many values up in one line.
 __attribute__((format(printf, 1, 2))) inline std::string Line(const char* format, ...) {
   char text[4096];  va_list args;
-  va_start(args, format), std::vsnprintf(text, sizeof text, format, args), va_end(args);
+  va_start(args, format); std::vsnprintf(text, sizeof text, format, args); va_end(args);
   return text;
 }
 
@@ -114,7 +114,7 @@ protected:
   // A view of 320 x 240 as the host installs it: sized, then started.
   std::unique_ptr<Corvan3DSSView> MakeView(bool preview) {
     auto view = std::make_unique<Corvan3DSSView>(ViewSize{320, 240}, preview, &host);
-    view->setFrameSize(ViewSize{320, 240}), view->startAnimation();
+    view->setFrameSize(ViewSize{320, 240}); view->startAnimation();
     return view;
   }
   // Ticks of the host's timer, each `after` seconds after the previous one.

@@ -87,7 +87,7 @@ struct FakeDesktop : Toolkit, Network {
   URLDownload* startDownload(const std::string& url, int64_t maxBytes, DownloadCheck, DownloadDelegate*) override { return Add(downloads, url, size_t(maxBytes), nullptr); }
   FakeRequest* Add(std::vector<std::unique_ptr<FakeRequest>>& to, const std::string& url, size_t maxBytes, TextHandler done) {
     to.push_back(std::make_unique<FakeRequest>());
-    to.back()->url = url + " at most " + std::to_string(maxBytes), to.back()->done = std::move(done);
+    to.back()->url = url + " at most " + std::to_string(maxBytes); to.back()->done = std::move(done);
     return to.back().get();
   }
   bool resolveURL(const std::string& base, const std::string& ref, std::string* url, std::string*) override { return *url = base.substr(0, base.rfind('/') + 1) + ref, true; }

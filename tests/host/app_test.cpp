@@ -64,8 +64,8 @@ TEST(Options, EveryHostEveryValueAndEveryMistake) {
 // Doubles with 17 significant digits and floats with 9 read back exactly; what JSON cannot hold is null.
 TEST(Trace, NumbersReadBackExactly) {
   MONEYSS world;  // its cleanup releases the notes; no GL is involved
-  world.TOT_NUM_NOTES = 1, world.Notes = new ONENOTE[1](), world.Notes[0].Pos = MakePoint(0.1f + 0.2f, 24.8314285f, -2.38999987f);
-  world.Camera.FadeRange = std::numeric_limits<float>::infinity(), world.Camera.Following = true;
+  world.TOT_NUM_NOTES = 1; world.Notes = new ONENOTE[1](); world.Notes[0].Pos = MakePoint(0.1f + 0.2f, 24.8314285f, -2.38999987f);
+  world.Camera.FadeRange = std::numeric_limits<float>::infinity(); world.Camera.Following = true;
   EXPECT_EQ(TraceLine(0.1 + 0.2, std::nan(""), 2003, &world),
             "{\"RunTime\": 0.30000000000000004, \"StepTime\": null, \"RandDraws\": 2003, \"ActiveNotes\": 0, \"Camera\": {\"Pos\": [0, 0, 25], "
             "\"LookAt\": [0, 0, 0], \"Angle\": [0, 0, 0], \"Spinning\": false, \"Following\": true, \"FollowNote\": 0, \"FadeRange\": null}, "

@@ -41,10 +41,10 @@ protected:
                           solid(128, 16, kRed), solid(128, 32, kGreen), solid(128, 64, kBlue), solid(256, 16, 0xFFFF00), solid(256, 16, kCyan)});
     ASSERT_TRUE(driver.Setup(false, 1024, 768));
     ASSERT_TRUE(LoadTexturesFromDataFile(bundle.Path("brimble.artifacts").c_str(), &driver.Textures, &driver.NumTextures));
-    driver.World->SHOWCLOCK = driver.World->CLOCK12HR = true, driver.World->CLOCKSIZE = 90;
+    driver.World->SHOWCLOCK = driver.World->CLOCK12HR = true; driver.World->CLOCKSIZE = 90;
     driver.World->Camera.Rotate = driver.World->Camera.ZOOMIN = false;  // a still camera draws no numbers
     driver.ClockSource = [](int* h, int* m, int* s) { *h = 0, *m = 34, *s = 56; };
-    glClearColor(0.25f, 0.25f, 0.25f, 1.0f), random = SetRandomSource([this] { return next < draws.size() ? draws[next++] : (++unscripted, 0); });
+    glClearColor(0.25f, 0.25f, 0.25f, 1.0f); random = SetRandomSource([this] { return next < draws.size() ? draws[next++] : (++unscripted, 0); });
   }
   void TearDown() override {
     SetRandomSource(std::move(random));
@@ -93,7 +93,10 @@ TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
   int k = 0;
   for (uint32_t glyph : {1, 2, 10, 3, 4, 10, 5, 6}) spots.push_back({20, int(273.5 + 67.5 * k++), 384, Glyph(glyph)});
   std::stable_sort(spots.begin(), spots.end(), [](const Spot& a, const Spot& b) { return a.t < b.t; });
-  for (const Spot& s : spots) RunUntil(s.t), Check(s);
+  for (const Spot& s : spots) {
+    RunUntil(s.t);
+    Check(s);
+  }
   EXPECT_EQ(driver.ClockTimer, 250 % 180 + 60 - 30.5f);  // the second showing, drawn at 110 s
   RunUntil(140.75);
   EXPECT_EQ(Line("%d %d %u %g", driver.BannerShown, driver.BannerTop, driver.MessageTexture, driver.BannerPos.x), "1 0 4 768");
@@ -101,17 +104,17 @@ TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
 
 TEST_F(OverlayTest, OneLongStepPastTwelveSecondsFadesTheIntroOutFromWhereItWas) {
   driver.World->SHOWCLOCK = false;
-  RunUntil(5.5), RunUntil(12.5, 7.0);  // the upper image half faded in, then one step of 7 s
+  RunUntil(5.5); RunUntil(12.5, 7.0);  // the upper image half faded in, then one step of 7 s
   EXPECT_EQ(Line("%g %g %d", driver.IntroAlphaUpper, driver.IntroAlphaLower, driver.IntroDone), "-6.5 -1 0");
-  Check({12.5, 512, 614, kGrey}), RunUntil(12.75);
+  Check({12.5, 512, 614, kGrey}); RunUntil(12.75);
   EXPECT_TRUE(driver.IntroDone);
-  draws = {1, 2}, RunUntil(100.75, 2.0);
+  draws = {1, 2}; RunUntil(100.75, 2.0);
   EXPECT_EQ(driver.BannerPos.y, 768.0f - 40.0f);  // steps of 2 s land the banner on its edge rather than past it
 }
 
 TEST(ClockGlyphs, TwelveAndTwentyFourHours) {
   int g[4][8];  // glyph 10 is the colon
-  ClockGlyphs(0, 0, 0, false, g[0]), ClockGlyphs(12, 0, 0, true, g[1]), ClockGlyphs(13, 5, 9, true, g[2]), ClockGlyphs(23, 59, 58, false, g[3]);
+  ClockGlyphs(0, 0, 0, false, g[0]); ClockGlyphs(12, 0, 0, true, g[1]); ClockGlyphs(13, 5, 9, true, g[2]); ClockGlyphs(23, 59, 58, false, g[3]);
   EXPECT_EQ(std::vector<int>(g[0], g[4]), (std::vector<int>{0, 0, 10, 0, 0, 10, 0, 0, 1, 2, 10, 0, 0, 10, 0, 0,
                                                               0, 1, 10, 0, 5, 10, 0, 9, 2, 3, 10, 5, 9, 10, 5, 8}));
 }

@@ -20,7 +20,7 @@ TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
   // The record in one line: notes, size in percent and as a scale, rotation, zoom, mix, clock (shown, 12-hour,
   // size), main monitor only, the selected file, the user's folder; and how often the store was saved.
   auto load = [&] {
-    host.synchronizations = 0, LoadSettings(&host, &host, &s, &mainMonitorOnly);
+    host.synchronizations = 0; LoadSettings(&host, &host, &s, &mainMonitorOnly);
     EXPECT_EQ(s.CurrencyPath, bundle.dir);
     return Line("%lld %lld %g %d %d %d %d %d %lld %d %s %s (%d)", (long long)s.TOT_NUM_NOTES, (long long)s.LNOTESIZE, s.NoteSize, s.ROTMODE,
                 s.ZOOMIN, s.MIXCURRENCY, s.SHOWCLOCK, s.CLOCK12HR, (long long)s.CLOCKSIZE, mainMonitorOnly, s.SelectedCurrencyName, s.CurrencyPath2, host.synchronizations);
@@ -59,7 +59,7 @@ TEST(KeyFileStore, KeepsValuesAndBytesAndNeverLosesAFileItCannotUse) {
     dir.Write("corvan3d/baCorvan3D.conf", {corrupt.begin(), corrupt.end()});
     for (int n = 0; n < earlier; ++n) dir.Write("corvan3d/baCorvan3D.conf.corrupt" + (n ? "." + std::to_string(n) : ""), {'x'});
     auto store = std::make_unique<ScreenSaverDefaults>("baCorvan3D", path);
-    store->SetInteger("N", 5000000000LL), store->SetBool("Z", true), store->SetString("S", text);
+    store->SetInteger("N", 5000000000LL); store->SetBool("Z", true); store->SetString("S", text);
     const bool moved = earlier < 10;
     EXPECT_NE(store->Problem().find(moved ? "; moved aside to " + aside : "cannot move it aside"), std::string::npos) << store->Problem();
     EXPECT_EQ(Line("%lld %d ", store->IntegerForKey("N"), store->Synchronize()) + ReadFile(moved ? aside : path) + ReadFile(path + ".corrupt"),

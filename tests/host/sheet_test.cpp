@@ -18,8 +18,8 @@ protected:
   // A preview view over the currencies Alpha and Beta in the bundle and Gamma in the user's folder, with
   // its world running or not, and its sheet open.
   void Open(bool withWorld) {
-    WriteCurrency(bundle, "A.dosh", "Alpha", 1), WriteCurrency(bundle, "B.dosh", "Beta", 2), WriteCurrency(user, "Mine.dosh", "Gamma", 1);
-    host.toolkit = &desk, host.network = &desk;
+    WriteCurrency(bundle, "A.dosh", "Alpha", 1); WriteCurrency(bundle, "B.dosh", "Beta", 2); WriteCurrency(user, "Mine.dosh", "Gamma", 1);
+    host.toolkit = &desk; host.network = &desk;
     host.values = {{"version", "1.1"}, {"NumNotes", "20"}, {"NoteSize", "100"}, {"RotMode", "2"}, {"ClockSize", "90"},
                          {"SelectedCurrency", "B.dosh"}, {"CurrencyPath2", user.dir}};
     view = MakeView(true);
@@ -43,7 +43,10 @@ protected:
     for (const std::string& item : C("oAvailableDownloads").items) line += item + ",";
     return line + (C("oAvailableDownloads").enabled ? " 1" : " 0");
   }
-  void List(const Texts& catalogue) { desk.Act("configureSheet_checkdownloads"), desk.Answer(true, catalogue); }
+  void List(const Texts& catalogue) {
+    desk.Act("configureSheet_checkdownloads");
+    desk.Answer(true, catalogue);
+  }
   void Choose(const std::string& folder) { desk.folderToChoose = folder, desk.Act("configureSheet_directory"); }
 
   FakeDesktop desk;
@@ -53,14 +56,14 @@ protected:
 // The sheet shows the settings; Cancel stores nothing; Save stores every control and rebuilds the world.
 TEST_F(SheetTest, ShowCancelAndSave) {
   Scratch other;  // a second folder, chosen in the sheet
-  WriteCurrency(other, "Mine.dosh", "Gamma", 1), Open(true);
+  WriteCurrency(other, "Mine.dosh", "Gamma", 1); Open(true);
   const MONEYSS* world = view->ssMain->World;
   Texts names = {"Mix Currencies"};  // then the world's currencies in its order
   for (int i = 0; i < world->NumCurrencies; ++i) names.push_back(world->Currencies[i].Name);
   EXPECT_EQ(C("oCurrency").items, names);
   EXPECT_EQ(desk.loadedName + " " + names.at(size_t(C("oCurrency").value)), "Corvan3DSS Beta");
   EXPECT_EQ(Shown(), Line("0 0 0 0 2 100 20 90 %d |00|11111", world->CurrentCurrency + 1));
-  C("oShowClock").value = 1, desk.Act("configureSheet_update");
+  C("oShowClock").value = 1; desk.Act("configureSheet_update");
   EXPECT_EQ(Shown().substr(Shown().find('|')), "|11|11111");
   desk.Act("configureSheet_defaults");
   EXPECT_EQ(Shown(), Line("0 0 0 1 3 150 500 90 %d |00|11111", world->CurrentCurrency + 1));
@@ -70,12 +73,12 @@ TEST_F(SheetTest, ShowCancelAndSave) {
   desk.Act("configureSheet_cancel");
   EXPECT_EQ(host.values, stored);
   EXPECT_EQ(view->mySettings.TOT_NUM_NOTES + desk.sheetsEnded, 20 + 1);
-  view->mySettings.MIXCURRENCY = true, view->configureSheet();
+  view->mySettings.MIXCURRENCY = true; view->configureSheet();
   EXPECT_EQ(C("oCurrency").value, 0);
   for (auto [id, value] : {std::pair{"oMainMonitorOnly", 1}, {"oShowClock", 1}, {"o12HrClock", 1}, {"oZoomIn", 1}, {"oRotMode", 1},
                            {"oNoteSize", 75}, {"oNumNotes", 30}, {"oClockSize", 120}, {"oCurrency", world->NumCurrencies}})
     C(id).value = value;  // the last currency, from the user's folder
-  Choose(other.dir), desk.Act("configureSheet_save");
+  Choose(other.dir); desk.Act("configureSheet_save");
   EXPECT_EQ(host.values, (std::map<std::string, std::string>{{"version", "1.1"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Mine.dosh"},
                          {"NoteSize", "75"}, {"NumNotes", "30"}, {"RotMode", "1"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "true"},
                          {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}}));
@@ -92,24 +95,27 @@ TEST_F(SheetTest, TheCatalogueListsWhatTheUserFolderLacksAndOnlyUsableEntries) {
   EXPECT_EQ(Line("%zu ", desk.reads.size()) + desk.reads[0]->url, "1 http://cat.example:81/mac/zips/corvan/corvanCurrencies-v11.plist at most 1048576");
   EXPECT_EQ(Offers() + " " + view->downloadData[1].Location, "Delta,Epsilon, 1 e.dosh");
   List({"Gamma;g.dosh"});  // nothing new, then an unreachable server: "None", and the listing stays
-  desk.Act("configureSheet_checkdownloads"), desk.Answer(false, {});
+  desk.Act("configureSheet_checkdownloads"); desk.Answer(false, {});
   EXPECT_EQ(Offers() + Line(" %u", view->numDownloads), "None, 0 0");
   const std::string n39(39, 'n'), p511(511, 'p');
   List({"Delta;d.dosh", "no separator", ";empty.dosh", "Empty;", n39 + "n;x.dosh", n39 + ";" + p511, "N;" + p511 + "p"});
   EXPECT_EQ(Offers(), "Delta," + n39 + ", 1");
-  for (const char* broken : {"not a property list", "<plist><dict/></plist>"}) desk.Act("configureSheet_checkdownloads"), desk.Answer(true, {}, broken);
+  for (const char* broken : {"not a property list", "<plist><dict/></plist>"}) {
+    desk.Act("configureSheet_checkdownloads");
+    desk.Answer(true, {}, broken);
+  }
   EXPECT_EQ(C("oDownloadText").texts, (Texts{"Error! Could not connect to the server!", "Error! The catalogue could not be understood!",
                                              "Error! The catalogue could not be understood!"}));
   const char odd[] = "<plist><array><integer>3</integer><string>A;a\0.dosh</string><string>B;b</string></array></plist>";
-  desk.Act("configureSheet_checkdownloads"), desk.Answer(true, {}, std::string(odd, sizeof odd - 1));
+  desk.Act("configureSheet_checkdownloads"); desk.Answer(true, {}, std::string(odd, sizeof odd - 1));
   EXPECT_EQ(Offers(), "B, 1");  // not strings, or strings holding a NUL, are passed over
 }
 
 // Without a world the sheet still opens, downloads and saves (the currency as "mix").
 TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   Open(false);
-  List({"Delta;d.dosh", "Gamma;sub/Gamma.dosh"}), C("oAvailableDownloads").value = 1;
-  desk.Act("configureSheet_download"), desk.Act("configureSheet_download");  // one download at a time
+  List({"Delta;d.dosh", "Gamma;sub/Gamma.dosh"}); C("oAvailableDownloads").value = 1;
+  desk.Act("configureSheet_download"); desk.Act("configureSheet_download");  // one download at a time
   ASSERT_EQ(desk.downloads.size(), 1u);
   FakeRequest* request = desk.downloads[0].get();
   view->download_decideDestinationWithSuggestedFilename(request, "Gamma.dosh");
@@ -124,8 +130,8 @@ TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   // Controls back, the bar still, no download, and the catalogue listed again.
   EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d %d %zu", C("oProgress").animating, view->theDownload != nullptr, desk.reads.size()), "|11111 0 0 2");
   // Without a length the bytes are counted; a failure is said.
-  C("oDownloadText").texts.clear(), desk.Act("configureSheet_download");
-  request = desk.downloads.back().get(), view->download_didReceiveResponse(request, -1), view->download_didReceiveDataOfLength(request, 50000);
+  C("oDownloadText").texts.clear(); desk.Act("configureSheet_download");
+  request = desk.downloads.back().get(); view->download_didReceiveResponse(request, -1); view->download_didReceiveDataOfLength(request, 50000);
   view->download_didFailWithError(request, NetError{"Timeout was reached", "http://h/d\x1b.dosh"});
   EXPECT_EQ(C("oDownloadText").texts, (Texts{"Downloading, Please Wait: 50000 bytes received\n", "Download failed! Error - Timeout was reached http://h/d\\x1B.dosh"}));
   desk.Act("configureSheet_save"), desk.Act("configureSheet_openwebsite");
@@ -142,7 +148,7 @@ TEST(DownloadNames, OnlyPlainCurrencyFileNamesBecomeDestinations) {
   FakeRequest request;
   for (const char* suggested : {"Euro.dosh", "Swiss Franc_2-b.dosh", "../../etc/Euro.dosh", "C:\\x\\Euro.dosh", ".dosh", ".hidden.dosh", "Euro.DOSH",
                                 "euro.sh", "", "dir/", "caf\xc3\xa9.dosh", "e\x1b[31m.dosh"}) {
-    request.destination.clear(), request.failure.clear(), ChooseDestination(&request, "/data/", suggested);
+    request.destination.clear(); request.failure.clear(); ChooseDestination(&request, "/data/", suggested);
     destinations += (request.failure.empty() ? request.destination : "refused") + "|";
   }
   EXPECT_EQ(destinations, "/data/Euro.dosh (replacing)|/data/Swiss Franc_2-b.dosh (replacing)|/data/Euro.dosh (replacing)|/data/Euro.dosh (replacing)|"

@@ -14,7 +14,7 @@ class ViewTest : public HostTest {
 protected:
   void SetUp() override {
     HostTest::SetUp();
-    WriteCurrency(bundle, "Test.dosh", "Test Crown", 2), WriteArtwork(bundle, {}, 6);
+    WriteCurrency(bundle, "Test.dosh", "Test Crown", 2); WriteArtwork(bundle, {}, 6);
     host.values = {{"version", "1.1"}, {"NumNotes", "50"}, {"NoteSize", "100"}, {"CurrencyPath2", user.dir}};
   }
 };
@@ -30,7 +30,7 @@ TEST_F(ViewTest, TicksBecomeStepsOfTheMeasuredTime) {
                             {0.03125, "1 0.03125 0.03125"}, {2.03125, "2 2.03125 2"},  // exactly 2 s is still a step
                             {4.0625, "2 2.03125 2"},   // more is a stall: only the clock is reset
                             {4.09375, "3 2.0625 0.03125"}}) {
-    host.now = now, view->animateOneFrame();
+    host.now = now; view->animateOneFrame();
     EXPECT_EQ(steps(), drawn) << now;
   }
   EXPECT_EQ(Line("%d ", int(view->ssMain->World->TOT_NUM_NOTES)) + errors, "50 ");
@@ -46,7 +46,7 @@ TEST_F(ViewTest, AResizeSetsThePreviewUpAgainAndItDrawsNoOverlay) {
     Tick(*view, 0.03125);
     GLint v[4];
     GLdouble p[16];
-    glGetIntegerv(GL_VIEWPORT, v), glGetDoublev(GL_PROJECTION_MATRIX, p);
+    glGetIntegerv(GL_VIEWPORT, v); glGetDoublev(GL_PROJECTION_MATRIX, p);
     const SSMAIN& d = *view->ssMain;
     EXPECT_EQ(Line("%dx%d %dx%d %gx%g %.3f", v[2], v[3], d.ScreenWidth, d.ScreenHeight, d.World->ViewWidth, d.World->ViewHeight, p[5] / p[0]), shown);
   }
@@ -72,7 +72,7 @@ TEST_F(ViewTest, MainMonitorOnlyDarkensTheOtherScreens) {
 
 // Rebuilt as the settings window's Save does, with two currencies mixed and artwork that holds half the images.
 TEST_F(ViewTest, RebuiltWorldsLeaveNoGLObjectsBehindAndWhatIsMissingIsSaid) {
-  WriteCurrency(bundle, "Second.dosh", "Second Mark", 3), WriteArtwork(bundle, {}, 3), host.SetBool("MixCurrency", true);
+  WriteCurrency(bundle, "Second.dosh", "Second Mark", 3); WriteArtwork(bundle, {}, 3); host.SetBool("MixCurrency", true);
   ASSERT_EQ(mkfifo(user.Path("X.dosh").c_str(), 0600), 0);  // not a currency file: reading it would wait for a writer for ever
   auto view = MakeView(false);
   auto count = [] { const GLObjectCount c = CountGLObjects(); return Line("%d textures, %d lists, %llu bytes", c.textures, c.lists, (unsigned long long)c.texelBytes); };
