@@ -74,6 +74,18 @@ TEST(Trace, NumbersReadBackExactly) {
   EXPECT_EQ(TraceLine(1.5, 0.5, 7, nullptr), "{\"RunTime\": 1.5, \"StepTime\": 0.5, \"RandDraws\": 7, \"ActiveNotes\": 0, \"Camera\": null, \"Notes\": []}");
 }
 
+// A hack's window is on the monitor holding its centre (right and bottom
+// edges belong to the next one); the primary monitor is the main screen.
+TEST(Monitors, TheOneHoldingAPointAndThePrimary) {
+  std::vector<MonitorRect> monitors = {{0, 0, 1920, 1080, false}, {1920, 0, 1280, 1024, true}};
+  const int at[][3] = {{960, 540, 0}, {1920, 10, 1}, {1919, 1079, 0}, {5000, 5000, 0}};  // nowhere: the first
+  for (const auto& p : at) EXPECT_EQ(MonitorAt(monitors, p[0], p[1]), p[2]) << p[0] << "," << p[1];
+  EXPECT_EQ(PrimaryMonitor(monitors), 1);
+  monitors[1].primary = false;
+  EXPECT_EQ(PrimaryMonitor(monitors), 0);
+  EXPECT_TRUE(MonitorAt({}, 1, 1) == 0 && PrimaryMonitor({}) == 0);
+}
+
 TEST(XScreenSaverHost, PicksTheWindowsOwnGlxConfigurationAndPacesItsTicks) {
   auto config = [](unsigned long visual, bool doubleBuffer, int depth, int stencil = 0, int samples = 0) { return GlxConfigTraits{visual, true, true, doubleBuffer, depth, stencil, samples}; };
   // Of the window's visual: double-buffered, the deepest depth buffer, no stencil, no multisampling; RGBA and windows a must.

@@ -3,6 +3,8 @@
 // cannot read.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "FakeHost.h"
@@ -70,6 +72,28 @@ TEST(KeyFileStore, KeepsValuesAndBytesAndNeverLosesAFileItCannotUse) {
     EXPECT_EQ(ReadFile(path).find("[baCorvan3D]\nN=5000000000\n"), 0u) << ReadFile(path);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("corvan3d")), {}), 2 + earlier);  // no temporary file left beside it
   }
+}
+
+// A store that cannot be read may hold everything the user set: it is left as
+// it is, the saver runs on the defaults and saves nothing. Tests run as root,
+// so "cannot be read" is what root cannot read either: a folder or a FIFO (an
+// open would wait for ever) where the file should be, a path through a file.
+TEST(KeyFileStore, AnUnreadableStoreIsLeftAloneAndNeverWritten) {
+  Scratch dir;
+  dir.Write("folder.conf/inside", {'k'});
+  dir.Write("plain", {'p'});
+  ASSERT_EQ(mkfifo(dir.Path("fifo.conf").c_str(), 0600), 0);
+  for (const auto& [name, why] : {std::pair<std::string, std::string>{"folder.conf", "Is a directory"},
+                                  {"fifo.conf", "Is a FIFO"}, {"plain/baCorvan3D.conf", "Not a directory"}}) {
+    const std::string path = dir.Path(name);
+    ScreenSaverDefaults store("baCorvan3D", path);
+    EXPECT_EQ(store.Problem(), path + ": cannot be read: " + why + "; running on the defaults, and nothing will be saved");
+    store.SetString("version", "1.1");
+    EXPECT_FALSE(store.Synchronize());
+    EXPECT_EQ(store.Problem(), path + ": not saved: the file there is kept as it is, since it cannot be read");
+  }
+  EXPECT_EQ(ReadFile(dir.Path("folder.conf/inside")) + ReadFile(dir.Path("plain")), "kp");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 3) << "nothing moved aside, nothing written";
 }
 
 }  // namespace
