@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "platform/PropertyList.h"
@@ -28,19 +27,21 @@ TEST(PropertyListCorpus, ArraysOfStringsAreTakenEverythingElseRefused) {
     GTEST_SKIP() << "no property list corpus at " << folder;
   }
   // | file | source | licence | format | expect |
-  const std::regex row(R"(^\| (\S+\.plist) \|.*\| (accept|reject) \|$)");
   int files = 0;
   std::istringstream lines(sources);
   for (std::string line, why; std::getline(lines, line);) {
-    std::smatch m;
-    if (!std::regex_match(line, m, row)) continue;
+    std::vector<std::string> cells;
+    std::istringstream row(line);
+    for (std::string cell; std::getline(row, cell, '|');) cells.push_back(cell);
+    if (cells.size() != 6 || cells[1].find(".plist") == std::string::npos) continue;
+    const std::string file = cells[1].substr(1, cells[1].size() - 2), expect = cells[5].substr(1, cells[5].size() - 2);
     ++files;
     std::vector<PropertyListItem> items;
-    const std::string text = Slurp(folder + "/" + m[1].str());
-    ASSERT_FALSE(text.empty()) << m[1];
+    const std::string text = Slurp(folder + "/" + file);
+    ASSERT_FALSE(text.empty()) << file;
     bool taken = ParsePropertyListArray(text, &items, &why);
     for (const PropertyListItem& item : items) taken = taken && item.isString;
-    EXPECT_EQ(taken, m[2] == "accept") << m[1] << ": " << why;
+    EXPECT_EQ(taken, expect == "accept") << file << ": " << why;
   }
   EXPECT_GT(files, 0) << "no verdicts found in " << folder << "/SOURCES.md";
 }
