@@ -22,7 +22,9 @@ struct TGATest : ::testing::Test {
     Texture fromPath;
     AlertRecorder alerts;
     std::ifstream stream(path, std::ios::binary);
-    const bool pathOk = LoadTGA(&fromPath, path.c_str()), ok = (texture.FreePixels(), LoadTGA2(&texture, &stream));
+    const bool pathOk = LoadTGA(&fromPath, path.c_str());
+    texture.FreePixels();
+    const bool ok = LoadTGA2(&texture, &stream);
     EXPECT_TRUE(ok == pathOk && alerts.alerts.size() == (ok ? 0u : 2u) && Pixels(fromPath) == Pixels(texture) &&
                 (ok || alerts.alerts[0] == alerts.alerts[1])) << "the entry points disagree: " << alerts.alerts.size();
     return alerts.alerts.empty() ? "" : alerts.alerts.back().first + ": " + alerts.alerts.back().second;
@@ -77,11 +79,13 @@ TEST_F(TGATest, LeavesTheStreamRightAfterTheImage) {
       Bytes file = {0xAA, 0xBB};
       file.insert(file.end(), image.begin(), image.end()); file.insert(file.end(), tail.begin(), tail.end());
       std::ifstream stream(dir.Write("lump.bin", file), std::ios::binary);
+      texture.FreePixels();
       EXPECT_TRUE(stream.seekg(2) && LoadTGA2(&texture, &stream) && stream.good() && stream.tellg() == std::streamoff(2 + image.size()))
           << int(image[2]);
     }
   std::ifstream stream(dir.Write("t.tga", MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3})), std::ios::binary);
   AlertRecorder alerts;
+  texture.FreePixels();
   EXPECT_TRUE(!LoadTGA2(&texture, &stream) && stream.fail() && stream.is_open());
 }
 
