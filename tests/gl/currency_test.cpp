@@ -93,7 +93,8 @@ protected:
 
 TEST_F(CurrencyTest, ListsBothFoldersInOrderSelectsByFileNameAndFindsByHeaderName) {
   // "Name x.dosh" with as many notes as x is far into the alphabet, in both folders.
-  for (std::string at : {"1a", "1b", "1d", "2c", "2a"}) (at[0] == '1' ? one : two).Write(at[1] + std::string(".dosh"), Currency("Name " + at.substr(1) + ".dosh", at[1] - 'a' + 1));
+  for (std::string at : {"1a", "1b", "1d", "2c", "2a"})
+    (at[0] == '1' ? one : two).Write(at[1] + std::string(".dosh"), Currency("Name " + at.substr(1) + ".dosh", at[1] - 'a' + 1));
   // Not currencies: the wrong case or ending, another magic, a wrong size, too short, no notes.
   Bytes magic = Currency("Valid", 1), longer = magic;
   for (const char* name : {"EURO.DOSH", "euro.dosh.bak", "xdosh"}) {

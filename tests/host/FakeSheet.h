@@ -71,7 +71,10 @@ struct FakeDesktop : Toolkit, Network {
   std::vector<std::unique_ptr<FakeRequest>> reads, downloads;
 
   std::unique_ptr<InterfaceFile> loadInterface(const char* name, const ActionTable& table) override {
-    return loadedName = name, actions = table, loaded = next.get(), std::move(next);
+    loadedName = name;
+    actions = table;
+    loaded = next.get();
+    return std::move(next);
   }
   void endSheet(SheetWindow*) override { ++sheetsEnded; }
   bool chooseFolder(const char* title, const char* start, std::string* chosen) override {
@@ -84,13 +87,18 @@ struct FakeDesktop : Toolkit, Network {
     ADD_FAILURE() << "no action " << handler;
   }
   NetRequest* readText(const std::string& url, size_t maxBytes, TextHandler done) override { return Add(reads, url, maxBytes, std::move(done)); }
-  URLDownload* startDownload(const std::string& url, int64_t maxBytes, DownloadCheck, DownloadDelegate*) override { return Add(downloads, url, size_t(maxBytes), nullptr); }
+  URLDownload* startDownload(const std::string& url, int64_t maxBytes, DownloadCheck, DownloadDelegate*) override {
+    return Add(downloads, url, size_t(maxBytes), nullptr);
+  }
   FakeRequest* Add(std::vector<std::unique_ptr<FakeRequest>>& to, const std::string& url, size_t maxBytes, TextHandler done) {
     to.push_back(std::make_unique<FakeRequest>());
     to.back()->url = url + " at most " + std::to_string(maxBytes); to.back()->done = std::move(done);
     return to.back().get();
   }
-  bool resolveURL(const std::string& base, const std::string& ref, std::string* url, std::string*) override { return *url = base.substr(0, base.rfind('/') + 1) + ref, true; }
+  bool resolveURL(const std::string& base, const std::string& ref, std::string* url, std::string*) override {
+    *url = base.substr(0, base.rfind('/') + 1) + ref;
+    return true;
+  }
   bool parseArray(const std::string& text, std::vector<PropertyListItem>* items, std::string* why) override { return ParsePropertyListArray(text, items, why); }
   // Answers the last catalogue read: a catalogue of these entries, or this text.
   void Answer(bool ok, const std::vector<std::string>& entries, const std::string& text = "") {

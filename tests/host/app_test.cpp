@@ -43,7 +43,8 @@ TEST(Options, EveryHostEveryValueAndEveryMistake) {
       {"", "window 0" + plain}, {"--fullscreen", "fullscreen 0" + plain}, {"--settings", "settings 0" + plain}, {"-root", "xscreensaver 0" + plain},
       {"--headless --frames 7 --size 320x240 --step 0.05 --seed 42 --out frames/ --trace t.jsonl --stats", all},
       {"-headless -frames 7 -size 320X240 -step 0.05 -seed 42 -out frames/ -trace t.jsonl -stats", all},
-      {"--headless --frames=3 -size=64x48 --out=a=b", "headless 0 3 64x48 0.028571428571428571 0 [a=b] []"}, {"--headless --step 2", "headless 0 100 1280x720 2 0 [] []"},
+      {"--headless --frames=3 -size=64x48 --out=a=b", "headless 0 3 64x48 0.028571428571428571 0 [a=b] []"},
+      {"--headless --step 2", "headless 0 100 1280x720 2 0 [] []"},
       {"--headless --step 1/35 --seed 4294967295", "headless 0 100 1280x720 0.028571428571428571 seed 4294967295 [] []"},
       {"--root --window-id 0x2a00007", "xscreensaver 0x2a00007" + plain}, {"-window-id 44040199 -root", "xscreensaver 0x2a00007" + plain},
       {"--window-id=0XFFFFFFFF", "xscreensaver 0xffffffff" + plain}, {"--version --help", "help 0" + plain},  // help and version win over anything known
@@ -58,7 +59,8 @@ TEST(Options, EveryHostEveryValueAndEveryMistake) {
   EXPECT_EQ(std::string(UsageLine()), "usage: corvan3d [--fullscreen | --root [--window-id ID] | --settings | --headless [--frames N] "
                                       "[--size WxH] [--step S] [--seed N] [--out DIR] [--trace FILE] [--stats]]");
   unsigned long id = 0;  // the forms the table shows are taken; these not
-  for (const char* bad : {"", "0", "0x0", "0x", "-5", "+5", " 5", "5 ", "0x12g", "12.0", "window", "0x100000000", "4294967296"}) EXPECT_FALSE(ParseWindowId(bad, &id)) << bad;
+  for (const char* bad : {"", "0", "0x0", "0x", "-5", "+5", " 5", "5 ", "0x12g", "12.0", "window", "0x100000000", "4294967296"})
+    EXPECT_FALSE(ParseWindowId(bad, &id)) << bad;
 }
 
 // Doubles with 17 significant digits and floats with 9 read back exactly; what JSON cannot hold is null.
@@ -87,7 +89,9 @@ TEST(Monitors, TheOneHoldingAPointAndThePrimary) {
 }
 
 TEST(XScreenSaverHost, PicksTheWindowsOwnGlxConfigurationAndPacesItsTicks) {
-  auto config = [](unsigned long visual, bool doubleBuffer, int depth, int stencil = 0, int samples = 0) { return GlxConfigTraits{visual, true, true, doubleBuffer, depth, stencil, samples}; };
+  auto config = [](unsigned long visual, bool doubleBuffer, int depth, int stencil = 0, int samples = 0) {
+    return GlxConfigTraits{visual, true, true, doubleBuffer, depth, stencil, samples};
+  };
   // Of the window's visual: double-buffered, the deepest depth buffer, no stencil, no multisampling; RGBA and windows a must.
   std::vector<GlxConfigTraits> configs = {config(0x22, true, 32), config(0x21, false, 24), config(0x21, true, 0), config(0x21, true, 16, 0, 4),
                                           config(0x21, true, 24, 8), config(0x21, true, 16), config(0x21, true, 24), config(0x21, true, 32)};

@@ -25,7 +25,8 @@ TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
     host.synchronizations = 0; LoadSettings(&host, &host, &s, &mainMonitorOnly);
     EXPECT_EQ(s.CurrencyPath, bundle.dir);
     return Line("%lld %lld %g %d %d %d %d %d %lld %d %s %s (%d)", (long long)s.TOT_NUM_NOTES, (long long)s.LNOTESIZE, s.NoteSize, s.ROTMODE,
-                s.ZOOMIN, s.MIXCURRENCY, s.SHOWCLOCK, s.CLOCK12HR, (long long)s.CLOCKSIZE, mainMonitorOnly, s.SelectedCurrencyName, s.CurrencyPath2, host.synchronizations);
+                s.ZOOMIN, s.MIXCURRENCY, s.SHOWCLOCK, s.CLOCK12HR, (long long)s.CLOCKSIZE, mainMonitorOnly,
+                s.SelectedCurrencyName, s.CurrencyPath2, host.synchronizations);
   };
   const std::string reset = "500 150 1.5 3 1 0 0 0 90 0 USA.dosh ", fallback = user.Path("CorvanData"), file = user.Path("notes.txt");
   EXPECT_EQ(load(), reset + fallback + " (2)");  // a fresh store: the defaults, then the folder

@@ -32,7 +32,8 @@ const std::vector<CurrencyLump> kLumps = {{{1, 2, 3, 4, 5}, 1, 2, 156, 66}, {{},
 
 Bytes Currency(const std::function<void(Bytes&)>& change = [](Bytes&) {}) {
   Bytes bytes = BuildCurrencyFile("Test Dollar", 1, kLumps);
-  return change(bytes), bytes;
+  change(bytes);
+  return bytes;
 }
 
 struct LumpFileTest : ::testing::Test {
@@ -70,7 +71,8 @@ TEST_F(LumpFileTest, CurrencyFileOpensWithEveryField) {
 
 TEST_F(LumpFileTest, OpenRefusesWhatItMustInOrder) {
   const std::pair<std::function<void(Bytes&)>, std::string> cases[] = {
-      {[](Bytes& b) { b.push_back(0); }, "size check mismatch: file is 145 bytes, header says 144"}, {[](Bytes& b) { b.pop_back(); }, "size check mismatch: file is 143 bytes, header says 144"},
+      {[](Bytes& b) { b.push_back(0); }, "size check mismatch: file is 145 bytes, header says 144"},
+      {[](Bytes& b) { b.pop_back(); }, "size check mismatch: file is 143 bytes, header says 144"},
       {[](Bytes& b) { PutLE32(b, 56, 144); }, "size check mismatch: file is 144 bytes, header says 4294967151"},
       {[](Bytes& b) { b[45] = 2; }, "unsupported version 2, expected 0 or 1"}, {[](Bytes& b) { b[50] = 1; }, "word at offset 48 is 65536, expected 0"},
       {[](Bytes& b) { b[43] = 0; }, "not a currency file: magic at offset 40 is \"COR\\x00\", expected \"CORV\""},

@@ -21,7 +21,10 @@ const double kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 VECTOR3D V(float x, float y, float z) { return MakePoint(x, y, z); }
 QUAT Q(double x, double y, double z, double w) { QUAT q; return q.x = x, q.y = y, q.z = z, q.w = w, q; }
-VECTOR3D Rotated(VECTOR3D v, float x, float y, float z) { return Rotate(&v, x, y, z), v; }
+VECTOR3D Rotated(VECTOR3D v, float x, float y, float z) {
+  Rotate(&v, x, y, z);
+  return v;
+}
 MATRIX Set(std::initializer_list<std::pair<int, double>> elements) {  // the identity, but for these
   MATRIX m;
   for (const auto& [i, value] : elements) m.m[i] = value;
@@ -108,7 +111,8 @@ TEST(Maths, MatricesAndEulerAngles) {
       {"pitch +90", AngleFromMatrix(MatrixFromAngle(V(30, 90, 50))), V(0, 90, 20), 1e-4f},
       {"pitch -90", AngleFromMatrix(MatrixFromAngle(V(30, -90, 50))), V(0, 270, 80), 1e-4f},
       // cos of this pitch is under 0.005 in double but over it once the pitch is a float.
-      {"pitch rounded to float", AngleFromMatrix(Set({{2, -0.99998749992287395}, {6, -0.003}, {10, 0.004}})), V(float(std::atan2(3.0, 4.0) / deg), float(1.5657963 / deg), 0), 1e-4f},
+      {"pitch rounded to float", AngleFromMatrix(Set({{2, -0.99998749992287395}, {6, -0.003}, {10, 0.004}})),
+       V(float(std::atan2(3.0, 4.0) / deg), float(1.5657963 / deg), 0), 1e-4f},
   };
   for (const VectorCase& c : points) Check(c);
   // Degrees become radians as value * pi / 180 (38 * (pi / 180) rounds differently).

@@ -139,7 +139,8 @@ TEST_F(TGATest, CraftedHugeHeaderAllocatesLittle) {
         alert = std::string(caption) + ": " + text;
       });
       std::ifstream in(dir.Write("huge.tga", file), std::ios::binary);
-      EXPECT_TRUE(!(stream ? LoadTGA2(&texture, &in) : LoadTGA(&texture, dir.Path("huge.tga").c_str())) && alert == message && inUse < size_t(64) << 20) << alert << ", " << inUse << " bytes in use";
+      const bool loaded = stream ? LoadTGA2(&texture, &in) : LoadTGA(&texture, dir.Path("huge.tga").c_str());
+      EXPECT_TRUE(!loaded && alert == message && inUse < size_t(64) << 20) << alert << ", " << inUse << " bytes in use";
     }
 }
 
