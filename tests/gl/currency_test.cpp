@@ -53,7 +53,10 @@ int LiveLists() { return CountGLObjects(4096).lists; }
 
 class CurrencyTest : public GLTest {
 protected:
-  void SetUp() override { GLTest::SetUp(), NewWorld(one, two); }
+  void SetUp() override {
+    GLTest::SetUp();
+    NewWorld(one, two);
+  }
   void TearDown() override {
     gOpendirHook = nullptr; SetErrorHandler(std::move(previous));
     world.reset();  // releases textures and lists while the context is current

@@ -118,7 +118,12 @@ protected:
     return view;
   }
   // Ticks of the host's timer, each `after` seconds after the previous one.
-  void Tick(Corvan3DSSView& view, double after, int times = 1) { for (int i = 0; i < times; ++i) host.now += after, view.animateOneFrame(); }
+  void Tick(Corvan3DSSView& view, double after, int times = 1) {
+    for (int i = 0; i < times; ++i) {
+      host.now += after;
+      view.animateOneFrame();
+    }
+  }
 
   HeadlessGL gl;
   Scratch bundle, user;

@@ -47,7 +47,10 @@ protected:
     desk.Act("configureSheet_checkdownloads");
     desk.Answer(true, catalogue);
   }
-  void Choose(const std::string& folder) { desk.folderToChoose = folder, desk.Act("configureSheet_directory"); }
+  void Choose(const std::string& folder) {
+    desk.folderToChoose = folder;
+    desk.Act("configureSheet_directory");
+  }
 
   FakeDesktop desk;
   std::unique_ptr<Corvan3DSSView> view;

@@ -77,10 +77,10 @@ TEST_F(LumpFileTest, OpenRefusesWhatItMustInOrder) {
       {[](Bytes& b) { b[45] = 2; }, "unsupported version 2, expected 0 or 1"}, {[](Bytes& b) { b[50] = 1; }, "word at offset 48 is 65536, expected 0"},
       {[](Bytes& b) { b[43] = 0; }, "not a currency file: magic at offset 40 is \"COR\\x00\", expected \"CORV\""},
       // Magic first, then the length, then the version, then the reserved word.
-      {[](Bytes& b) { b[50] = 1, b[45] = 5, b[40] = 'K', b.push_back(0); },
+      {[](Bytes& b) { b[50] = 1; b[45] = 5; b[40] = 'K'; b.push_back(0); },
        "not a currency file: magic at offset 40 is \"KORV\", expected \"CORV\""},
-      {[](Bytes& b) { b[50] = 1, b[45] = 5, b.push_back(0); }, "size check mismatch: file is 145 bytes, header says 144"},
-      {[](Bytes& b) { b[50] = 1, b[45] = 5; }, "unsupported version 5, expected 0 or 1"},
+      {[](Bytes& b) { b[50] = 1; b[45] = 5; b.push_back(0); }, "size check mismatch: file is 145 bytes, header says 144"},
+      {[](Bytes& b) { b[50] = 1; b[45] = 5; }, "unsupported version 5, expected 0 or 1"},
       {[](Bytes& b) { b.resize(63); }, "too short for a header: file is 63 bytes, a header needs 64"},
       {[](Bytes& b) { b.clear(); }, "too short for a header: file is 0 bytes, a header needs 64"},
       {[](Bytes& b) { PutLE32(b, 52, 0xFFFFFFFFu); }, "directory runs past the end: 4294967295 entries of 24 bytes "

@@ -87,7 +87,10 @@ TEST(Maths, MatricesAndEulerAngles) {
   ExpectMatrix(m, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1.5, -2, 3, 1}, 0, "Identity, SetTranslation");
   ExpectMatrix((m.Zero(), m), {}, 0, "Zero");
   MATRIX a, b;
-  for (int i = 0; i < 16; ++i) a.m[i] = i, b.m[i] = 100.0 * i;
+  for (int i = 0; i < 16; ++i) {
+    a.m[i] = i;
+    b.m[i] = 100.0 * i;
+  }
   for (int i = 0; i < 16; ++i) EXPECT_TRUE(AddMatrix(a, b).m[i] == 101.0 * i && SubtractMatrix(a, b).m[i] == -99.0 * i);
   // Translate by (10, 0, 0) and a quarter turn about Z: T * R turns first, R * T moves first.
   const MATRIX t = Set({{12, 10}}), r = Set({{0, 0}, {5, 0}, {1, 1}, {4, -1}});

@@ -44,7 +44,10 @@ std::vector<float> Fields(const ONENOTE& n) {
 }
 
 struct WorldTest : ::testing::Test {
-  void GiveNotes(int count) { world.TOT_NUM_NOTES = count, world.Notes = new ONENOTE[size_t(count)](); }
+  void GiveNotes(int count) {
+    world.TOT_NUM_NOTES = count;
+    world.Notes = new ONENOTE[size_t(count)]();
+  }
   MONEYSS world;
 };
 
