@@ -137,9 +137,12 @@ TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   request = desk.downloads.back().get(); view->download_didReceiveResponse(request, -1); view->download_didReceiveDataOfLength(request, 50000);
   view->download_didFailWithError(request, NetError{"Timeout was reached", "http://h/d\x1b.dosh"});
   EXPECT_EQ(C("oDownloadText").texts, (Texts{"Downloading, Please Wait: 50000 bytes received\n", "Download failed! Error - Timeout was reached http://h/d\\x1B.dosh"}));
-  desk.Act("configureSheet_save"), desk.Act("configureSheet_openwebsite");
+  EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d", view->theDownload != nullptr), "|11111 0");  // usable again
+  desk.Act("configureSheet_save");
+  desk.Act("configureSheet_openwebsite");
   EXPECT_EQ(host.values["MixCurrency"] + " " + host.values["SelectedCurrency"] + " " + desk.opened.at(0).substr(0, 7), "true USA.dosh file://");
-  desk.Act("configureSheet_download"), view.reset();  // closing the view cancels what runs
+  desk.Act("configureSheet_download");
+  view.reset();  // closing the view cancels what runs
   EXPECT_TRUE(desk.downloads.back()->cancelled && desk.reads.back()->cancelled);
   desk.next = std::make_unique<FakeInterface>();
   desk.next->controls.erase("oDownloadText");  // an interface file that lacks one gives no sheet
