@@ -239,6 +239,10 @@ void Corvan3DSSView::downloadDidFinish(URLDownload*) {
   theDownload = nullptr;
 }
 
+bool Corvan3DSSView::download_shouldDecode(URLDownload*, const std::string& mimeType) {
+  return mimeType == "application/gzip";  // never "application/macbinary" or "application/binhex"
+}
+
 void Corvan3DSSView::download_didFailWithError(URLDownload*, const NetError& error) {
   oDownloadText->setStringValue(FailureText(error.description, Printable(error.failingURL)));
   SetDownloadControls(this, true);

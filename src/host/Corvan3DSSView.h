@@ -102,6 +102,9 @@ public:
   void download_didReceiveDataOfLength(URLDownload* download, uint32_t length) override;
   void downloadDidFinish(URLDownload* download) override;
   void download_didFailWithError(URLDownload* download, const NetError& error) override;
+  // Whether a download of this MIME type should be decoded on arrival: only
+  // gzip. No transfer asks; a packed currency fails its check like any other.
+  static bool download_shouldDecode(URLDownload* download, const std::string& mimeType);
 
   bool mainSetup();
   // Stops a catalogue read and a download under way; nothing is left behind.

@@ -138,6 +138,9 @@ TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
   view->download_didFailWithError(request, NetError{"Timeout was reached", "http://h/d\x1b.dosh"});
   EXPECT_EQ(C("oDownloadText").texts, (Texts{"Downloading, Please Wait: 50000 bytes received\n", "Download failed! Error - Timeout was reached http://h/d\\x1B.dosh"}));
   EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d", view->theDownload != nullptr), "|11111 0");  // usable again
+  for (const char* type : {"application/macbinary", "application/binhex", "application/octet-stream", ""})
+    EXPECT_FALSE(view->download_shouldDecode(request, type)) << type;
+  EXPECT_TRUE(view->download_shouldDecode(request, "application/gzip"));
   desk.Act("configureSheet_save");
   desk.Act("configureSheet_openwebsite");
   EXPECT_EQ(host.values["MixCurrency"] + " " + host.values["SelectedCurrency"] + " " + desk.opened.at(0).substr(0, 7), "true USA.dosh file://");
