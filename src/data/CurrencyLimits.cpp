@@ -9,6 +9,12 @@ uint32_t MaxImageSide(uint32_t maxTextureSize) {
   return maxTextureSize > 0 ? std::min(maxTextureSize, kMaxImageSide) : kMaxImageSide;
 }
 
+std::string ImageSideExcess(const TGASize& size, uint32_t maxSide) {
+  if (size.width <= maxSide && size.height <= maxSide) return "";
+  return "image " + std::to_string(size.width) + "x" + std::to_string(size.height) + ", at most " +
+         std::to_string(maxSide) + " texels a side";
+}
+
 bool CheckCurrencyLimits(MONEYFILE* file, uint32_t maxTextureSize, CurrencyCost* cost, std::string* why) {
   *cost = CurrencyCost();
   cost->notes = file->header.numLumps;
@@ -26,9 +32,8 @@ bool CheckCurrencyLimits(MONEYFILE* file, uint32_t maxTextureSize, CurrencyCost*
       continue;
     cost->largestSide = std::max({cost->largestSide, size.width, size.height});
     cost->pixelBytes += size.DecodedBytes();
-    if (tooLarge.empty() && (size.width > maxSide || size.height > maxSide))
-      tooLarge = "note " + std::to_string(i) + ": image " + std::to_string(size.width) + "x" +
-                 std::to_string(size.height) + ", at most " + std::to_string(maxSide) + " texels a side";
+    const std::string excess = ImageSideExcess(size, maxSide);
+    if (tooLarge.empty() && !excess.empty()) tooLarge = "note " + std::to_string(i) + ": " + excess;
   }
   file->stream.clear();  // a short lump is the decoder's to report
   if (!tooLarge.empty()) {

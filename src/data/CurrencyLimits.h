@@ -8,6 +8,7 @@
 #include <string>
 
 class MONEYFILE;
+struct TGASize;
 
 constexpr uint32_t kMaxCurrencyNotes = 64;
 constexpr uint32_t kMaxImageSide = 4096;                  // texels, whatever the GL takes
@@ -24,6 +25,10 @@ struct CurrencyCost {
 // The largest image side allowed when the GL's largest texture is
 // maxTextureSize texels (0: not known).
 uint32_t MaxImageSide(uint32_t maxTextureSize);
+
+// "image WxH, at most N texels a side" for an image wider or taller than
+// maxSide, else empty.
+std::string ImageSideExcess(const TGASize& size, uint32_t maxSide);
 
 // Measures an open currency file from its directory and the 18-byte header
 // of each image lump, and checks it against the limits. False with *why

@@ -206,9 +206,9 @@ bool ReadWholeFile(const std::string& path, Bytes* bytes, std::string* error) {
 bool WithinSide(const std::string& path, const unsigned char* header, size_t length, std::string* error) {
   TGASize size;
   if (length < 18 || !PeekTGAHeader(header, &size)) return true;
-  if (size.width <= kMaxImageSide && size.height <= kMaxImageSide) return true;
-  *error = path + ": image " + std::to_string(size.width) + "x" + std::to_string(size.height) + ", at most " +
-           std::to_string(kMaxImageSide) + " texels a side";
+  const std::string excess = ImageSideExcess(size, kMaxImageSide);
+  if (excess.empty()) return true;
+  *error = path + ": " + excess;
   return false;
 }
 
