@@ -8,6 +8,7 @@
 
 #include "config/Downloads.h"
 #include "host/Corvan3DSSView.h"
+#include "platform/Alert.h"
 #include "platform/Bundle.h"
 #include "world/Notes.h"
 
@@ -36,6 +37,7 @@ int32_t Narrow(int64_t value) {
 }
 
 MONEYSS* RunningWorld(const SSMAIN* driver) { return driver != nullptr ? driver->World : nullptr; }
+
 
 // The page the web button opens: the build's choice, else the README
 // installed beside the bundle (<prefix>/share/doc/corvan3d).
@@ -73,6 +75,7 @@ bool ConnectOutlets(Corvan3DSSView* v, InterfaceFile* file) {
   v->oProgress = need(file->progressIndicator("oProgress"), "oProgress");
   v->oDownload = need(file->button("oDownload"), "oDownload");
   v->oDownloadText = need(file->textLabel("oDownloadText"), "oDownloadText");
+  v->oCatalogueServer = need(file->textField("oCatalogueServer"), "oCatalogueServer");
   return complete;
 }
 
@@ -116,6 +119,8 @@ SheetWindow* Corvan3DSSView::configureSheet() {
   oShowClock->setState(StateOf(mySettings.SHOWCLOCK));
   o12HrClock->setState(StateOf(mySettings.CLOCK12HR));
   oClockSize->setIntValue(Narrow(mySettings.CLOCKSIZE));
+  oCatalogueServer->setStringValue(Host()->Defaults()->StringForKey("CatalogueServer"));
+  oCatalogueServer->setPlaceholder(DefaultCatalogueServer());
   configureSheet_updatestates();
   return sheet;
 }
@@ -151,6 +156,8 @@ void Corvan3DSSView::configureSheet_directory() {
 
 void Corvan3DSSView::configureSheet_save() {
   PreferencesStore* store = Host()->Defaults();
+  const SETTINGS before = mySettings;
+  const bool mainMonitorBefore = MainMonitorOnly;
   MainMonitorOnly = IsOn(oMainMonitorOnly);
   store->SetBool("MainMonitorOnly", MainMonitorOnly);
 
@@ -185,7 +192,15 @@ void Corvan3DSSView::configureSheet_save() {
   store->SetInteger("ClockSize", mySettings.CLOCKSIZE);
   // The folder chosen in the sheet lasts beyond this view.
   store->SetString("CurrencyPath2", mySettings.CurrencyPath2);
-  store->Synchronize();
+  const std::string server = Trimmed(oCatalogueServer->stringValue());
+  if (!server.empty() || store->HasKey("CatalogueServer")) store->SetString("CatalogueServer", server);
+  if (!store->Synchronize()) {
+    // Nothing behaves as saved: the sheet stays open and the view as it was.
+    mySettings = before;
+    MainMonitorOnly = mainMonitorBefore;
+    MessageBox(nullptr, ("Your settings could not be saved.\n" + store->Problem()).c_str(), "Settings not saved", 0);
+    return;
+  }
 
   RebuildWorld();  // a world that fails reports through its own loading
   Host()->Interface()->endSheet(sheet);
@@ -193,4 +208,9 @@ void Corvan3DSSView::configureSheet_save() {
 
 void Corvan3DSSView::configureSheet_cancel() { Host()->Interface()->endSheet(sheet); }
 
-void Corvan3DSSView::configureSheet_openwebsite() { Host()->Interface()->openURL(WebPageAddress()); }
+void Corvan3DSSView::configureSheet_openwebsite() {
+  std::string why;
+  if (Host()->Interface()->openURL(WebPageAddress(), &why)) return;
+  oDownloadText->setStringValue("The web page cannot be opened: " + why);
+  statusShowsListingError = false;
+}

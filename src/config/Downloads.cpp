@@ -3,10 +3,14 @@
 // file in the user's currency folder and show how it goes.
 #include "config/Downloads.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "data/Currency.h"
 #include "data/CurrencyLimits.h"
 #include "data/MoneyFile.h"
 #include "image/TGALoader.h"
@@ -21,60 +25,140 @@ namespace {
 
 const char kConnectError[] = "Error! Could not connect to the server!";
 const char kCatalogueError[] = "Error! The catalogue could not be understood!";
+const char kNameRule[] =
+    "a currency file name is letters, digits, \".\", \"-\", \"_\" and spaces, ending in \".dosh\"";
 
 bool IsNameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
          c == '_' || c == ' ';
 }
 
-void SetDownloadControls(Corvan3DSSView* v, bool enabled) {
-  v->oAvailableDownloads->setEnabled(enabled);
-  v->oDownload->setEnabled(enabled);
-  v->oCheckDownloads->setEnabled(enabled);
-  v->oDirectory->setEnabled(enabled);
-  v->oSave->setEnabled(enabled);
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// %XX escapes decoded; a "%" without two hex digits after it stays as it is.
+std::string PercentDecode(const std::string& text) {
+  std::string decoded;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const int high = text[i] == '%' && i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+    const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+    if (low < 0) {
+      decoded += text[i];
+      continue;
+    }
+    decoded += char(high * 16 + low);
+    i += 2;
+  }
+  return decoded;
+}
+
+bool SafeCurrencyFileName(const std::string& name) {
+  const char ext[] = ".dosh";
+  const size_t extLength = sizeof ext - 1;
+  bool ok = name.size() > extLength && name.size() <= 255 && name[0] != '.' &&
+            name.compare(name.size() - extLength, extLength, ext) == 0;
+  for (char c : name) ok = ok && IsNameCharacter(c);
+  return ok;
+}
+
+// Why a file did not open as a currency, said once.
+std::string NotACurrency(const MONEYFILE& file) {
+  if (StartsWith(file.failure, "not a currency file")) return file.failure;
+  if (StartsWith(file.failure, "too short") && file.fileSize == 0) return "not a currency file: it is empty";
+  return "not a currency file: " + file.failure;
 }
 
 std::string FailureText(const std::string& description, const std::string& address) {
   return "Download failed! Error - " + description + " " + address;
 }
 
+// The status line. It remembers whether it holds the listing's own error,
+// which the next listing that succeeds clears.
+void SetStatus(Corvan3DSSView* v, const std::string& text, bool listingError = false) {
+  v->oDownloadText->setStringValue(text);
+  v->statusShowsListingError = listingError;
+}
+
+// None of the five controls while a download runs; the menu of offers and
+// Download only while no catalogue is being read and something is offered.
+void UpdateDownloadControls(Corvan3DSSView* v) {
+  const bool idle = v->theDownload == nullptr;
+  const bool offers = idle && v->catalogueRead == nullptr && v->numDownloads > 0;
+  v->oAvailableDownloads->setEnabled(offers);
+  v->oDownload->setEnabled(offers);
+  v->oCheckDownloads->setEnabled(idle);
+  v->oDirectory->setEnabled(idle);
+  v->oSave->setEnabled(idle);
+}
+
+// A listing that did not come about: the headline and the reason under it,
+// unless a download is saying how it goes.
+void ListingFailed(Corvan3DSSView* v, const std::string& address, const char* headline, const std::string& why) {
+  std::fprintf(stderr, "corvan3d: %s: %s\n", Printable(address).c_str(), why.c_str());
+  if (v->theDownload == nullptr) SetStatus(v, std::string(headline) + "\n" + why, true);
+}
+
+// The display names of the currencies already here: the bundle's, and those
+// of the user's folders, read once per listing.
+std::set<std::string> InstalledNames(const Corvan3DSSView* v, const MONEYSS* world) {
+  std::set<std::string> names;
+  const char* folders[] = {world->CurrencyPath, world->CurrencyPath2, v->mySettings.CurrencyPath2};
+  for (size_t i = 0; i < sizeof folders / sizeof *folders; ++i) {
+    const bool seen = (i >= 1 && std::strcmp(folders[i], folders[i - 1]) == 0) ||
+                      (i >= 2 && std::strcmp(folders[i], folders[0]) == 0);
+    if (!seen) AddCurrencyNames(folders[i], &names);
+  }
+  return names;
+}
+
 // Fills the download menu from a freshly read catalogue, leaving out the
-// currencies the world's user folder already holds.
-void ListCatalogue(Corvan3DSSView* v, Network* net, const std::string& text) {
+// currencies already installed.
+void ListCatalogue(Corvan3DSSView* v, Network* net, const TextReply& reply) {
   std::vector<DOWNLOADDATA> entries;
   std::string why;
-  if (!ReadCatalogue(net, text, &entries, &why)) {
-    std::fprintf(stderr, "corvan3d: %s: %s\n", v->catalogueURL.c_str(), why.c_str());
-    v->oDownloadText->setStringValue(kCatalogueError);  // the listing stays as it was
+  if (!ReadCatalogue(net, reply.text, &entries, &why)) {
+    ListingFailed(v, reply.address, kCatalogueError, why);  // the listing stays as it was
     return;
   }
-  MONEYSS* world = v->ssMain != nullptr ? v->ssMain->World : nullptr;
+  v->catalogueURL = reply.address;  // relative locations are resolved against it
+  const MONEYSS* world = v->ssMain != nullptr ? v->ssMain->World : nullptr;
   const bool filter = world != nullptr && world->NumCurrencies >= 1;
+  const std::set<std::string> installed = filter ? InstalledNames(v, world) : std::set<std::string>();
 
   delete[] v->downloadData;
   v->downloadData = new (std::nothrow) DOWNLOADDATA[entries.empty() ? 1 : entries.size()];
   v->numDownloads = 0;
   if (v->downloadData == nullptr) entries.clear();
   for (const DOWNLOADDATA& entry : entries)
-    if (!filter || !world->CurrencyFileExists(entry.Name)) v->downloadData[v->numDownloads++] = entry;
+    if (installed.count(entry.Name) == 0) v->downloadData[v->numDownloads++] = entry;
 
   v->oAvailableDownloads->removeAllItems();
   for (uint32_t i = 0; i < v->numDownloads; ++i) v->oAvailableDownloads->addItemWithTitle(v->downloadData[i].Name);
   if (v->numDownloads == 0) v->oAvailableDownloads->addItemWithTitle("None");
-  v->oAvailableDownloads->setEnabled(v->numDownloads != 0);
+  if (v->statusShowsListingError && v->theDownload == nullptr) SetStatus(v, "");
+}
+
+// The catalogue server the sheet shows: what the field holds, else the built-in one.
+std::string ShownCatalogueServer(const Corvan3DSSView* v) {
+  const std::string server = Trimmed(v->oCatalogueServer->stringValue());
+  return server.empty() ? DefaultCatalogueServer() : server;
 }
 
 }  // namespace
 
 // ---- the catalogue ------------------------------------------------------------------
 
+std::string DefaultCatalogueServer() { return CORVAN_CATALOGUE_SERVER; }
+
 std::string CatalogueServer(PreferencesStore* store) {
-  if (store != nullptr && store->HasKey("CatalogueServer")) {
-    const std::string server = store->StringForKey("CatalogueServer");
-    if (!server.empty()) return server;
-  }
-  return CORVAN_CATALOGUE_SERVER;
+  const std::string server = store != nullptr ? store->StringForKey("CatalogueServer") : "";
+  return server.empty() ? DefaultCatalogueServer() : server;
 }
 
 std::string CatalogueAddress(const std::string& server) {
@@ -112,28 +196,22 @@ bool ReadCatalogue(Network* net, const std::string& text, std::vector<DOWNLOADDA
   return true;
 }
 
-// ---- what may be installed ----------------------------------------------------------
+// ---- what may be installed, and where -----------------------------------------------
 
-bool SafeCurrencyFileName(const std::string& suggested, std::string* name, std::string* why) {
-  const size_t slash = suggested.find_last_of("/\\");
-  const std::string plain = slash == std::string::npos ? suggested : suggested.substr(slash + 1);
-  const char ext[] = ".dosh";
-  const size_t extLength = sizeof ext - 1;
-  bool ok = plain.size() > extLength && plain.size() <= 255 && plain[0] != '.' &&
-            plain.compare(plain.size() - extLength, extLength, ext) == 0;
-  for (char c : plain) ok = ok && IsNameCharacter(c);
-  if (!ok) {
-    *why = "unsafe file name \"" + Printable(suggested) +
-           "\" (a currency file name is letters, digits, \".\", \"-\", \"_\" and spaces, ending in \".dosh\")";
+bool DownloadFileName(const std::string& location, std::string* name, std::string* why) {
+  const std::string path = location.substr(0, location.find_first_of("?#"));
+  const std::string segment = PercentDecode(path.substr(path.rfind('/') + 1));
+  if (!SafeCurrencyFileName(segment)) {
+    *why = "unsafe file name \"" + Printable(segment) + "\" (" + kNameRule + ")";
     return false;
   }
-  *name = plain;
+  *name = segment;
   return true;
 }
 
-void ChooseDestination(URLDownload* download, const std::string& folder, const std::string& suggested) {
+void ChooseDestination(URLDownload* download, const std::string& folder, const std::string& location) {
   std::string name, why;
-  if (!SafeCurrencyFileName(suggested, &name, &why)) {
+  if (!DownloadFileName(location, &name, &why)) {
     download->fail(why);
     return;
   }
@@ -144,10 +222,11 @@ void ChooseDestination(URLDownload* download, const std::string& folder, const s
   download->setDestination(folder.back() == '/' ? folder + name : folder + "/" + name, true);
 }
 
-bool CheckDownloadedCurrency(const std::string& path, std::string* why) {
+bool CheckCurrencyFile(const std::string& path, std::string* name, std::string* why,
+                       const std::atomic<bool>* stop) {
   MONEYFILE file;
   if (!file.Open(path.c_str())) {
-    *why = "not a currency file: " + file.failure;
+    *why = NotACurrency(file);
     return false;
   }
   if (file.header.numLumps < 1) {
@@ -164,6 +243,10 @@ bool CheckDownloadedCurrency(const std::string& path, std::string* why) {
   std::string alert;
   ScopedAlertHandler quiet([&alert](const char* text, const char*) { alert = text; });
   for (uint32_t i = 0; i < file.header.numLumps; ++i) {
+    if (stop != nullptr && stop->load()) {
+      *why = "cancelled";
+      return false;
+    }
     if (file.lumps[i].type != 1) continue;
     Texture image;
     if (!file.SeekLump(int(i)) || !LoadTGA2(&image, &file.stream)) {
@@ -171,7 +254,36 @@ bool CheckDownloadedCurrency(const std::string& path, std::string* why) {
       return false;
     }
   }
+  *name = file.header.name;
   return true;
+}
+
+bool CheckDownloadedCurrency(const std::string& received, const std::string& name, const std::string& destination,
+                             const std::atomic<bool>& stop, std::string* why) {
+  std::string holds;
+  if (!CheckCurrencyFile(received, &holds, why, &stop)) return false;
+  if (holds != name) {
+    *why = "the file holds \"" + Printable(holds) + "\", not \"" + Printable(name) + "\"";
+    return false;
+  }
+  struct stat info;
+  if (lstat(destination.c_str(), &info) != 0 && errno == ENOENT) return true;  // a new currency
+  MONEYFILE existing;
+  if (!existing.Open(destination.c_str())) {
+    *why = Printable(destination) + " is kept: it is " + NotACurrency(existing);
+    return false;
+  }
+  if (existing.header.name != name) {
+    *why = Printable(destination) + " is kept: it holds \"" + Printable(existing.header.name) + "\", not \"" +
+           Printable(name) + "\"";
+    return false;
+  }
+  return true;  // an update of the same currency
+}
+
+DownloadCheck CurrencyCheck(const std::string& name) {
+  return [name](const std::string& received, const std::string& destination, const std::atomic<bool>& stop,
+                std::string* why) { return CheckDownloadedCurrency(received, name, destination, stop, why); };
 }
 
 // ---- the sheet's operations ---------------------------------------------------------
@@ -179,37 +291,38 @@ bool CheckDownloadedCurrency(const std::string& path, std::string* why) {
 void Corvan3DSSView::configureSheet_checkdownloads() {
   Network* net = Host()->Net();
   if (net == nullptr || catalogueRead != nullptr) return;  // one read at a time
-  catalogueURL = CatalogueAddress(CatalogueServer(Host()->Defaults()));
-  catalogueRead = net->readText(catalogueURL, kMaxCatalogueBytes,
-                                [this, net](bool ok, const std::string& text, const std::string& error) {
-                                  catalogueRead = nullptr;
-                                  if (ok) {
-                                    ListCatalogue(this, net, text);
-                                    return;
-                                  }
-                                  std::fprintf(stderr, "corvan3d: %s: %s\n", catalogueURL.c_str(), error.c_str());
-                                  oDownloadText->setStringValue(kConnectError);
-                                });
+  const std::string address = CatalogueAddress(ShownCatalogueServer(this));
+  catalogueRead = net->readText(address, kMaxCatalogueBytes, [this, net, address](const TextReply& reply) {
+    catalogueRead = nullptr;
+    if (reply.ok)
+      ListCatalogue(this, net, reply);
+    else
+      ListingFailed(this, address, kConnectError, reply.error);
+    UpdateDownloadControls(this);
+  });
+  UpdateDownloadControls(this);
 }
 
 void Corvan3DSSView::configureSheet_download() {
   Network* net = Host()->Net();
   const int k = oAvailableDownloads->indexOfSelectedItem();
-  if (net == nullptr || theDownload != nullptr || k < 0 || uint32_t(k) >= numDownloads) return;
+  if (net == nullptr || theDownload != nullptr || catalogueRead != nullptr || k < 0 || uint32_t(k) >= numDownloads)
+    return;
   const DOWNLOADDATA& entry = downloadData[k];
-  std::string url, why;
-  if (!net->resolveURL(catalogueURL, entry.Location, &url, &why)) {
-    oDownloadText->setStringValue(FailureText(why, Printable(entry.Location)));
+  std::string url, name, why;
+  if (!DownloadFileName(entry.Location, &name, &why) || !net->resolveURL(catalogueURL, entry.Location, &url, &why)) {
+    SetStatus(this, FailureText(why, Printable(entry.Location)));
     return;
   }
-  SetDownloadControls(this, false);
+  downloadEntry = entry;
   oProgress->startAnimation();
-  theDownload = net->startDownload(url, kMaxDownloadBytes, CheckDownloadedCurrency, this);
+  theDownload = net->startDownload(url, kMaxDownloadBytes, CurrencyCheck(entry.Name), this);
+  UpdateDownloadControls(this);
 }
 
-void Corvan3DSSView::download_decideDestinationWithSuggestedFilename(URLDownload* download,
-                                                                     const std::string& filename) {
-  ChooseDestination(download, mySettings.CurrencyPath2, filename);
+void Corvan3DSSView::download_decideDestinationWithSuggestedFilename(URLDownload* download, const std::string&) {
+  // The entry's own name, whatever the server suggests.
+  ChooseDestination(download, mySettings.CurrencyPath2, downloadEntry.Location);
 }
 
 void Corvan3DSSView::download_didReceiveResponse(URLDownload*, int64_t expectedContentLength) {
@@ -228,15 +341,15 @@ void Corvan3DSSView::download_didReceiveDataOfLength(URLDownload*, uint32_t leng
     std::snprintf(text, sizeof text, "Downloading, Please Wait: %lld bytes received\n",
                   static_cast<long long>(bytesReceived));
   }
-  oDownloadText->setStringValue(text);
+  SetStatus(this, text);
 }
 
 void Corvan3DSSView::downloadDidFinish(URLDownload*) {
-  oDownloadText->setStringValue("Download Complete!");
+  SetStatus(this, "Download Complete!");
   oProgress->stopAnimation();
-  SetDownloadControls(this, true);
-  configureSheet_checkdownloads();  // the installed currency drops out of the list
   theDownload = nullptr;
+  UpdateDownloadControls(this);
+  configureSheet_checkdownloads();  // the installed currency drops out of the list
 }
 
 bool Corvan3DSSView::download_shouldDecode(URLDownload*, const std::string& mimeType) {
@@ -244,7 +357,7 @@ bool Corvan3DSSView::download_shouldDecode(URLDownload*, const std::string& mime
 }
 
 void Corvan3DSSView::download_didFailWithError(URLDownload*, const NetError& error) {
-  oDownloadText->setStringValue(FailureText(error.description, Printable(error.failingURL)));
-  SetDownloadControls(this, true);
+  SetStatus(this, FailureText(error.description, Printable(error.failingURL)));
   theDownload = nullptr;
+  UpdateDownloadControls(this);
 }

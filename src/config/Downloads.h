@@ -2,8 +2,10 @@
 // before it is installed: shared by the settings sheet and corvan-dosh.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,9 @@ constexpr char kCataloguePath[] = "/mac/zips/corvan/corvanCurrencies-v11.plist";
 constexpr size_t kMaxCatalogueBytes = size_t(1) << 20;
 constexpr int64_t kMaxDownloadBytes = int64_t(64) << 20;
 
-// The catalogue server: the store's "CatalogueServer", else the build's default.
+// The catalogue server built in, used when the store names none.
+std::string DefaultCatalogueServer();
+// The catalogue server: the store's "CatalogueServer", else the built-in one.
 std::string CatalogueServer(PreferencesStore* store);
 // The catalogue's full address on a server ("http://host:port").
 std::string CatalogueAddress(const std::string& server);
@@ -29,16 +33,30 @@ bool ReadCatalogueEntry(const PropertyListItem& item, DOWNLOADDATA* entry);
 bool ReadCatalogue(Network* net, const std::string& text, std::vector<DOWNLOADDATA>* entries,
                    std::string* why);
 
-// A file name from the network reduced to a plain currency file name: the
-// part after the last slash, made only of letters, digits, ".", "-", "_" and
-// spaces, ending in ".dosh", not starting with a dot. False says why.
-bool SafeCurrencyFileName(const std::string& suggested, std::string* name, std::string* why);
+// The name an entry's file is installed under: the last segment of the path
+// of its Location as the catalogue lists it, decoded, made only of letters,
+// digits, ".", "-", "_" and spaces, ending in ".dosh", not starting with a
+// dot. Whatever the server later suggests or redirects to, this is the
+// only file a download may replace. False says why.
+bool DownloadFileName(const std::string& location, std::string* name, std::string* why);
 
-// The download's destination: its suggested name, made safe, in folder;
-// a name that cannot be made safe fails the download.
-void ChooseDestination(URLDownload* download, const std::string& folder, const std::string& suggested);
+// The download's destination: the file name of the entry's location in
+// folder; a name that cannot be made safe fails the download.
+void ChooseDestination(URLDownload* download, const std::string& folder, const std::string& location);
 
 // Whether a file is a currency the saver can show: it opens as a currency
 // file with at least one note, is within the saver's limits (checked before
-// anything is decoded), and every image in it decodes.
-bool CheckDownloadedCurrency(const std::string& path, std::string* why);
+// anything is decoded), and every image in it decodes. name is the display
+// name its header carries. A check that stop ends early fails.
+bool CheckCurrencyFile(const std::string& path, std::string* name, std::string* why,
+                       const std::atomic<bool>* stop = nullptr);
+
+// What an arrived download of the currency called name must pass: a
+// currency the saver can show, of that name; and where destination already
+// holds a file, that file holds the same currency (an update). Anything
+// else in the folder is kept.
+bool CheckDownloadedCurrency(const std::string& received, const std::string& name, const std::string& destination,
+                             const std::atomic<bool>& stop, std::string* why);
+
+// The check of a download of the currency called name.
+DownloadCheck CurrencyCheck(const std::string& name);

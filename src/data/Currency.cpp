@@ -256,14 +256,16 @@ int32_t FindSelectedCurrency(const CURRENCYINFO* currencies, int32_t numCurrenci
 }
 
 bool CurrencyFileExists(const char* folder, const char* name) {
+  std::set<std::string> names;
+  AddCurrencyNames(folder, &names);
+  return names.count(name) > 0;
+}
+
+void AddCurrencyNames(const char* folder, std::set<std::string>* names) {
   DirHandle dir(opendir(folder));
-  if (!dir) return false;
+  if (!dir) return;
   while (const char* entry = NextCandidate(dir.get(), kCurrencyExt, sizeof kCurrencyExt - 1)) {
     MONEYFILE file;
-    if (!OpenCurrency(&file, folder, entry)) continue;
-    const bool same = std::strcmp(file.header.name, name) == 0;
-    file.Close();
-    if (same) return true;
+    if (OpenCurrency(&file, folder, entry)) names->insert(file.header.name);
   }
-  return false;
 }

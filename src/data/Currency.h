@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include <cstddef>
+#include <set>
+#include <string>
 
 #include "data/Paths.h"
 #include "image/Texture.h"
@@ -71,3 +73,7 @@ int32_t FindSelectedCurrency(const CURRENCYINFO* currencies, int32_t numCurrenci
 
 // Whether a currency file in folder carries the display name name.
 bool CurrencyFileExists(const char* folder, const char* name);
+
+// Adds the display names of folder's currency files to names (nothing for a
+// folder that cannot be read): one pass, however many names are asked after.
+void AddCurrencyNames(const char* folder, std::set<std::string>* names);

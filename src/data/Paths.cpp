@@ -73,3 +73,9 @@ std::string Printable(const std::string& text) {
   }
   return shown;
 }
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}

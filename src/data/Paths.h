@@ -19,3 +19,6 @@ void CopyString(char* destination, size_t size, const char* source);
 // UTF-8 become \xNN, a backslash becomes \\, so no escape sequence gets
 // through and the bytes can still be told apart.
 std::string Printable(const std::string& text);
+
+// text without the spaces and tabs around it.
+std::string Trimmed(const std::string& text);

@@ -61,6 +61,7 @@ public:
   ProgressIndicator* oProgress = nullptr;
   Button* oDownload = nullptr;
   TextLabel* oDownloadText = nullptr;
+  TextField* oCatalogueServer = nullptr;     // the store's "CatalogueServer"; empty: the built-in one
 
   // The downloads.
   int64_t bytesReceived = 0;
@@ -69,7 +70,9 @@ public:
   uint32_t numDownloads = 0;
   DOWNLOADDATA* downloadData = nullptr;   // the last listing, numDownloads entries
   NetRequest* catalogueRead = nullptr;    // a catalogue read under way
-  std::string catalogueURL;               // where the last listing came from
+  std::string catalogueURL;               // where the last listing came from, after redirects
+  DOWNLOADDATA downloadEntry = {};        // what the running download fetches
+  bool statusShowsListingError = false;   // the next good listing clears the status
 
   Corvan3DSSView(ViewSize frame, bool isPreview, HostServices* host);
   ~Corvan3DSSView() override;
@@ -97,6 +100,7 @@ public:
   // The downloads (config/Downloads.cpp).
   void configureSheet_checkdownloads();
   void configureSheet_download();
+  // The destination is the entry's own file name; the suggestion is ignored.
   void download_decideDestinationWithSuggestedFilename(URLDownload* download, const std::string& filename) override;
   void download_didReceiveResponse(URLDownload* download, int64_t expectedContentLength) override;
   void download_didReceiveDataOfLength(URLDownload* download, uint32_t length) override;

@@ -9,6 +9,8 @@ AlertHandler& CurrentHandler() {
   return handler;
 }
 
+thread_local const AlertHandler* gScopedHandler = nullptr;  // the innermost scope's, on this thread
+
 void WriteToStandardError(const char* text, const char* caption) {
   std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
   std::fflush(stderr);
@@ -16,7 +18,18 @@ void WriteToStandardError(const char* text, const char* caption) {
 
 }  // namespace
 
+ScopedAlertHandler::ScopedAlertHandler(AlertHandler handler)
+    : handler(std::move(handler)), outer(gScopedHandler) {
+  gScopedHandler = &this->handler;
+}
+
+ScopedAlertHandler::~ScopedAlertHandler() { gScopedHandler = outer; }
+
 void MessageBox(void* /*owner*/, const char* text, const char* caption, int /*style*/) {
+  if (gScopedHandler != nullptr && *gScopedHandler) {
+    (*gScopedHandler)(text, caption);
+    return;
+  }
   const AlertHandler& handler = CurrentHandler();
   if (handler)
     handler(text, caption);

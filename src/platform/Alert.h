@@ -20,16 +20,19 @@ void MessageBox(void* owner, const char* text, const char* caption, int style);
 // restores the standard-error default.
 AlertHandler SetAlertHandler(AlertHandler handler);
 
-// Installs a handler for the lifetime of a scope, then puts back the old one.
+// Takes the alerts of the calling thread for the lifetime of a scope, before
+// any handler set above; other threads' alerts go on as they did. A worker
+// thread decoding images keeps its alerts to itself this way.
 class ScopedAlertHandler {
 public:
-  explicit ScopedAlertHandler(AlertHandler handler) : previous(SetAlertHandler(std::move(handler))) {}
-  ~ScopedAlertHandler() { SetAlertHandler(std::move(previous)); }
+  explicit ScopedAlertHandler(AlertHandler handler);
+  ~ScopedAlertHandler();
   ScopedAlertHandler(const ScopedAlertHandler&) = delete;
   ScopedAlertHandler& operator=(const ScopedAlertHandler&) = delete;
 
 private:
-  AlertHandler previous;
+  AlertHandler handler;
+  const AlertHandler* outer;  // the scope this one is inside, if any
 };
 
 // The hooks loading code reports through. ERRORCLOSE shows the user nothing

@@ -2,14 +2,19 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <glib-unix.h>
+#include <glib.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <chrono>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "platform/PropertyList.h"
 
@@ -18,8 +23,9 @@ namespace {
 const char kProtocols[] = "http,https";
 constexpr long kMaxRedirects = 5;
 
-std::string ErrorText(CURLcode code, const char* buffer) {
-  return buffer[0] != '\0' ? buffer : curl_easy_strerror(code);
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+  const size_t length = std::strlen(prefix);
+  return text.size() >= length && strncasecmp(text.c_str(), prefix, length) == 0;
 }
 
 std::string EffectiveURL(CURL* easy, const std::string& fallback) {
@@ -27,8 +33,13 @@ std::string EffectiveURL(CURL* easy, const std::string& fallback) {
   return curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url != nullptr ? url : fallback;
 }
 
-// The last segment of an address's path, decoded: what a browser would name
-// the file when the server does not.
+long InfoLong(CURL* easy, CURLINFO what) {
+  long value = 0;
+  curl_easy_getinfo(easy, what, &value);
+  return value;
+}
+
+// The last segment of an address's path, decoded.
 std::string LastPathSegment(const std::string& url) {
   std::string path = url.substr(0, url.find_first_of("?#"));
   const size_t scheme = path.find("://");
@@ -40,23 +51,6 @@ std::string LastPathSegment(const std::string& url) {
   const std::string name = decoded != nullptr ? std::string(decoded, size_t(length)) : segment;
   curl_free(decoded);
   return name;
-}
-
-// The file name a "Content-Disposition" header line suggests, if any.
-bool DispositionName(const std::string& line, std::string* name) {
-  static const char kHeader[] = "content-disposition:";
-  if (line.size() < sizeof kHeader - 1 || strncasecmp(line.c_str(), kHeader, sizeof kHeader - 1) != 0) return false;
-  const size_t at = line.find("filename=");
-  if (at == std::string::npos) return false;
-  std::string value = line.substr(at + 9);
-  if (!value.empty() && value[0] == '"') {
-    const size_t end = value.find('"', 1);
-    value = value.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-  } else {
-    value = value.substr(0, value.find_first_of("; \r\n"));
-  }
-  *name = value;
-  return !value.empty();
 }
 
 bool MakeFolders(const std::string& folder) {
@@ -82,7 +76,15 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
+double Seconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
+
+bool RedirectDowngrades(const std::string& from, const std::string& location) {
+  return StartsWithNoCase(from, "https:") && StartsWithNoCase(location, "http:");
+}
 
 // ---- one transfer -------------------------------------------------------------------
 
@@ -97,27 +99,70 @@ public:
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, net->timeouts.connectSeconds);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, net->options.connectSeconds);
+    if (!net->options.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, net->options.caFile.c_str());
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "corvan3d");
     curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Request::Write);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Request::Header);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Request::Connected);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
   }
   virtual ~Request() { curl_easy_cleanup(easy); }
 
   // Takes a chunk of the body; false aborts the transfer.
   virtual bool Receive(const char* data, size_t size) = 0;
-  // The transfer ended (CURLE_OK or why not): deliver the last event.
-  virtual void Complete(CURLcode result) = 0;
+  // The transfer ended (CURLE_OK or why not). True once the last event has
+  // been delivered; false while work goes on off the main loop.
+  virtual bool Complete(CURLcode result) = 0;
+  // Whether that work has ended and delivered its event.
+  virtual bool Settle() { return false; }
   // The transfer is dropped without an event; leave nothing behind.
   virtual void Discard() {}
 
   void Cancel() {
     if (cancelled) return;
     cancelled = true;
-    // Inside curl's callbacks the handle must stay; poll drops it afterwards.
-    if (!net->performing) net->remove(this);
+    // Inside curl's callbacks the handle must stay; Act drops it afterwards.
+    if (!net->acting) net->Remove(this);
+  }
+
+  // Why the transfer failed, once, in our words.
+  std::string Reason(CURLcode result) const {
+    if (!failure.empty()) return failure;
+    switch (result) {
+      case CURLE_HTTP_RETURNED_ERROR:
+        return "HTTP " + std::to_string(InfoLong(easy, CURLINFO_RESPONSE_CODE));
+      case CURLE_OPERATION_TIMEDOUT:
+        if (!connected) return "could not connect in " + std::to_string(net->options.connectSeconds) + " s";
+        return TimedOut();
+      case CURLE_COULDNT_CONNECT: {
+        const int error = int(InfoLong(easy, CURLINFO_OS_ERRNO));
+        return error != 0 ? std::string("could not connect: ") + std::strerror(error) : "could not connect";
+      }
+      case CURLE_COULDNT_RESOLVE_HOST:
+        return "the server's name could not be found";
+      case CURLE_TOO_MANY_REDIRECTS:
+        return "more than " + std::to_string(kMaxRedirects) + " redirects";
+      case CURLE_UNSUPPORTED_PROTOCOL:
+        return "only http and https addresses are fetched";
+      case CURLE_GOT_NOTHING:
+        return "the server closed the connection without answering";
+      case CURLE_PARTIAL_FILE:
+        return CutShort();
+      case CURLE_PEER_FAILED_VERIFICATION:
+        return "the server's certificate is not trusted";
+      case CURLE_SSL_CONNECT_ERROR:
+        return "no secure connection could be made";
+      case CURLE_RECV_ERROR:
+      case CURLE_SEND_ERROR:
+        return "the connection broke";
+      default:
+        return errorText[0] != '\0' ? errorText : curl_easy_strerror(result);
+    }
   }
 
   CurlNetwork* net;
@@ -126,6 +171,21 @@ public:
   char errorText[CURL_ERROR_SIZE];
   std::string failure;  // our own reason for ending the transfer
   bool cancelled = false;
+  bool connected = false;  // to some server, on the way
+  int64_t received = 0;
+
+protected:
+  virtual std::string TimedOut() const = 0;
+  const NetOptions& Options() const { return net->options; }
+  void WakeNetwork() { net->Wake(); }
+
+  std::string CutShort() const {
+    curl_off_t length = -1;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (length < 0) return "the server closed the connection after " + std::to_string(received) + " bytes";
+    return "the server closed the connection after " + std::to_string(received) + " of " +
+           std::to_string(length) + " bytes";
+  }
 
 private:
   static size_t Write(char* data, size_t, size_t size, void* self) {
@@ -133,14 +193,35 @@ private:
     if (request->cancelled || !request->failure.empty()) return 0;
     return request->Receive(data, size) ? size : 0;
   }
+
+  static int Connected(void* self, char*, char*, int, int) {
+    static_cast<Request*>(self)->connected = true;
+    return CURL_PREREQFUNC_OK;
+  }
+
+  // Watches the redirects curl follows: never from https down to http.
+  static size_t Header(char* data, size_t, size_t size, void* self) {
+    Request* request = static_cast<Request*>(self);
+    std::string line(data, size);
+    if (!StartsWithNoCase(line, "location:")) return size;
+    line = line.substr(9);
+    line.erase(0, line.find_first_not_of(" \t"));
+    line.erase(line.find_last_not_of(" \t\r\n") + 1);
+    if (!RedirectDowngrades(EffectiveURL(request->easy, request->url), line)) return size;
+    request->failure = "a redirect from https to http is refused (" + line + ")";
+    return 0;
+  }
 };
 
 namespace {
 
 class TextRequest : public CurlNetwork::Request, public NetRequest {
 public:
-  TextRequest(CurlNetwork* net, const std::string& url, size_t maxBytes, Network::TextHandler done)
-      : Request(net, url), maxBytes(maxBytes), done(std::move(done)) {}
+  TextRequest(CurlNetwork* net, const std::string& url, size_t maxBytes, Network::TextHandler done,
+              long seconds)
+      : Request(net, url), maxBytes(maxBytes), done(std::move(done)), seconds(seconds) {
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT, seconds);
+  }
 
   void cancel() override { Cancel(); }
 
@@ -150,21 +231,31 @@ public:
       return false;
     }
     text.append(data, size);
+    received += int64_t(size);
     return true;
   }
 
-  void Complete(CURLcode result) override {
-    if (!failure.empty())
-      done(false, "", failure);
-    else if (result != CURLE_OK)
-      done(false, "", ErrorText(result, errorText));
+  bool Complete(CURLcode result) override {
+    TextReply reply;
+    reply.address = EffectiveURL(easy, url);
+    reply.ok = result == CURLE_OK && failure.empty();
+    if (reply.ok)
+      reply.text = std::move(text);
     else
-      done(true, text, "");
+      reply.error = Reason(result);
+    done(reply);
+    return true;
   }
 
 private:
+  std::string TimedOut() const override {
+    if (received == 0) return "no answer in " + std::to_string(seconds) + " s";
+    return "only " + std::to_string(received) + " bytes arrived in " + std::to_string(seconds) + " s";
+  }
+
   size_t maxBytes;
   Network::TextHandler done;
+  long seconds;
   std::string text;
 };
 
@@ -173,8 +264,12 @@ public:
   DownloadRequest(CurlNetwork* net, const std::string& url, int64_t maxBytes, DownloadCheck check,
                   DownloadDelegate* delegate)
       : Request(net, url), maxBytes(maxBytes), check(std::move(check)), delegate(delegate) {
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &DownloadRequest::Header);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    const NetOptions& options = Options();
+    // A server that sends nothing for a while has stalled.
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT, options.downloadSeconds);
+    started = Seconds();
   }
   ~DownloadRequest() override { Discard(); }
 
@@ -202,19 +297,31 @@ public:
     return !cancelled;
   }
 
-  void Complete(CURLcode result) override {
+  bool Complete(CURLcode result) override {
     if (result == CURLE_OK && failure.empty() && !responded) Respond();  // an empty file
-    if (failure.empty() && result != CURLE_OK) failure = ErrorText(result, errorText);
+    if (failure.empty() && result != CURLE_OK) failure = Reason(result);
+    if (!failure.empty()) return Fail();
+    // The file is synced and checked on a worker, which may take seconds.
+    worker = std::thread([this] {
+      Verify();
+      verified.store(true);
+      WakeNetwork();
+    });
+    return false;
+  }
+
+  bool Settle() override {
+    if (!verified.load()) return false;
+    worker.join();
     if (failure.empty()) Install();
-    if (!failure.empty()) {
-      Discard();
-      delegate->download_didFailWithError(this, NetError{failure, EffectiveURL(easy, url)});
-      return;
-    }
+    if (!failure.empty()) return Fail();
     delegate->downloadDidFinish(this);
+    return true;
   }
 
   void Discard() override {
+    stop.store(true);
+    if (worker.joinable()) worker.join();
     if (fd >= 0) close(fd);
     fd = -1;
     if (!temporary.empty()) unlink(temporary.c_str());
@@ -222,22 +329,23 @@ public:
   }
 
 private:
-  static size_t Header(char* data, size_t, size_t size, void* self) {
-    DownloadRequest* request = static_cast<DownloadRequest*>(self);
-    const std::string line(data, size);
-    if (line.compare(0, 5, "HTTP/") == 0) request->suggested.clear();  // a new response (after a redirect)
-    std::string name;
-    if (DispositionName(line, &name)) request->suggested = name;
-    return size;
+  std::string TimedOut() const override {
+    if (Seconds() - started < double(Options().downloadSeconds) - 1.0)
+      return "no data for " + std::to_string(Options().stallSeconds) + " s";
+    return "not complete after " + std::to_string(Options().downloadSeconds) + " s";
+  }
+
+  bool Fail() {
+    Discard();
+    delegate->download_didFailWithError(this, NetError{failure, EffectiveURL(easy, url)});
+    return true;
   }
 
   // The response has come: choose the destination, open the file the data
   // goes to, and say how long it will be.
   bool Respond() {
     responded = true;
-    const std::string effective = EffectiveURL(easy, url);
-    delegate->download_decideDestinationWithSuggestedFilename(this, suggested.empty() ? LastPathSegment(effective)
-                                                                                      : suggested);
+    delegate->download_decideDestinationWithSuggestedFilename(this, LastPathSegment(url));
     if (cancelled || !failure.empty()) return false;
     if (destination.empty()) {
       failure = "no destination was chosen";
@@ -276,19 +384,22 @@ private:
     return true;
   }
 
-  // Checks the arrived file, then puts it in place of the destination.
-  void Install() {
-    if (fsync(fd) != 0 || close(fd) != 0) {
-      fd = -1;
-      failure = "cannot write " + temporary + ": " + std::strerror(errno);
-      return;
-    }
+  // On the worker: the file on disk, then its check.
+  void Verify() {
+    const bool synced = fsync(fd) == 0;
+    const int error = errno;
+    const bool closed = close(fd) == 0;
     fd = -1;
-    std::string why;
-    if (check && !check(temporary, &why)) {
-      failure = why;
+    if (!synced || !closed) {
+      failure = "cannot write " + temporary + ": " + std::strerror(synced ? errno : error);
       return;
     }
+    std::string why;
+    if (check && !check(temporary, destination, stop, &why)) failure = why;
+  }
+
+  // Back on the main loop: puts the checked file in place of the destination.
+  void Install() {
     struct stat info;
     if (!overwrite && stat(destination.c_str(), &info) == 0) {
       failure = destination + " exists";
@@ -304,88 +415,162 @@ private:
   int64_t maxBytes;
   DownloadCheck check;
   DownloadDelegate* delegate;
-  std::string suggested;
   std::string destination;
   bool overwrite = false;
   bool responded = false;
-  int64_t received = 0;
+  double started;
   std::string temporary;
   int fd = -1;
+  std::thread worker;
+  std::atomic<bool> stop{false};      // the worker should give up
+  std::atomic<bool> verified{false};  // the worker has ended
 };
 
 }  // namespace
 
-// ---- the network --------------------------------------------------------------------
+// ---- the main loop --------------------------------------------------------------------
 
-CurlNetwork::CurlNetwork(NetTimeouts timeouts) : timeouts(timeouts) {
+struct CurlNetwork::Callbacks {
+  static int Socket(CURL*, curl_socket_t socket, int what, void* self, void*) {
+    CurlNetwork* net = static_cast<CurlNetwork*>(self);
+    auto watch = net->watches.find(socket);
+    if (watch != net->watches.end()) {
+      g_source_remove(watch->second);
+      net->watches.erase(watch);
+    }
+    if (what == CURL_POLL_REMOVE) return 0;
+    const int condition = (what & CURL_POLL_IN ? G_IO_IN : 0) | (what & CURL_POLL_OUT ? G_IO_OUT : 0);
+    net->watches[socket] = g_unix_fd_add(socket, GIOCondition(condition), &Callbacks::Ready, net);
+    return 0;
+  }
+
+  static int Timer(CURLM*, long milliseconds, void* self) {
+    CurlNetwork* net = static_cast<CurlNetwork*>(self);
+    if (net->timer != 0) g_source_remove(net->timer);
+    net->timer = milliseconds < 0 ? 0 : g_timeout_add(guint(milliseconds), &Callbacks::Timeout, net);
+    return 0;
+  }
+
+  static gboolean Ready(gint fd, GIOCondition condition, gpointer self) {
+    const int events = (condition & G_IO_IN ? CURL_CSELECT_IN : 0) | (condition & G_IO_OUT ? CURL_CSELECT_OUT : 0) |
+                       (condition & (G_IO_ERR | G_IO_HUP) ? CURL_CSELECT_ERR : 0);
+    static_cast<CurlNetwork*>(self)->Act(fd, events);
+    return G_SOURCE_CONTINUE;
+  }
+
+  static gboolean Timeout(gpointer self) {
+    CurlNetwork* net = static_cast<CurlNetwork*>(self);
+    net->timer = 0;
+    net->Act(CURL_SOCKET_TIMEOUT, 0);
+    return G_SOURCE_REMOVE;
+  }
+
+  static gboolean Woken(gint fd, GIOCondition, gpointer self) {
+    char drain[64];
+    while (read(fd, drain, sizeof drain) > 0) {
+    }
+    CurlNetwork* net = static_cast<CurlNetwork*>(self);
+    // Delivering an event may start or cancel other transfers.
+    std::vector<Request*> all;
+    for (const auto& request : net->requests) all.push_back(request.get());
+    for (Request* request : all)
+      if (net->Holds(request) && request->Settle() && net->Holds(request)) net->Remove(request);
+    return G_SOURCE_CONTINUE;
+  }
+};
+
+CurlNetwork::CurlNetwork(NetOptions options) : options(std::move(options)) {
   curl_global_init(CURL_GLOBAL_DEFAULT);
   multi = curl_multi_init();
+  CURLM* m = static_cast<CURLM*>(multi);
+  curl_multi_setopt(m, CURLMOPT_SOCKETFUNCTION, &Callbacks::Socket);
+  curl_multi_setopt(m, CURLMOPT_SOCKETDATA, this);
+  curl_multi_setopt(m, CURLMOPT_TIMERFUNCTION, &Callbacks::Timer);
+  curl_multi_setopt(m, CURLMOPT_TIMERDATA, this);
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+    wakeRead = ends[0];
+    wakeWrite = ends[1];
+    wakeWatch = g_unix_fd_add(wakeRead, G_IO_IN, &Callbacks::Woken, this);
+  }
 }
 
 CurlNetwork::~CurlNetwork() {
-  while (!requests.empty()) remove(requests.front().get());
+  while (!requests.empty()) Remove(requests.front().get());
   curl_multi_cleanup(static_cast<CURLM*>(multi));
+  for (const auto& [socket, source] : watches) g_source_remove(source);
+  if (timer != 0) g_source_remove(timer);
+  if (wakeWatch != 0) g_source_remove(wakeWatch);
+  for (int fd : {wakeRead, wakeWrite})
+    if (fd >= 0) close(fd);
+}
+
+void CurlNetwork::Add(std::unique_ptr<Request> request) {
+  CURL* easy = request->easy;
+  requests.push_back(std::move(request));
+  curl_multi_add_handle(static_cast<CURLM*>(multi), easy);  // sets curl's timer to start it
 }
 
 NetRequest* CurlNetwork::readText(const std::string& url, size_t maxBytes, TextHandler done) {
-  auto request = std::make_unique<TextRequest>(this, url, maxBytes, std::move(done));
-  curl_easy_setopt(request->easy, CURLOPT_TIMEOUT, timeouts.textSeconds);
+  auto request = std::make_unique<TextRequest>(this, url, maxBytes, std::move(done), options.textSeconds);
   TextRequest* handle = request.get();
-  curl_multi_add_handle(static_cast<CURLM*>(multi), handle->easy);
-  requests.push_back(std::move(request));
+  Add(std::move(request));
   return handle;
 }
 
 URLDownload* CurlNetwork::startDownload(const std::string& url, int64_t maxBytes, DownloadCheck check,
                                         DownloadDelegate* delegate) {
   auto request = std::make_unique<DownloadRequest>(this, url, maxBytes, std::move(check), delegate);
-  // A server that sends nothing for a while has stalled.
-  curl_easy_setopt(request->easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(request->easy, CURLOPT_LOW_SPEED_TIME, timeouts.stallSeconds);
-  curl_easy_setopt(request->easy, CURLOPT_TIMEOUT, timeouts.downloadSeconds);
   DownloadRequest* handle = request.get();
-  curl_multi_add_handle(static_cast<CURLM*>(multi), handle->easy);
-  requests.push_back(std::move(request));
+  Add(std::move(request));
   return handle;
 }
 
-void CurlNetwork::remove(Request* request) {
+bool CurlNetwork::Holds(const Request* request) const {
+  return std::any_of(requests.begin(), requests.end(),
+                     [request](const std::unique_ptr<Request>& r) { return r.get() == request; });
+}
+
+void CurlNetwork::Remove(Request* request) {
   curl_multi_remove_handle(static_cast<CURLM*>(multi), request->easy);
   request->Discard();
   requests.remove_if([request](const std::unique_ptr<Request>& r) { return r.get() == request; });
 }
 
-void CurlNetwork::finish(Request* request, int result) {
+void CurlNetwork::Finish(Request* request, int result) {
   curl_multi_remove_handle(static_cast<CURLM*>(multi), request->easy);
-  request->cancelled = true;  // no more events after the last one
-  request->Complete(static_cast<CURLcode>(result));
-  requests.remove_if([request](const std::unique_ptr<Request>& r) { return r.get() == request; });
+  if (request->Complete(static_cast<CURLcode>(result)) && Holds(request)) Remove(request);
 }
 
-void CurlNetwork::poll() {
+void CurlNetwork::Act(int socket, int events) {
   CURLM* m = static_cast<CURLM*>(multi);
   int running = 0;
-  performing = true;
-  curl_multi_perform(m, &running);
-  performing = false;
+  acting = true;
+  curl_multi_socket_action(m, socket, events, &running);
+  acting = false;
   // Those cancelled from inside a callback go now, without an event.
-  for (auto it = requests.begin(); it != requests.end();) {
-    Request* request = it->get();
-    ++it;
-    if (request->cancelled) remove(request);
-  }
+  std::vector<Request*> cancelled;
+  for (const auto& request : requests)
+    if (request->cancelled) cancelled.push_back(request.get());
+  // What ended is gathered first: delivering an event may start or cancel other transfers.
+  std::vector<std::pair<Request*, CURLcode>> ended;
   int left = 0;
   while (CURLMsg* message = curl_multi_info_read(m, &left)) {
     if (message->msg != CURLMSG_DONE) continue;
     Request* request = nullptr;
     curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &request);
-    finish(request, message->data.result);  // may start or cancel other transfers
+    ended.emplace_back(request, message->data.result);
   }
+  for (Request* request : cancelled) Remove(request);
+  for (const auto& [request, result] : ended)
+    if (Holds(request) && !request->cancelled) Finish(request, result);
 }
 
-void CurlNetwork::wait(int milliseconds) {
-  curl_multi_poll(static_cast<CURLM*>(multi), nullptr, 0, milliseconds, nullptr);
-  poll();
+void CurlNetwork::Wake() {
+  const char byte = 1;
+  if (wakeWrite >= 0 && write(wakeWrite, &byte, 1) < 0) {
+    // The pipe is full: a wake-up is already pending.
+  }
 }
 
 bool CurlNetwork::resolveURL(const std::string& base, const std::string& reference, std::string* url,

@@ -3,7 +3,9 @@
 #include <gtk/gtk.h>
 #include <spawn.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 #include "platform/Alert.h"
@@ -44,14 +46,24 @@ protected:
   GtkWidget* widget;
 };
 
+// Texts that change are shortened to the room the rest of the sheet gives
+// them (asking for no more than a few characters themselves), so that the
+// sheet never grows or jumps with what it shows; the tooltip holds the rest.
+constexpr int kShortChars = 8;
+constexpr int kStatusLines = 2;
+
 class GtkButtonControl : public GtkControl<Button> {
 public:
   using GtkControl::GtkControl;
   void setTitle(const std::string& title) override {
-    gtk_button_set_label(GTK_BUTTON(widget), Displayable(title).c_str());
+    const std::string shown = Displayable(title);
+    gtk_button_set_label(GTK_BUTTON(widget), shown.c_str());
+    gtk_widget_set_tooltip_text(widget, shown.c_str());
     // A long folder keeps its beginning and its end in view.
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(widget));
-    if (GTK_IS_LABEL(label)) gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_MIDDLE);
+    if (!GTK_IS_LABEL(label)) return;
+    gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_MIDDLE);
+    gtk_label_set_max_width_chars(GTK_LABEL(label), kShortChars);
   }
 };
 
@@ -65,9 +77,15 @@ public:
   int state() const override { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget)) ? 1 : 0; }
 };
 
+// A pop-up takes the room the sheet gives it; a longer title is cut short.
 class GtkPopUp : public GtkControl<PopUpButton> {
 public:
-  using GtkControl::GtkControl;
+  explicit GtkPopUp(GtkWidget* widget) : GtkControl(widget) {
+    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(widget));
+    for (GList* cell = cells; cell != nullptr; cell = cell->next)
+      g_object_set(cell->data, "ellipsize", PANGO_ELLIPSIZE_END, "max-width-chars", kShortChars, nullptr);
+    g_list_free(cells);
+  }
   void removeAllItems() override {
     Programmatic scope;
     gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(widget));
@@ -111,19 +129,55 @@ public:
   void stopAnimation() override {}
 };
 
+// A status line of a fixed size: two lines as wide as the sheet, the rest
+// wrapped away behind an ellipsis.
 class GtkTextLabel : public GtkControl<TextLabel> {
 public:
-  using GtkControl::GtkControl;
+  explicit GtkTextLabel(GtkWidget* widget) : GtkControl(widget) {
+    GtkLabel* label = GTK_LABEL(widget);
+    gtk_label_set_line_wrap(label, TRUE);
+    gtk_label_set_line_wrap_mode(label, PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_ellipsize(label, PANGO_ELLIPSIZE_END);
+    gtk_label_set_lines(label, kStatusLines);
+    gtk_label_set_max_width_chars(label, kShortChars);
+    gtk_label_set_yalign(label, 0.0f);
+    PangoLayout* layout = gtk_widget_create_pango_layout(widget, "Xy\nXy");
+    int height = 0;
+    pango_layout_get_pixel_size(layout, nullptr, &height);
+    g_object_unref(layout);
+    gtk_widget_set_size_request(widget, -1, height);
+  }
   void setStringValue(const std::string& text) override {
-    gtk_label_set_text(GTK_LABEL(widget), Displayable(text).c_str());
+    const std::string shown = Displayable(text);
+    gtk_label_set_text(GTK_LABEL(widget), shown.c_str());
+    // The tooltip holds it all; an empty status has none.
+    const size_t end = shown.find_last_not_of('\n');
+    gtk_widget_set_tooltip_text(widget, end == std::string::npos ? nullptr : shown.substr(0, end + 1).c_str());
   }
 };
 
+class GtkTextField : public GtkControl<TextField> {
+public:
+  using GtkControl::GtkControl;
+  void setStringValue(const std::string& text) override {
+    gtk_entry_set_text(GTK_ENTRY(widget), Displayable(text).c_str());
+  }
+  std::string stringValue() const override { return gtk_entry_get_text(GTK_ENTRY(widget)); }
+  void setPlaceholder(const std::string& text) override {
+    gtk_entry_set_placeholder_text(GTK_ENTRY(widget), Displayable(text).c_str());
+  }
+};
+
+// The sheet's window as the interface file made it; what it holds is moved
+// into the host's window the first time it is shown.
 class GtkSheet : public SheetWindow {
 public:
   explicit GtkSheet(GtkWidget* window) : window(window) {}
   GtkWidget* window;
-  std::function<void()> cancel;  // what closing it from the window manager does
+  GtkWidget* content = nullptr;      // once moved
+  GtkWidget* defaultButton = nullptr;  // the window's default, as the file set it
+  GtkWidget* firstFocus = nullptr;     // and its focus
+  std::function<void()> cancel;      // what Escape does
 };
 
 struct Action {
@@ -163,7 +217,14 @@ class GtkInterfaceFile : public InterfaceFile {
 public:
   explicit GtkInterfaceFile(GtkBuilder* builder) : builder(builder) {}
   ~GtkInterfaceFile() override {
-    for (auto& [id, sheet] : windows) gtk_widget_destroy(sheet->window);  // top levels are ours to destroy
+    // Top levels are ours to destroy, and so is what was moved out of them.
+    for (auto& [id, sheet] : windows) {
+      if (sheet->content != nullptr) {
+        gtk_widget_destroy(sheet->content);
+        g_object_unref(sheet->content);
+      }
+      gtk_widget_destroy(sheet->window);
+    }
     g_object_unref(builder);
   }
 
@@ -182,6 +243,7 @@ public:
     return Get<GtkProgress>(id, GTK_TYPE_PROGRESS_BAR);
   }
   TextLabel* textLabel(const char* id) override { return Get<GtkTextLabel>(id, GTK_TYPE_LABEL); }
+  TextField* textField(const char* id) override { return Get<GtkTextField>(id, GTK_TYPE_ENTRY); }
 
 private:
   template <class Wrapper>
@@ -198,11 +260,6 @@ private:
   std::map<std::string, std::unique_ptr<GtkSheet>> windows;
 };
 
-gboolean CloseSheet(GtkWidget*, GdkEvent*, gpointer data) {
-  GtkSheet* sheet = static_cast<GtkSheet*>(data);
-  if (sheet->cancel) sheet->cancel();
-  return TRUE;  // hidden by the cancel, kept for the next opening
-}
 
 void ReapChild(GPid pid, gint, gpointer) { g_spawn_close_pid(pid); }
 
@@ -225,23 +282,43 @@ std::unique_ptr<InterfaceFile> GtkToolkit::loadInterface(const char* name, const
   return file;
 }
 
+GtkToolkit::GtkToolkit(std::string bundleFolder, GtkWindow* parent, GtkContainer* slot)
+    : bundle(std::move(bundleFolder)), parent(parent), slot(slot) {
+  g_signal_connect(parent, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* event, gpointer self) -> gboolean {
+                     GtkToolkit* kit = static_cast<GtkToolkit*>(self);
+                     if (event->keyval != GDK_KEY_Escape || kit->shown == nullptr) return FALSE;
+                     static_cast<GtkSheet*>(kit->shown)->cancel();
+                     return TRUE;
+                   }),
+                   this);
+}
+
 void GtkToolkit::showSheet(SheetWindow* sheet, std::function<void()> cancel) {
   GtkSheet* gtkSheet = static_cast<GtkSheet*>(sheet);
-  GtkWindow* window = GTK_WINDOW(gtkSheet->window);
-  if (!gtkSheet->cancel) {
-    g_signal_connect(window, "delete-event", G_CALLBACK(CloseSheet), gtkSheet);
-    gtk_window_set_transient_for(window, parent);
-    gtk_window_set_modal(window, TRUE);
+  if (gtkSheet->content == nullptr) {
+    GtkWindow* window = GTK_WINDOW(gtkSheet->window);
+    gtkSheet->defaultButton = gtk_window_get_default_widget(window);
+    gtkSheet->firstFocus = gtk_window_get_focus(window);
+    gtkSheet->content = gtk_bin_get_child(GTK_BIN(window));
+    g_object_ref(gtkSheet->content);
+    gtk_container_remove(GTK_CONTAINER(window), gtkSheet->content);
+    gtk_container_add(slot, gtkSheet->content);  // our reference is dropped with the interface file
   }
   gtkSheet->cancel = [this, cancel] {
     Busy busy(this);
     cancel();
   };
-  gtk_window_present(window);
+  shown = sheet;
+  gtk_widget_show(GTK_WIDGET(slot));
+  if (gtkSheet->defaultButton != nullptr) gtk_widget_grab_default(gtkSheet->defaultButton);
+  if (gtkSheet->firstFocus != nullptr) gtk_widget_grab_focus(gtkSheet->firstFocus);
 }
 
 void GtkToolkit::endSheet(SheetWindow* sheet) {
-  if (sheet != nullptr) gtk_widget_hide(static_cast<GtkSheet*>(sheet)->window);
+  if (sheet == nullptr || sheet != shown) return;
+  shown = nullptr;
+  gtk_window_set_default(parent, nullptr);
+  gtk_widget_hide(GTK_WIDGET(slot));
 }
 
 bool GtkToolkit::chooseFolder(const char* title, const char* startFolder, std::string* chosen) {
@@ -265,17 +342,21 @@ bool GtkToolkit::chooseFolder(const char* title, const char* startFolder, std::s
   return confirmed;
 }
 
-void GtkToolkit::openURL(const std::string& address) {
+bool GtkToolkit::openURL(const std::string& address, std::string* why) {
   // No shell: the address is one argument, whatever it holds.
   char program[] = "xdg-open";
   std::string argument = address;
   char* argv[] = {program, &argument[0], nullptr};
   pid_t pid = 0;
-  if (posix_spawnp(&pid, program, nullptr, nullptr, argv, environ) != 0) {
-    std::fprintf(stderr, "corvan3d: cannot run xdg-open to show %s\n", address.c_str());
-    return;
+  const int error = posix_spawnp(&pid, program, nullptr, nullptr, argv, environ);
+  if (error != 0) {
+    *why = error == ENOENT ? "xdg-open is not installed (it comes with xdg-utils)"
+                           : std::string("xdg-open cannot be run: ") + std::strerror(error);
+    std::fprintf(stderr, "corvan3d: cannot show %s: %s\n", address.c_str(), why->c_str());
+    return false;
   }
   g_child_watch_add(pid, ReapChild, nullptr);
+  return true;
 }
 
 void GtkToolkit::installAlertDialogs() {

@@ -5,6 +5,7 @@
 // host's main loop. The libcurl implementation is platform/CurlNetwork.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -35,7 +36,8 @@ public:
 
 // The download's events, in this order: the destination, the response (the
 // expected length, -1 when the server states none), any number of data
-// lengths, then exactly one of finish or failure.
+// lengths, then exactly one of finish or failure. The suggested file name is
+// the last segment of the address asked for, never one the server offers.
 class DownloadDelegate {
 public:
   virtual ~DownloadDelegate() = default;
@@ -47,9 +49,12 @@ public:
   virtual void download_didFailWithError(URLDownload* download, const NetError& error) = 0;
 };
 
-// What an arrived file must pass before it replaces the destination; false
-// says why.
-using DownloadCheck = std::function<bool(const std::string& receivedFile, std::string* why)>;
+// What an arrived file must pass before it replaces destination (which may
+// hold an earlier file); false says why. It runs on a worker thread, so it
+// touches nothing but files; stop turns true when the download is
+// cancelled, and a long check gives up then.
+using DownloadCheck = std::function<bool(const std::string& receivedFile, const std::string& destination,
+                                         const std::atomic<bool>& stop, std::string* why)>;
 
 // An element of a property list's root array: a string, or something else.
 struct PropertyListItem {
@@ -57,13 +62,20 @@ struct PropertyListItem {
   std::string text;
 };
 
+// The outcome of reading a text.
+struct TextReply {
+  bool ok = false;
+  std::string text;     // the whole text, when ok
+  std::string error;    // why not, for people
+  std::string address;  // where the text came from, after any redirects
+};
+
 class Network {
 public:
   virtual ~Network() = default;
 
-  // Reads the whole text at url (at most maxBytes) and calls done once:
-  // with true and the text, or false and why.
-  using TextHandler = std::function<void(bool ok, const std::string& text, const std::string& error)>;
+  // Reads the whole text at url (at most maxBytes) and calls done once.
+  using TextHandler = std::function<void(const TextReply& reply)>;
   virtual NetRequest* readText(const std::string& url, size_t maxBytes, TextHandler done) = 0;
 
   // Fetches url (at most maxBytes) into a temporary file beside the

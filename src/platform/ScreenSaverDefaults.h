@@ -32,7 +32,7 @@ public:
   bool Synchronize() override;
 
   // Why the last load or save failed, if it did.
-  const std::string& Problem() const { return problem; }
+  std::string Problem() const override { return problem; }
 
 private:
   // The file must stay as it is for the whole run (why, reason in short).

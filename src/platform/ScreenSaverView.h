@@ -33,6 +33,8 @@ public:
   virtual void SetBool(const char* key, bool value) = 0;
   virtual void SetInteger(const char* key, long long value) = 0;
   virtual bool Synchronize() = 0;
+  // Why the last load or save went wrong, for people; empty when it did not.
+  virtual std::string Problem() const { return std::string(); }
 };
 
 // Services of the host and the platform.

@@ -60,6 +60,14 @@ public:
   virtual void setStringValue(const std::string& text) = 0;
 };
 
+// A line of text the user edits; while empty it shows its placeholder.
+class TextField : public Control {
+public:
+  virtual void setStringValue(const std::string& text) = 0;
+  virtual std::string stringValue() const = 0;
+  virtual void setPlaceholder(const std::string& text) = 0;
+};
+
 // A window the host shows as a sheet over its own.
 class SheetWindow {
 public:
@@ -78,6 +86,7 @@ public:
   virtual IntegerField* integerField(const char* id) = 0;
   virtual ProgressIndicator* progressIndicator(const char* id) = 0;
   virtual TextLabel* textLabel(const char* id) = 0;
+  virtual TextField* textField(const char* id) = 0;
 };
 
 // Signal handlers named in the interface file, and what each does.
@@ -94,6 +103,7 @@ public:
   // Runs a modal chooser of one folder, starting in startFolder; true with
   // the chosen folder when the user confirms.
   virtual bool chooseFolder(const char* title, const char* startFolder, std::string* chosen) = 0;
-  // Opens an address in the user's browser; the outcome is not awaited.
-  virtual void openURL(const std::string& address) = 0;
+  // Opens an address in the user's browser; the outcome is not awaited. False,
+  // saying why, when no browser could be asked.
+  virtual bool openURL(const std::string& address, std::string* why) = 0;
 };

@@ -2,7 +2,7 @@
 # tools, a private home, a private Xvfb display seen through Xlib, the PNG
 # frames read back, and a web server that misbehaves. Standard Python only.
 
-import contextlib, ctypes, http.server, os, shutil, signal, struct, subprocess, sys, threading, time, zlib
+import contextlib, ctypes, http.server, os, shutil, signal, ssl, struct, subprocess, sys, threading, time, zlib
 
 CI = os.environ.get("CI") == "true"
 CATALOGUE = "/mac/zips/corvan/corvanCurrencies-v11.plist"  # on the catalogue server
@@ -140,14 +140,23 @@ class Screen:
         self.display = self.x["XOpenDisplay"](name.encode())
         self.root = self.x["XDefaultRootWindow"](self.display)
 
-    def lit(self, box=None):
-        # The lit share of the screen, or of a box of it, as it shows now.
-        image = self.x["XGetImage"](self.display, self.root, 0, 0, self.width, self.height, 0xFFFFFFFF, 2)  # ZPixmap
+    def image(self, box=None):
+        # The rows of the screen, or of a box (left, top, right, bottom) of it, as it shows now: 4 bytes a pixel.
+        left, top, right, bottom = box or (0, 0, self.width, self.height)
+        right, bottom = min(right, self.width), min(bottom, self.height)
+        if right <= left or bottom <= top:
+            return []
+        image = self.x["XGetImage"](self.display, self.root, left, top, right - left, bottom - top, 0xFFFFFFFF, 2)
         pitch = image.contents.bytes_per_line
         assert image.contents.bpp == 32, "Xvfb runs at depth 24, 32 bits a pixel"
-        data = ctypes.string_at(image.contents.data, pitch * self.height)
+        data = ctypes.string_at(image.contents.data, pitch * (bottom - top))
         self.x["XDestroyImage"](image)
-        return lit_fraction([data[y * pitch:(y + 1) * pitch] for y in range(self.height)], 4, box)
+        return [data[y * pitch:y * pitch + 4 * (right - left)] for y in range(bottom - top)]
+
+    def lit(self, box=None):
+        # The lit share of the screen, or of a box of it, as it shows now.
+        rows = self.image(box)
+        return lit_fraction(rows, 4) if rows else 0.0
 
     def drawn(self, what, box=None, process=None):
         # Checks that the box shows drawing within 30 s, and that the process drawing it runs on.
@@ -181,29 +190,36 @@ def xvfb(width=1024, height=768):
 
 class TroubleHandler(http.server.SimpleHTTPRequestHandler):
     # Serves a site folder, and under /bad/ routes that misbehave, sending
-    # parts of a real currency file.
+    # parts of a real currency file (the server's currency, or its other one).
     protocol_version = "HTTP/1.1"
 
     def log_message(self, *args):
         pass
 
     def do_GET(self):
+        if self.path == "/moved.plist":  # the catalogue, moved
+            return self.reply(302, [("Location", CATALOGUE)], b"", 0)
         if "/bad/" not in self.path:
             return super().do_GET()
         route, euro = self.path.split("/bad/", 1)[1], open(self.server.currency, "rb").read()
-        attachment = "Content-Disposition", 'attachment; filename="../../Escaped.dosh"'
+        folder, plain = os.path.dirname(CATALOGUE), getattr(self.server, "plain", "")
         status, headers, body, length = {  # what is sent, and the length stated
             "broken/Euro.dosh": (200, [], euro[:len(euro) // 2], len(euro)),  # dies half way
             "stall.dosh": (200, [], euro[:1], len(euro)),  # then nothing for 8 s
             "half-stall.dosh": (200, [], euro[:len(euro) // 2], len(euro)),  # likewise
-            "disposition": (200, [attachment], euro, len(euro)),
-            "hidden": (200, [(attachment[0], "attachment; filename=.hidden.dosh")], euro, len(euro)),
+            "suggests/Euro.dosh": (200, [("Content-Disposition", 'attachment; filename="Japan.dosh"')], euro, len(euro)),
+            "redirect/Euro.dosh": (302, [("Location", f"{folder}/Japan.dosh")], b"", 0),
+            "downgrade/Euro.dosh": (302, [("Location", f"{plain}{folder}/Euro.dosh")], b"", 0),
             "huge.dosh": (200, [], euro[:1000], 100 << 20),
             "endless.dosh": (200, [], bytes(1 << 20), None),  # 80 MiB, no length: ends with the connection
             "junk.dosh": (200, [], b"CORV" * 300, 1200),
-            "ftp": (302, [("Location", "ftp://127.0.0.1/Euro.dosh")], b"", 0),
-            "loop": (302, [("Location", "/bad/loop")], b"", 0),
+            "empty.dosh": (200, [], b"", 0),
+            "ftp.dosh": (302, [("Location", "ftp://127.0.0.1/Euro.dosh")], b"", 0),
+            "loop.dosh": (302, [("Location", "/bad/loop.dosh")], b"", 0),
         }.get(route, (404, [], b"", 0))
+        self.reply(status, headers, body, length, 80 if route == "endless.dosh" else 1, 8 if "stall" in route else 0)
+
+    def reply(self, status, headers, body, length, times=1, linger=0):
         self.send_response(status)
         stated = [("Content-Length", str(length))] if length is not None else []
         for key, value in headers + stated + [("Connection", "close")]:
@@ -211,23 +227,54 @@ class TroubleHandler(http.server.SimpleHTTPRequestHandler):
         self.end_headers()
         self.close_connection = True
         with contextlib.suppress(OSError):  # the client gave up, as it should have
-            for _ in range(80 if route == "endless.dosh" else 1):
+            for _ in range(times):
                 self.wfile.write(body)
             self.wfile.flush()
-            time.sleep(8 if "stall" in route else 0)
+            time.sleep(linger)
+
+
+def serve(site, currency, tls=None, plain=""):
+    # Serves site on 127.0.0.1 with TroubleHandler's routes made from the currency file until the
+    # process ends, over TLS with tls = (certificate, key); plain is where a downgrade leads. Returns
+    # the server's address.
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), lambda *a: TroubleHandler(*a, directory=site))
+    server.currency, server.plain, server.handle_error = currency, plain, lambda *a: None  # hang-ups expected
+    if tls:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(*tls)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return f"{'https' if tls else 'http'}://127.0.0.1:{server.server_port}"
 
 
 def offer(home, dosh, files, currency, extra=""):
     # A site under home offering files (name: content) in a catalogue corvan-dosh makes, with extra
-    # entries, served on 127.0.0.1 with TroubleHandler's routes made from the currency file until the
-    # process ends; returns its address, the folder offered and what corvan-dosh said.
+    # entries, served by serve(); returns its address, the folder offered and what corvan-dosh said.
     folder = f"{home}/site{os.path.dirname(CATALOGUE)}"
     os.makedirs(folder)
     for name, content in files.items():
         open(f"{folder}/{name}", "wb").write(content)
     made = run(dosh, "catalogue", folder)
     open(f"{home}/site{CATALOGUE}", "w").write(made.stdout.replace("</array>", extra + "</array>"))
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), lambda *a: TroubleHandler(*a, directory=f"{home}/site"))
-    server.currency, server.handle_error = currency, lambda *a: None  # clients that hang up are expected
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return f"http://127.0.0.1:{server.server_port}", folder, made
+    return serve(f"{home}/site", currency), folder, made
+
+
+def currency(dosh, bundle, name, path):
+    # A currency of one note called name, packed at path from the bundled euro's first note; its bytes.
+    note = f"{os.path.dirname(path)}/.note.tga"
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    for step in (("extract", f"{bundle}/Euro.dosh", "0", note), ("pack", path, "--name", name, f"{note}:156x66")):
+        made = run(dosh, *step)
+        assert made.returncode == 0, made.stderr
+    os.remove(note)
+    return open(path, "rb").read()
+
+
+def certificate(folder):
+    # A self-signed certificate for 127.0.0.1 made by openssl: (certificate, key).
+    need("openssl")
+    cert, key = f"{folder}/cert.pem", f"{folder}/key.pem"
+    made = run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
+               "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert)
+    assert made.returncode == 0, made.stderr
+    return cert, key

@@ -1,8 +1,10 @@
 # corvan3d --settings under Xvfb, used as a person would, through the
-# window's accessibility tree: change the controls and save, find them in the
-# store and in the rebuilt preview; Defaults then Cancel leave the store alone;
-# list the catalogue of a server of the test's own and install a currency from
-# it; a signal during a download leaves nothing behind.
+# window's accessibility tree and the keyboard: the options open beside a
+# preview that keeps moving; change the controls and save, find them in the
+# store and in the rebuilt preview; Return saves, Escape and Defaults then
+# Cancel leave the store alone; list the catalogue of a server of the test's
+# own and install a currency from it; a signal during a download leaves
+# nothing behind.
 #
 # usage: dbus-run-session -- settings_test.py CORVAN3D CORVAN-DOSH BUNDLE-DIR
 # (run with the Python that has pyatspi, Debian's python3-pyatspi)
@@ -52,13 +54,22 @@ def showing(node):
 
 
 def options(app):
-    # Presses Options… and waits for the sheet.
+    # Presses Options… and waits for the options beside the preview.
     press(app, "Options…")
-    return e2e.wait_until(lambda: (sheet := find(app, "frame", "Corvan 3D Options")) and showing(sheet) and sheet, 10)
+    return e2e.wait_until(lambda: (sheet := find(app, "filler", "Options")) and showing(sheet) and sheet, 10)
+
+
+def key(screen, name):
+    # A key pressed and released as a person would, on the window under the pointer.
+    code = screen("XKeysymToKeycode", {"Return": 0xFF0D, "Escape": 0xFF1B, "7": 0x37}[name])
+    for down in (1, 0):
+        screen("XTestFakeKeyEvent", code, down, 0)
 
 
 with tempfile.TemporaryDirectory(prefix="corvan-settings-") as home, e2e.xvfb() as screen:
-    offered = {name: open(f"{BUNDLE}/{name}", "rb").read() for name in ("Switzerland.dosh", "Japan.dosh")}
+    # The bundle's own currency is not offered; two of the test's own are.
+    offered = {"Switzerland.dosh": open(f"{BUNDLE}/Switzerland.dosh", "rb").read()} | {
+        f"{name}.dosh": e2e.currency(DOSH, BUNDLE, f"Test {name}", f"{home}/made/{name}.dosh") for name in ("Peso", "Krona")}
     server = e2e.offer(home, DOSH, offered, f"{BUNDLE}/Euro.dosh", "<string>Stalls;/bad/half-stall.dosh</string>")[0]
 
     env = e2e.private_env(home, DISPLAY=screen.name, NO_AT_BRIDGE="0", CORVAN3D_DATA_DIR=BUNDLE, LC_ALL="C.UTF-8")
@@ -72,9 +83,15 @@ with tempfile.TemporaryDirectory(prefix="corvan-settings-") as home, e2e.xvfb() 
         preview = e2e.wait_until(lambda: find(app, "drawing area", "Preview"), 10)
         e2e.check(e2e.wait_until(lambda: preview.description == f"500 notes of {NAMES[FIRST]}", 30),
                   "the preview shows the stored settings", preview.description)
-        screen.drawn("the preview draws notes", (10, 10, 480, 270))
+        x, y, w, h = preview.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        box = (x, y, x + w, y + h)
+        screen.drawn("the preview draws notes", box)
+        screen("XTestFakeMotionEvent", 0, x + w // 2, y + h // 2, 0)  # the keyboard goes where the pointer is
 
         sheet = options(app)
+        first = screen.image(box)
+        e2e.check(e2e.wait_until(lambda: screen.image(box) != first, 10) and showing(preview),
+                  "the preview stays in view and moves on while the options are open")
         notes, currency = find(sheet, "spin button", "Notes"), find(sheet, "combo box", "Currency")
         e2e.check(notes.queryValue().currentValue == 500, "Options… shows the number of notes")
         notes.queryValue().currentValue = 1234
@@ -99,16 +116,26 @@ with tempfile.TemporaryDirectory(prefix="corvan-settings-") as home, e2e.xvfb() 
         e2e.check(e2e.read_store(env) == after, "Defaults then Cancel leave the store as it was")
 
         options(app)
+        key(screen, "Escape")
+        e2e.check(e2e.wait_until(lambda: not showing(sheet), 10) and e2e.read_store(env) == after,
+                  "Escape closes the options and stores nothing")
+        options(app)  # the number of notes has the focus, all of it selected
+        for name in ("7", "7", "Return"):
+            key(screen, name)
+        e2e.check(e2e.wait_until(lambda: e2e.read_store(env).get("NumNotes") == "77" and not showing(sheet), 10),
+                  "Return saves what was typed", e2e.read_store(env).get("NumNotes"))
+
+        options(app)
         offers, status = find(sheet, "combo box", "Available currencies"), find(sheet, "label", "Download status")
         press(sheet, "Check for Downloads")
-        e2e.check(e2e.wait_until(lambda: items(offers) == ["Japanese Yen", "Swiss Franc", "Stalls"], 15),
-                  "the catalogue is listed", items(offers))
-        choose(offers, "Swiss Franc")
+        e2e.check(e2e.wait_until(lambda: items(offers) == ["Test Krona", "Test Peso", "Stalls"], 15),
+                  "the catalogue is listed, but for what the bundle holds", items(offers))
+        choose(offers, "Test Peso")
         press(sheet, "Download")
         e2e.check(e2e.wait_until(lambda: text(status) == "Download Complete!", 30)
-                  and open(f"{user}/Switzerland.dosh", "rb").read() == open(f"{BUNDLE}/Switzerland.dosh", "rb").read(),
+                  and open(f"{user}/Peso.dosh", "rb").read() == offered["Peso.dosh"],
                   "the download completes into the user's folder", text(status))
-        e2e.check(e2e.wait_until(lambda: items(offers) == ["Japanese Yen", "Stalls"], 15),
+        e2e.check(e2e.wait_until(lambda: items(offers) == ["Test Krona", "Stalls"], 15),
                   "the installed currency drops out of the list", items(offers))
 
         choose(offers, "Stalls")
@@ -117,7 +144,7 @@ with tempfile.TemporaryDirectory(prefix="corvan-settings-") as home, e2e.xvfb() 
                                any(n.startswith(".corvan3d-download") for n in os.listdir(user)), 10),
                   "a download under way shows its progress, and keeps the file hidden", text(status))
         e2e.check(e2e.stop(process) == 0, "a signal ends the settings window cleanly", process.returncode)
-        e2e.check(os.listdir(user) == ["Switzerland.dosh"], "nothing left of the download", os.listdir(user))
+        e2e.check(os.listdir(user) == ["Peso.dosh"], "nothing left of the download", os.listdir(user))
     finally:
         e2e.stop(process)
 e2e.finish()

@@ -41,7 +41,11 @@ struct FakeHost : HostServices, PreferencesStore {
   void SetString(const char* key, const std::string& value) override { values[key] = value; }
   void SetBool(const char* key, bool value) override { values[key] = value ? "true" : "false"; }
   void SetInteger(const char* key, long long value) override { values[key] = std::to_string(value); }
-  bool Synchronize() override { return ++synchronizations; }
+  bool Synchronize() override {
+    ++synchronizations;
+    return problem.empty();
+  }
+  std::string Problem() const override { return problem; }
   // Every view's surface is the test's one context; presenting a frame counts it.
   struct Surface : GLView {
     explicit Surface(FakeHost* host) : host(host) {}
@@ -64,6 +68,7 @@ struct FakeHost : HostServices, PreferencesStore {
   Network* network = nullptr;
   std::map<std::string, std::string> values;  // the store
   int synchronizations = 0;  // saves asked for
+  std::string problem;  // not empty: saving fails, saying this
 };
 
 // A fresh folder under /tmp, removed with everything in it at the end.

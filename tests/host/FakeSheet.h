@@ -16,7 +16,7 @@
 #include "platform/PropertyList.h"
 #include "platform/Toolkit.h"
 
-struct FakeControl : Button, CheckBox, PopUpButton, IntegerField, ProgressIndicator, TextLabel {
+struct FakeControl : Button, CheckBox, PopUpButton, IntegerField, ProgressIndicator, TextLabel, TextField {
   void setEnabled(bool on) override { enabled = on; }  bool isEnabled() const override { return enabled; }
   // Titles and labels are texts; states, numbers and the selected item the value.
   void setTitle(const std::string& text) override { texts.push_back(text); }  void setStringValue(const std::string& text) override { texts.push_back(text); }
@@ -27,10 +27,13 @@ struct FakeControl : Button, CheckBox, PopUpButton, IntegerField, ProgressIndica
   void selectItemAtIndex(int i) override { value = i >= 0 && i < numberOfItems() ? i : -1; }
   int indexOfSelectedItem() const override { return value; }  int numberOfItems() const override { return int(items.size()); }
   void setDoubleValue(double v) override { progress.push_back(v); }
+  std::string stringValue() const override { return texts.empty() ? "" : texts.back(); }
+  void setPlaceholder(const std::string& text) override { placeholder = text; }
   void startAnimation() override { animating = true; }  void stopAnimation() override { animating = false; }
   bool enabled = true, animating = false;
   int value = 0;  // state, number or selected item
   std::vector<std::string> items, texts;
+  std::string placeholder;
   std::vector<double> progress;
 };
 
@@ -38,7 +41,7 @@ struct FakeControl : Button, CheckBox, PopUpButton, IntegerField, ProgressIndica
 struct FakeInterface : InterfaceFile {
   FakeInterface() {
     for (const char* id : {"oSave", "oDirectory", "oCheckDownloads", "oDownload", "oMainMonitorOnly", "oShowClock", "o12HrClock", "oZoomIn",
-                           "oCurrency", "oRotMode", "oAvailableDownloads", "oClockSize", "oNoteSize", "oNumNotes", "oProgress", "oDownloadText"})
+                           "oCurrency", "oRotMode", "oAvailableDownloads", "oClockSize", "oNoteSize", "oNumNotes", "oProgress", "oDownloadText", "oCatalogueServer"})
       controls[id].items = std::string(id) == "oRotMode" ? std::vector<std::string>{"0", "1", "2", "3"} : std::vector<std::string>{};
   }
   std::map<std::string, FakeControl> controls;
@@ -48,6 +51,7 @@ struct FakeInterface : InterfaceFile {
   Button* button(const char* id) override { return Find(id); }  CheckBox* checkBox(const char* id) override { return Find(id); }
   PopUpButton* popUpButton(const char* id) override { return Find(id); }  IntegerField* integerField(const char* id) override { return Find(id); }
   ProgressIndicator* progressIndicator(const char* id) override { return Find(id); }  TextLabel* textLabel(const char* id) override { return Find(id); }
+  TextField* textField(const char* id) override { return Find(id); }
 };
 
 // A request the test ends by hand.
@@ -80,7 +84,12 @@ struct FakeDesktop : Toolkit, Network {
   bool chooseFolder(const char* title, const char* start, std::string* chosen) override {
     return chooser = std::string(title) + " from " + start, *chosen = folderToChoose, !folderToChoose.empty();
   }
-  void openURL(const std::string& address) override { opened.push_back(address); }
+  bool openURL(const std::string& address, std::string* why) override {
+    opened.push_back(address);
+    *why = "no browser here";
+    return browser;
+  }
+  bool browser = true;  // whether a page can be opened
   // Runs the action the interface file connected under this handler name.
   void Act(const std::string& handler) {
     for (auto& [name, run] : actions) if (name == handler) return run();
@@ -100,8 +109,13 @@ struct FakeDesktop : Toolkit, Network {
     return true;
   }
   bool parseArray(const std::string& text, std::vector<PropertyListItem>* items, std::string* why) override { return ParsePropertyListArray(text, items, why); }
-  // Answers the last catalogue read: a catalogue of these entries, or this text.
+  // Answers the last catalogue read: a catalogue of these entries, or this text, or "refused".
   void Answer(bool ok, const std::vector<std::string>& entries, const std::string& text = "") {
-    reads.back()->done(ok, text.empty() ? WritePropertyListArray(entries) : text, ok ? "" : "refused");
+    TextReply reply;
+    reply.ok = ok;
+    reply.text = text.empty() ? WritePropertyListArray(entries) : text;
+    reply.error = ok ? "" : "refused";
+    reply.address = reads.back()->url.substr(0, reads.back()->url.find(" at most "));
+    reads.back()->done(reply);
   }
 };

@@ -1,7 +1,7 @@
 // The settings sheet and the downloads on fake controls and a fake network,
 // over a real view and world: what the sheet shows, what Save stores and
-// rebuilds, what Cancel leaves alone, how the catalogue is listed and how a
-// download reports itself.
+// rebuilds, what Cancel leaves alone, how the catalogue is listed, how a
+// download reports itself and which file it may replace.
 #include <gtest/gtest.h>
 
 #include "FakeHost.h"
@@ -29,13 +29,20 @@ protected:
   FakeControl& C(const char* id) { return desk.loaded->controls[id]; }
   // The controls in one line: main monitor only, clock shown, 12-hour, zoom, rotation, note size, note
   // count, clock size, currency; then which are enabled: the clock's size and 12-hour switch, and the
-  // five controls a download disables.
+  // five download controls.
   std::string Shown() {
     std::string line;
     for (const char* id : {"oMainMonitorOnly", "oShowClock", "o12HrClock", "oZoomIn", "oRotMode", "oNoteSize", "oNumNotes", "oClockSize", "oCurrency", "|",
-                           "oClockSize", "o12HrClock", "|", "oAvailableDownloads", "oDownload", "oCheckDownloads", "oDirectory", "oSave"})
+                           "oClockSize", "o12HrClock", "|"})
       line += *id == '|' ? "|" : line.find('|') == std::string::npos ? std::to_string(C(id).value) + " " : C(id).enabled ? "1" : "0";
-    return line;
+    return line + Usable();
+  }
+  // Which of the menu of offers, Download, Check for Downloads, the folder and Save can be used.
+  std::string Usable() {
+    std::string bits;
+    for (const char* id : {"oAvailableDownloads", "oDownload", "oCheckDownloads", "oDirectory", "oSave"})
+      bits += C(id).enabled ? "1" : "0";
+    return bits;
   }
   // The downloads offered, and whether their menu is enabled.
   std::string Offers() {
@@ -43,6 +50,7 @@ protected:
     for (const std::string& item : C("oAvailableDownloads").items) line += item + ",";
     return line + (C("oAvailableDownloads").enabled ? " 1" : " 0");
   }
+  std::string Status() { return C("oDownloadText").stringValue(); }
   void List(const Texts& catalogue) {
     desk.Act("configureSheet_checkdownloads");
     desk.Answer(true, catalogue);
@@ -50,6 +58,12 @@ protected:
   void Choose(const std::string& folder) {
     desk.folderToChoose = folder;
     desk.Act("configureSheet_directory");
+  }
+  // Starts downloading item k of the menu.
+  FakeRequest* Download(int k) {
+    C("oAvailableDownloads").value = k;
+    desk.Act("configureSheet_download");
+    return desk.downloads.empty() ? nullptr : desk.downloads.back().get();
   }
 
   FakeDesktop desk;
@@ -66,6 +80,9 @@ TEST_F(SheetTest, ShowCancelAndSave) {
   EXPECT_EQ(C("oCurrency").items, names);
   EXPECT_EQ(desk.loadedName + " " + names.at(size_t(C("oCurrency").value)), "Corvan3DSS Beta");
   EXPECT_EQ(Shown(), Line("0 0 0 0 2 100 20 90 %d |00|11111", world->CurrentCurrency + 1));
+  // No catalogue server stored: the field is empty and shows the built-in one.
+  EXPECT_EQ(C("oCatalogueServer").texts, Texts{""});
+  EXPECT_EQ(C("oCatalogueServer").placeholder, "http://localhost:8000");
   C("oShowClock").value = 1; desk.Act("configureSheet_update");
   EXPECT_EQ(Shown().substr(Shown().find('|')), "|11|11111");
   desk.Act("configureSheet_defaults");
@@ -81,89 +98,191 @@ TEST_F(SheetTest, ShowCancelAndSave) {
   for (auto [id, value] : {std::pair{"oMainMonitorOnly", 1}, {"oShowClock", 1}, {"o12HrClock", 1}, {"oZoomIn", 1}, {"oRotMode", 1},
                            {"oNoteSize", 75}, {"oNumNotes", 30}, {"oClockSize", 120}, {"oCurrency", world->NumCurrencies}})
     C(id).value = value;  // the last currency, from the user's folder
+  C("oCatalogueServer").texts.push_back(" http://cat.example:81 ");
   Choose(other.dir); desk.Act("configureSheet_save");
   EXPECT_EQ(host.values, (std::map<std::string, std::string>{{"version", "1.1"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Mine.dosh"},
                          {"NoteSize", "75"}, {"NumNotes", "30"}, {"RotMode", "1"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "true"},
-                         {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}}));
+                         {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}, {"CatalogueServer", "http://cat.example:81"}}));
   world = view->ssMain->World;
   EXPECT_EQ(Line("%g %lld %s %d %d %d", world->NoteScale, (long long)world->TOT_NUM_NOTES, world->Currencies[world->CurrentCurrency].Name,
                  view->glReady, desk.sheetsEnded, host.synchronizations > 0), "0.75 30 Gamma 0 2 1");
 }
 
-TEST_F(SheetTest, TheCatalogueListsWhatTheUserFolderLacksAndOnlyUsableEntries) {
+// A Save the store cannot keep says so, and nothing behaves as saved: the sheet stays open, the view
+// keeps its settings and its world.
+TEST_F(SheetTest, ASaveThatCannotBeStoredSaysSo) {
+  Open(true);
+  host.problem = "baCorvan3D.conf: not saved: Permission denied";
+  C("oNumNotes").value = 30;
+  std::string alert;
+  ScopedAlertHandler catcher([&alert](const char* text, const char* caption) { alert = std::string(caption) + ": " + text; });
+  desk.Act("configureSheet_save");
+  EXPECT_EQ(alert, "Settings not saved: Your settings could not be saved.\nbaCorvan3D.conf: not saved: Permission denied");
+  EXPECT_EQ(desk.sheetsEnded, 0);
+  EXPECT_EQ(view->mySettings.TOT_NUM_NOTES, 20);
+  EXPECT_EQ(view->ssMain->World->TOT_NUM_NOTES, 20);
+  EXPECT_EQ(view->glReady, true);  // not rebuilt
+}
+
+// The catalogue offers what is not installed, in the bundle or the user's folder; while it is read
+// nothing can be downloaded; its own errors say why on a second line and go once it is read.
+TEST_F(SheetTest, TheCatalogueOffersWhatIsNotInstalledAndOnlyUsableEntries) {
   Open(true);
   host.SetString("CatalogueServer", "http://cat.example:81/");
+  view->configureSheet();
+  EXPECT_EQ(C("oCatalogueServer").stringValue(), "http://cat.example:81/");
+  desk.Act("configureSheet_checkdownloads");
   desk.Act("configureSheet_checkdownloads");  // a second click while reading does nothing
-  List({"Delta;d.dosh", "Gamma;g.dosh", "Epsilon;e.dosh;more;parts"});
-  EXPECT_EQ(Line("%zu ", desk.reads.size()) + desk.reads[0]->url, "1 http://cat.example:81/mac/zips/corvan/corvanCurrencies-v11.plist at most 1048576");
-  EXPECT_EQ(Offers() + " " + view->downloadData[1].Location, "Delta,Epsilon, 1 e.dosh");
-  List({"Gamma;g.dosh"});  // nothing new, then an unreachable server: "None", and the listing stays
-  desk.Act("configureSheet_checkdownloads"); desk.Answer(false, {});
+  ASSERT_EQ(desk.reads.size(), 1u);
+  EXPECT_EQ(desk.reads[0]->url, "http://cat.example:81/mac/zips/corvan/corvanCurrencies-v11.plist at most 1048576");
+  EXPECT_EQ(Usable(), "00111");
+  desk.Answer(true, {"Alpha;a.dosh", "Delta;d.dosh", "Gamma;g.dosh", "Epsilon;e.dosh;more;parts"});
+  EXPECT_EQ(Offers(), "Delta,Epsilon, 1");
+  EXPECT_EQ(view->downloadData[1].Location, std::string("e.dosh"));
+  EXPECT_EQ(Usable(), "11111");
+  List({"Gamma;g.dosh"});  // nothing new: "None", and nothing to download
+  EXPECT_EQ(Offers(), "None, 0");
+  EXPECT_EQ(Usable(), "00111");
+  desk.Act("configureSheet_checkdownloads");
+  desk.Answer(false, {});  // an unreachable server leaves the listing
   EXPECT_EQ(Offers() + Line(" %u", view->numDownloads), "None, 0 0");
+  EXPECT_EQ(Status(), "Error! Could not connect to the server!\nrefused");
   const std::string n39(39, 'n'), p511(511, 'p');
   List({"Delta;d.dosh", "no separator", ";empty.dosh", "Empty;", n39 + "n;x.dosh", n39 + ";" + p511, "N;" + p511 + "p"});
   EXPECT_EQ(Offers(), "Delta," + n39 + ", 1");
+  EXPECT_EQ(Status(), "");  // the listing's own error is gone
   for (const char* broken : {"not a property list", "<plist><dict/></plist>"}) {
     desk.Act("configureSheet_checkdownloads");
     desk.Answer(true, {}, broken);
   }
-  EXPECT_EQ(C("oDownloadText").texts, (Texts{"Error! Could not connect to the server!", "Error! The catalogue could not be understood!",
-                                             "Error! The catalogue could not be understood!"}));
+  EXPECT_EQ(C("oDownloadText").texts, (Texts{"Error! Could not connect to the server!\nrefused", "",
+                                             "Error! The catalogue could not be understood!\nnot a property list",
+                                             "Error! The catalogue could not be understood!\nthe property list's root is not an array"}));
   const char odd[] = "<plist><array><integer>3</integer><string>A;a\0.dosh</string><string>B;b</string></array></plist>";
   desk.Act("configureSheet_checkdownloads"); desk.Answer(true, {}, std::string(odd, sizeof odd - 1));
   EXPECT_EQ(Offers(), "B, 1");  // not strings, or strings holding a NUL, are passed over
 }
 
-// Without a world the sheet still opens, downloads and saves (the currency as "mix").
-TEST_F(SheetTest, ADownloadSaysHowItGoesAndIsCancelledWithTheView) {
+// A download goes to the file its entry names, whatever the server suggests, says how it goes, and is
+// cancelled with the view. Without a world nothing is filtered and Save stores "mix".
+TEST_F(SheetTest, ADownloadInstallsTheEntrysOwnFileAndSaysHowItGoes) {
   Open(false);
-  List({"Delta;d.dosh", "Gamma;sub/Gamma.dosh"}); C("oAvailableDownloads").value = 1;
-  desk.Act("configureSheet_download"); desk.Act("configureSheet_download");  // one download at a time
+  List({"Delta;d.dosh", "Gamma;sub/Gamma%20New.dosh"});
+  FakeRequest* request = Download(1);
+  desk.Act("configureSheet_download");  // one download at a time
   ASSERT_EQ(desk.downloads.size(), 1u);
-  FakeRequest* request = desk.downloads[0].get();
-  view->download_decideDestinationWithSuggestedFilename(request, "Gamma.dosh");
-  EXPECT_EQ(request->url + " " + request->destination, "http://localhost:8000/mac/zips/corvan/sub/Gamma.dosh at most 67108864 " + user.dir + "/Gamma.dosh (replacing)");
-  EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d", C("oProgress").animating), "|00000 1");
+  view->download_decideDestinationWithSuggestedFilename(request, "Euro.dosh");
+  EXPECT_EQ(request->url, "http://localhost:8000/mac/zips/corvan/sub/Gamma%20New.dosh at most 67108864");
+  EXPECT_EQ(request->destination, user.dir + "/Gamma New.dosh (replacing)");
+  EXPECT_EQ(Usable() + Line(" %d", C("oProgress").animating), "00000 1");
   view->download_didReceiveResponse(request, 200000);
   for (int i = 0; i < 4; ++i) view->download_didReceiveDataOfLength(request, 50000);
   view->downloadDidFinish(request);
   EXPECT_EQ(C("oProgress").progress, (std::vector<double>{25, 50, 75, 100}));
   EXPECT_EQ(C("oDownloadText").texts, (Texts{"Downloading, Please Wait: 25.00% Complete\n", "Downloading, Please Wait: 50.00% Complete\n",
                                              "Downloading, Please Wait: 75.00% Complete\n", "Downloading, Please Wait: 100.00% Complete\n", "Download Complete!"}));
-  // Controls back, the bar still, no download, and the catalogue listed again.
-  EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d %d %zu", C("oProgress").animating, view->theDownload != nullptr, desk.reads.size()), "|11111 0 0 2");
-  // Without a length the bytes are counted; a failure is said.
-  C("oDownloadText").texts.clear(); desk.Act("configureSheet_download");
-  request = desk.downloads.back().get(); view->download_didReceiveResponse(request, -1); view->download_didReceiveDataOfLength(request, 50000);
-  view->download_didFailWithError(request, NetError{"Timeout was reached", "http://h/d\x1b.dosh"});
-  EXPECT_EQ(C("oDownloadText").texts, (Texts{"Downloading, Please Wait: 50000 bytes received\n", "Download failed! Error - Timeout was reached http://h/d\\x1B.dosh"}));
-  EXPECT_EQ(Shown().substr(Shown().rfind('|')) + Line(" %d", view->theDownload != nullptr), "|11111 0");  // usable again
+  // The bar stops, no download runs, and the catalogue is read again: meanwhile nothing is offered.
+  EXPECT_EQ(Usable() + Line(" %d %d %zu", C("oProgress").animating, view->theDownload != nullptr, desk.reads.size()), "00111 0 0 2");
+  desk.Answer(true, {"Delta;d.dosh"});
+  EXPECT_EQ(Usable() + " " + Status(), "11111 Download Complete!");
+  // Without a length the bytes are counted; a listing ending meanwhile does not speak over it; a failure is said.
+  request = Download(0);
+  view->download_didReceiveResponse(request, -1);
+  view->download_didReceiveDataOfLength(request, 50000);
+  desk.Act("configureSheet_checkdownloads");
+  desk.Answer(false, {});
+  EXPECT_EQ(Usable() + " " + Status(), "00000 Downloading, Please Wait: 50000 bytes received\n");
+  view->download_didFailWithError(request, NetError{"no data for 30 s", "http://h/d\x1b.dosh"});
+  EXPECT_EQ(Status(), "Download failed! Error - no data for 30 s http://h/d\\x1B.dosh");
+  EXPECT_EQ(Usable() + Line(" %d", view->theDownload != nullptr), "11111 0");  // usable again
+  // An entry whose address names no currency file fails before anything is fetched.
+  List({"Query;get.php?id=5"});
+  Download(0);
+  EXPECT_EQ(desk.downloads.size(), 2u);
+  EXPECT_EQ(Status(), "Download failed! Error - unsafe file name \"get.php\" (a currency file name is letters, digits, \".\", \"-\", \"_\" "
+                      "and spaces, ending in \".dosh\") get.php?id=5");
   for (const char* type : {"application/macbinary", "application/binhex", "application/octet-stream", ""})
     EXPECT_FALSE(view->download_shouldDecode(request, type)) << type;
   EXPECT_TRUE(view->download_shouldDecode(request, "application/gzip"));
   desk.Act("configureSheet_save");
+  EXPECT_EQ(host.values["MixCurrency"] + " " + host.values["SelectedCurrency"], "true USA.dosh");
+  desk.browser = false;
   desk.Act("configureSheet_openwebsite");
-  EXPECT_EQ(host.values["MixCurrency"] + " " + host.values["SelectedCurrency"] + " " + desk.opened.at(0).substr(0, 7), "true USA.dosh file://");
-  desk.Act("configureSheet_download");
+  EXPECT_EQ(desk.opened.at(0).substr(0, 7) + " " + Status(), "file:// The web page cannot be opened: no browser here");
+  List({"Delta;d.dosh"});
+  Download(0);
+  desk.Act("configureSheet_checkdownloads");
   view.reset();  // closing the view cancels what runs
-  EXPECT_TRUE(desk.downloads.back()->cancelled && desk.reads.back()->cancelled);
+  EXPECT_EQ(Line("%d %d", desk.downloads.back()->cancelled, desk.reads.back()->cancelled), "1 1");
   desk.next = std::make_unique<FakeInterface>();
-  desk.next->controls.erase("oDownloadText");  // an interface file that lacks one gives no sheet
+  desk.next->controls.erase("oCatalogueServer");  // an interface file that lacks one gives no sheet
   EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
 }
 
-TEST(DownloadNames, OnlyPlainCurrencyFileNamesBecomeDestinations) {
-  std::string destinations;
-  FakeRequest request;
-  for (const char* suggested : {"Euro.dosh", "Swiss Franc_2-b.dosh", "../../etc/Euro.dosh", "C:\\x\\Euro.dosh", ".dosh", ".hidden.dosh", "Euro.DOSH",
-                                "euro.sh", "", "dir/", "caf\xc3\xa9.dosh", "e\x1b[31m.dosh"}) {
-    request.destination.clear(); request.failure.clear(); ChooseDestination(&request, "/data/", suggested);
-    destinations += (request.failure.empty() ? request.destination : "refused") + "|";
+TEST(DownloadNames, TheEntrysLocationNamesTheFile) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Euro.dosh", "Euro.dosh"},
+      {"http://h/x/Japan.dosh", "Japan.dosh"},
+      {"sub/Pound%20Sterling.dosh?v=2#top", "Pound Sterling.dosh"},
+      {"../../etc/Swiss Franc_2-b.dosh", "Swiss Franc_2-b.dosh"},
+      {"get.php?id=5", "unsafe file name \"get.php\""},
+      {"http://h/", "unsafe file name \"\""},
+      {"a%2F..%2Fb.dosh", "unsafe file name \"a/../b.dosh\""},
+      {".hidden.dosh", "unsafe file name \".hidden.dosh\""},
+      {"%2E%2e.dosh", "unsafe file name \"...dosh\""},
+      {"Euro.DOSH", "unsafe file name \"Euro.DOSH\""},
+      {"C:\\x\\Euro.dosh", "unsafe file name \"C:\\\\x\\\\Euro.dosh\""},
+      {"caf%C3%A9.dosh", "unsafe file name \"caf\xc3\xa9.dosh\""},
+      {"e%1B[31m.dosh", "unsafe file name \"e\\x1B[31m.dosh\""},
+  };
+  for (const auto& [location, expected] : cases) {
+    std::string name, why;
+    const bool ok = DownloadFileName(location, &name, &why);
+    EXPECT_EQ(ok ? name : why.substr(0, why.find(" (")), expected) << location;
   }
-  EXPECT_EQ(destinations, "/data/Euro.dosh (replacing)|/data/Swiss Franc_2-b.dosh (replacing)|/data/Euro.dosh (replacing)|/data/Euro.dosh (replacing)|"
-                          "refused|refused|refused|refused|refused|refused|refused|refused|");
-  EXPECT_EQ(request.failure,  // the last one's
-            "unsafe file name \"e\\x1B[31m.dosh\" (a currency file name is letters, digits, \".\", \"-\", \"_\" and spaces, ending in \".dosh\")");
+  FakeRequest request;
+  ChooseDestination(&request, "/data", "x/Euro.dosh");
+  EXPECT_EQ(request.destination, "/data/Euro.dosh (replacing)");
+  ChooseDestination(&request, "", "Euro.dosh");
+  EXPECT_EQ(request.failure, "no currency folder is set");
+}
+
+// Only a file that holds the currency asked for is installed, and only over nothing or over a file of
+// the same currency; each reason is said once.
+TEST(DownloadedFiles, OnlyTheChosenCurrencyReplacesOnlyItsOwnFile) {
+  Scratch dir;
+  WriteCurrency(dir, "peso.dosh", "Test Peso", 1);
+  WriteCurrency(dir, "old-peso.dosh", "Test Peso", 2);
+  WriteCurrency(dir, "slow.dosh", "Test Slow", 1);
+  dir.Write("empty.dosh", {});
+  std::vector<unsigned char> junk;
+  for (int i = 0; i < 300; ++i) junk.insert(junk.end(), {'C', 'O', 'R', 'V'});
+  dir.Write("junk.dosh", junk);
+  const std::string junkWhy = "not a currency file: size check mismatch: file is 1200 bytes, header says 2846732476";
+  struct Case {
+    const char* received;
+    const char* name;
+    const char* destination;
+    std::string why;
+  };
+  const Case cases[] = {
+      {"peso.dosh", "Test Peso", "new.dosh", ""},
+      {"peso.dosh", "Test Peso", "old-peso.dosh", ""},
+      {"peso.dosh", "Test Slow", "new.dosh", "the file holds \"Test Peso\", not \"Test Slow\""},
+      {"peso.dosh", "Test Peso", "slow.dosh", dir.Path("slow.dosh") + " is kept: it holds \"Test Slow\", not \"Test Peso\""},
+      {"peso.dosh", "Test Peso", "junk.dosh", dir.Path("junk.dosh") + " is kept: it is " + junkWhy},
+      {"empty.dosh", "Test Peso", "new.dosh", "not a currency file: it is empty"},
+      {"junk.dosh", "Test Peso", "new.dosh", junkWhy},
+  };
+  const std::atomic<bool> go{false}, stop{true};
+  for (const Case& c : cases) {
+    std::string why;
+    CheckDownloadedCurrency(dir.Path(c.received), c.name, dir.Path(c.destination), go, &why);
+    EXPECT_EQ(why, c.why) << c.received << " over " << c.destination;
+  }
+  std::string why;
+  EXPECT_FALSE(CurrencyCheck("Test Peso")(dir.Path("peso.dosh"), dir.Path("new.dosh"), stop, &why));
+  EXPECT_EQ(why, "cancelled");
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 #include "Catalogue.h"
 
 #include <dirent.h>
+#include <glib.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <set>
 
 #include "config/Downloads.h"
 #include "data/Currency.h"
@@ -16,7 +18,7 @@
 #include "platform/PropertyList.h"
 
 const char kCatalogueUsage[] = "corvan-dosh catalogue DIR [--base URL]";
-const char kFetchUsage[] = "corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [NAME...]";
+const char kFetchUsage[] = "corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [--cacert FILE] [NAME...]";
 
 namespace {
 
@@ -34,6 +36,15 @@ struct Offer {
   std::string file;
 };
 
+// A file name as part of an address: the names offered hold no character
+// that needs escaping but the space.
+std::string AddressOf(const std::string& base, const std::string& file) {
+  std::string escaped;
+  for (char c : file) escaped += c == ' ' ? std::string("%20") : std::string(1, c);
+  if (base.empty()) return escaped;
+  return base.back() == '/' ? base + escaped : base + "/" + escaped;
+}
+
 // The currency files of a folder that could be installed from it, by name.
 std::vector<Offer> CurrenciesIn(const std::string& folder, bool* ok) {
   std::vector<Offer> offers;
@@ -43,17 +54,17 @@ std::vector<Offer> CurrenciesIn(const std::string& folder, bool* ok) {
   while (const dirent* entry = readdir(dir.get())) {
     const std::string file = entry->d_name;
     const std::string path = folder + "/" + file;
-    std::string plain, why;
+    std::string installedAs, name, why;
     if (file.size() < 5 || file.compare(file.size() - 5, 5, ".dosh") != 0) continue;
     struct stat info;
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    if (!SafeCurrencyFileName(file, &plain, &why) || !CheckDownloadedCurrency(path, &why)) {
+    // A download is installed under the name its address ends in: it must be this file's.
+    if (DownloadFileName(AddressOf("", file), &installedAs, &why) && installedAs != file)
+      why = "it would be installed as " + installedAs;
+    if (installedAs != file || !CheckCurrencyFile(path, &name, &why)) {
       std::fprintf(stderr, "corvan-dosh: %s: left out: %s\n", Printable(path).c_str(), why.c_str());
       continue;
     }
-    MONEYFILE reader;
-    reader.Open(path.c_str());
-    const std::string name = reader.header.name;
     if (name.find(';') != std::string::npos) {
       std::fprintf(stderr, "corvan-dosh: %s: left out: its name \"%s\" holds a \";\"\n", Printable(path).c_str(),
                    Printable(name).c_str());
@@ -76,32 +87,25 @@ std::vector<Offer> CurrenciesIn(const std::string& folder, bool* ok) {
   return offers;
 }
 
-// A file name as part of an address: the names offered hold no character
-// that needs escaping but the space.
-std::string AddressOf(const std::string& base, const std::string& file) {
-  std::string escaped;
-  for (char c : file) escaped += c == ' ' ? std::string("%20") : std::string(1, c);
-  if (base.empty()) return escaped;
-  return base.back() == '/' ? base + escaped : base + "/" + escaped;
-}
 
-// Installs into a folder, saying how it went on the terminal.
+// Installs an entry into a folder, saying how it went on the terminal.
 class FetchDelegate : public DownloadDelegate {
 public:
-  FetchDelegate(std::string folder, std::string name) : folder(std::move(folder)), name(std::move(name)) {}
+  FetchDelegate(std::string folder, const DOWNLOADDATA& entry, std::string file)
+      : folder(std::move(folder)), entry(entry), file(std::move(file)) {}
 
-  void download_decideDestinationWithSuggestedFilename(URLDownload* download, const std::string& filename) override {
-    ChooseDestination(download, folder, filename);
+  void download_decideDestinationWithSuggestedFilename(URLDownload* download, const std::string&) override {
+    ChooseDestination(download, folder, entry.Location);  // the entry's own name, whatever is suggested
   }
   void download_didReceiveResponse(URLDownload*, int64_t) override {}
-  void download_didReceiveDataOfLength(URLDownload*, uint32_t length) override { received += length; }
+  void download_didReceiveDataOfLength(URLDownload*, uint32_t) override {}
   void downloadDidFinish(URLDownload*) override {
-    std::printf("installed \"%s\" (%lld bytes) into %s\n", Printable(name).c_str(),
-                static_cast<long long>(received), Printable(folder).c_str());
+    std::printf("installed \"%s\" as %s into %s\n", Printable(entry.Name).c_str(), Printable(file).c_str(),
+                Printable(folder).c_str());
     done = ok = true;
   }
   void download_didFailWithError(URLDownload*, const NetError& error) override {
-    std::fprintf(stderr, "corvan-dosh: \"%s\": download failed: %s %s\n", Printable(name).c_str(),
+    std::fprintf(stderr, "corvan-dosh: \"%s\": download failed: %s %s\n", Printable(entry.Name).c_str(),
                  error.description.c_str(), Printable(error.failingURL).c_str());
     done = true;
   }
@@ -111,35 +115,44 @@ public:
 
 private:
   std::string folder;
-  std::string name;
-  int64_t received = 0;
+  DOWNLOADDATA entry;
+  std::string file;
 };
 
-bool ReadCatalogueAt(CurlNetwork* net, const std::string& url, std::vector<DOWNLOADDATA>* entries) {
-  bool finished = false, read = false;
-  std::string text, error;
-  net->readText(url, kMaxCatalogueBytes, [&](bool ok, const std::string& t, const std::string& e) {
+// Runs the main loop the network is driven by until done says so.
+template <class Done>
+void RunUntil(Done done) {
+  while (!done()) g_main_context_iteration(nullptr, TRUE);
+}
+
+// Reads the catalogue at url; its address after redirects, which relative
+// locations are resolved against, goes to *address.
+bool ReadCatalogueAt(CurlNetwork* net, const std::string& url, std::vector<DOWNLOADDATA>* entries,
+                     std::string* address) {
+  bool finished = false;
+  TextReply reply;
+  net->readText(url, kMaxCatalogueBytes, [&](const TextReply& r) {
     finished = true;
-    read = ok;
-    text = t;
-    error = e;
+    reply = r;
   });
-  while (!finished) net->wait(100);
-  if (read && ReadCatalogue(net, text, entries, &error)) return true;
-  std::fprintf(stderr, "corvan-dosh: %s: %s\n", Printable(url).c_str(), error.c_str());
+  RunUntil([&] { return finished; });
+  std::string why = reply.error;
+  *address = reply.address;
+  if (reply.ok && ReadCatalogue(net, reply.text, entries, &why)) return true;
+  std::fprintf(stderr, "corvan-dosh: %s: %s\n", Printable(url).c_str(), why.c_str());
   return false;
 }
 
 bool Install(CurlNetwork* net, const std::string& catalogue, const DOWNLOADDATA& entry, const std::string& into) {
-  std::string url, why;
-  if (!net->resolveURL(catalogue, entry.Location, &url, &why)) {
+  std::string url, file, why;
+  if (!DownloadFileName(entry.Location, &file, &why) || !net->resolveURL(catalogue, entry.Location, &url, &why)) {
     std::fprintf(stderr, "corvan-dosh: \"%s\": %s: %s\n", Printable(entry.Name).c_str(), why.c_str(),
                  Printable(entry.Location).c_str());
     return false;
   }
-  FetchDelegate delegate(into, entry.Name);
-  net->startDownload(url, kMaxDownloadBytes, CheckDownloadedCurrency, &delegate);
-  while (!delegate.done) net->wait(100);
+  FetchDelegate delegate(into, entry, file);
+  net->startDownload(url, kMaxDownloadBytes, CurrencyCheck(entry.Name), &delegate);
+  RunUntil([&] { return delegate.done; });
   return delegate.ok;
 }
 
@@ -179,7 +192,7 @@ int CatalogueCommand(const std::vector<std::string>& args) {
 int FetchCommand(const std::vector<std::string>& args) {
   std::string url, into = DefaultUserCurrencyFolder();
   std::vector<std::string> names;
-  NetTimeouts timeouts;
+  NetOptions options;
   for (size_t i = 0; i < args.size(); ++i) {
     const bool hasValue = i + 1 < args.size();
     if (args[i] == "--into" && hasValue) {
@@ -189,7 +202,9 @@ int FetchCommand(const std::vector<std::string>& args) {
       const long seconds = std::strtol(args[++i].c_str(), &end, 10);
       if (*end != '\0' || seconds < 1 || seconds > 3600)
         return UsageError("--timeout wants whole seconds from 1 to 3600", kFetchUsage);
-      timeouts.connectSeconds = timeouts.textSeconds = timeouts.stallSeconds = seconds;
+      options.connectSeconds = options.textSeconds = options.stallSeconds = seconds;
+    } else if (args[i] == "--cacert" && hasValue) {
+      options.caFile = args[++i];
     } else if (args[i].compare(0, 2, "--") == 0) {
       return UsageError("unknown option \"" + args[i] + "\"", kFetchUsage);
     } else if (url.empty()) {
@@ -201,14 +216,16 @@ int FetchCommand(const std::vector<std::string>& args) {
   if (url.empty()) return UsageError("fetch needs the catalogue's address", kFetchUsage);
   if (into.empty()) return UsageError("--into wants a folder", kFetchUsage);
 
-  CurlNetwork net(timeouts);
+  CurlNetwork net(options);
   std::vector<DOWNLOADDATA> entries;
-  if (!ReadCatalogueAt(&net, url, &entries)) return kFailed;
+  std::string address;
+  if (!ReadCatalogueAt(&net, url, &entries, &address)) return kFailed;
   if (names.empty()) {
-    const std::string folder = into.back() == '/' ? into : into + "/";
+    std::set<std::string> installed;
+    AddCurrencyNames((into.back() == '/' ? into : into + "/").c_str(), &installed);
     for (const DOWNLOADDATA& entry : entries)
       std::printf("%s\t%s%s\n", Printable(entry.Name).c_str(), Printable(entry.Location).c_str(),
-                  CurrencyFileExists(folder.c_str(), entry.Name) ? "\t(installed)" : "");
+                  installed.count(entry.Name) ? "\t(installed)" : "");
     return kOk;
   }
   int status = kOk;
@@ -218,7 +235,7 @@ int FetchCommand(const std::vector<std::string>& args) {
     if (entry == entries.end()) {
       std::fprintf(stderr, "corvan-dosh: \"%s\": not in the catalogue\n", Printable(name).c_str());
       status = kFailed;
-    } else if (!Install(&net, url, *entry, into)) {
+    } else if (!Install(&net, address, *entry, into)) {
       status = kFailed;
     }
   }

@@ -7,7 +7,7 @@
 
 // corvan-dosh catalogue DIR [--base URL]
 int CatalogueCommand(const std::vector<std::string>& args);
-// corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [NAME...]
+// corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [--cacert FILE] [NAME...]
 int FetchCommand(const std::vector<std::string>& args);
 
 extern const char kCatalogueUsage[];

@@ -59,7 +59,7 @@ const char kHelp[] =
     "      Writes a catalogue of the currency files in DIR (an XML property list,\n"
     "      sorted by name) to standard output, for any web server to offer. Each\n"
     "      entry's address is the file's name, or URL/name with --base.\n"
-    "  corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [NAME...]\n"
+    "  corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [--cacert FILE] [NAME...]\n"
     "      Lists the currencies of the catalogue at URL, or installs those named\n"
     "      into DIR (default: ~/.local/share/corvan3d/CorvanData). Each file is\n"
     "      checked before it replaces anything.\n";

@@ -1,0 +1,27 @@
+#!/usr/bin/env python3
+# The settings window's mnemonics: every Alt+letter reaches one control. The
+# options are shown inside the window beside its own Options… button, so the
+# interface file's labels and the window's own share one set of letters, and
+# a label with "_" must ask for it to be read as a mnemonic.
+#
+# usage: mnemonics.py INTERFACE-FILE HOST-SOURCE...
+
+import collections, re, sys
+import xml.etree.ElementTree as ET
+
+ui, sources = sys.argv[1], sys.argv[2:]
+letters, problems = collections.defaultdict(list), []
+for node in ET.parse(ui).iter("object"):
+    props = {p.get("name"): (p.text or "") for p in node.findall("property")}
+    label = props.get("label", "")
+    if "_" not in label:
+        continue
+    if props.get("use-underline") != "True":
+        problems.append(f'"{label}" shows its "_": use-underline is not set')
+    letters[label[label.index("_") + 1].lower()].append(label)
+for source in sources:
+    for label in re.findall(r'_with_mnemonic\("([^"]*)"\)', open(source).read()):
+        letters[label[label.index("_") + 1].lower()].append(label)
+problems += [f"Alt+{letter} is {' and '.join(labels)}" for letter, labels in letters.items() if len(labels) > 1]
+print("\n".join(problems) or f"{len(letters)} mnemonics, each used once")
+sys.exit(1 if problems else 0)
