@@ -80,6 +80,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the programs' libraries
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)  # the settings window's Web Page button runs xdg-open
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_THREADS 0)  # xz on every core
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

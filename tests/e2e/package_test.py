@@ -65,12 +65,13 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-package-") as work:
     strays = {f for f in files if not f.startswith(tuple(SHIPPED))} | ({f for f in files if "/bin/" in f} - wanted)
     e2e.check(wanted <= files and not strays, "it holds the programs, bundle, XScreenSaver file, menu entries, "
               "manuals and docs, and nothing else", f"missing {wanted - files}, also {strays}")
-    said = e2e.run("dpkg-deb", "-f", deb, "Package", "Version", "Architecture", "Depends", "Suggests").stdout
+    said = e2e.run("dpkg-deb", "-f", deb, "Package", "Version", "Architecture", "Depends", "Recommends",
+                   "Suggests").stdout
     fields = dict(line.split(": ", 1) for line in said.splitlines())
     # Versions such as "libc6 (>= 2.34)" come only from dpkg-shlibdeps.
     depends = fields.get("Depends", "")
-    e2e.check([fields.get(k) for k in ("Package", "Version", "Architecture", "Suggests")] == [
-        "corvan3d", VERSION, arch, "xscreensaver"] and "libc6 (>= " in depends and "libsdl2" in depends and
+    e2e.check([fields.get(k) for k in ("Package", "Version", "Architecture", "Recommends", "Suggests")] == [
+        "corvan3d", VERSION, arch, "xdg-utils", "xscreensaver"] and "libc6 (>= " in depends and "libsdl2" in depends and
         "xscreensaver" not in depends, "control fields; Depends from the programs' libraries", fields)
     code, said = run("lintian", "--fail-on", "error", deb)
     e2e.check(code == 0, "lintian finds no error", said)
