@@ -88,8 +88,14 @@ with tempfile.TemporaryDirectory(prefix="corvan-fetch-") as home:
     refused(fetch(base + "/redirect.plist", "--into", into, "Euro"),
             '"Euro": download failed: the file holds "Japanese Yen", not "Euro"',
             "a redirect to another currency's file is refused")
+    stalled = e2e.subprocess.Popen([DOSH, "fetch", base + "/bad.plist", "--into", into, "Stalls"],
+                                   stderr=e2e.subprocess.PIPE, text=True)
+    e2e.wait_until(lambda: any(name.startswith(".") for name in os.listdir(into)), 10)
+    stalled.send_signal(e2e.signal.SIGINT)
+    e2e.check(stalled.communicate(timeout=30)[1] == "corvan-dosh: interrupted; nothing half arrived is left\n"
+              and stalled.returncode == 130, "an interrupted fetch says so", stalled.returncode)
     e2e.check(sorted(os.listdir(into)) == ["Euro.dosh", "Pound Sterling.dosh"],
-              "failed downloads leave nothing partial behind", os.listdir(into))
+              "failed and interrupted downloads leave nothing partial behind", os.listdir(into))
 
     # Over TLS: a certificate of the test's own is trusted only when given, and https never turns to http.
     secure = e2e.serve(site, f"{BUNDLE}/Euro.dosh", tls=e2e.certificate(home), plain=base)

@@ -1,10 +1,12 @@
 #include "Catalogue.h"
 
 #include <dirent.h>
+#include <glib-unix.h>
 #include <glib.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -25,6 +27,7 @@ namespace {
 const int kOk = 0;
 const int kFailed = 1;
 const int kUsage = 2;
+const int kInterrupted = 130;
 
 int UsageError(const std::string& problem, const char* usage) {
   std::fprintf(stderr, "corvan-dosh: %s\nusage: %s\n", problem.c_str(), usage);
@@ -119,10 +122,16 @@ private:
   std::string file;
 };
 
-// Runs the main loop the network is driven by until done says so.
+// Set by SIGINT, SIGTERM or SIGHUP: what runs is dropped, and with it any
+// file half arrived.
+bool gInterrupted = false;
+
+// Runs the main loop the network is driven by until done says so; false when
+// interrupted first.
 template <class Done>
-void RunUntil(Done done) {
-  while (!done()) g_main_context_iteration(nullptr, TRUE);
+bool RunUntil(Done done) {
+  while (!done() && !gInterrupted) g_main_context_iteration(nullptr, TRUE);
+  return !gInterrupted;
 }
 
 // Reads the catalogue at url; its address after redirects, which relative
@@ -135,7 +144,7 @@ bool ReadCatalogueAt(CurlNetwork* net, const std::string& url, std::vector<DOWNL
     finished = true;
     reply = r;
   });
-  RunUntil([&] { return finished; });
+  if (!RunUntil([&] { return finished; })) return false;
   std::string why = reply.error;
   *address = reply.address;
   if (reply.ok && ReadCatalogue(net, reply.text, entries, &why)) return true;
@@ -152,8 +161,37 @@ bool Install(CurlNetwork* net, const std::string& catalogue, const DOWNLOADDATA&
   }
   FetchDelegate delegate(into, entry, file);
   net->startDownload(url, kMaxDownloadBytes, CurrencyCheck(entry.Name), &delegate);
-  RunUntil([&] { return delegate.done; });
-  return delegate.ok;
+  return RunUntil([&] { return delegate.done; }) && delegate.ok;
+}
+
+// Lists the catalogue at url, or installs the entries named into a folder.
+int Fetch(const NetOptions& options, const std::string& url, const std::string& into,
+          const std::vector<std::string>& names) {
+  CurlNetwork net(options);
+  std::vector<DOWNLOADDATA> entries;
+  std::string address;
+  if (!ReadCatalogueAt(&net, url, &entries, &address)) return kFailed;
+  if (names.empty()) {
+    std::set<std::string> installed;
+    AddCurrencyNames((into.back() == '/' ? into : into + "/").c_str(), &installed);
+    for (const DOWNLOADDATA& entry : entries)
+      std::printf("%s\t%s%s\n", Printable(entry.Name).c_str(), Printable(entry.Location).c_str(),
+                  installed.count(entry.Name) ? "\t(installed)" : "");
+    return kOk;
+  }
+  int status = kOk;
+  for (const std::string& name : names) {
+    auto entry = std::find_if(entries.begin(), entries.end(),
+                              [&name](const DOWNLOADDATA& e) { return name == e.Name; });
+    if (entry == entries.end()) {
+      std::fprintf(stderr, "corvan-dosh: \"%s\": not in the catalogue\n", Printable(name).c_str());
+      status = kFailed;
+    } else if (!Install(&net, address, *entry, into)) {
+      status = kFailed;
+    }
+    if (gInterrupted) break;
+  }
+  return status;
 }
 
 }  // namespace
@@ -216,28 +254,13 @@ int FetchCommand(const std::vector<std::string>& args) {
   if (url.empty()) return UsageError("fetch needs the catalogue's address", kFetchUsage);
   if (into.empty()) return UsageError("--into wants a folder", kFetchUsage);
 
-  CurlNetwork net(options);
-  std::vector<DOWNLOADDATA> entries;
-  std::string address;
-  if (!ReadCatalogueAt(&net, url, &entries, &address)) return kFailed;
-  if (names.empty()) {
-    std::set<std::string> installed;
-    AddCurrencyNames((into.back() == '/' ? into : into + "/").c_str(), &installed);
-    for (const DOWNLOADDATA& entry : entries)
-      std::printf("%s\t%s%s\n", Printable(entry.Name).c_str(), Printable(entry.Location).c_str(),
-                  installed.count(entry.Name) ? "\t(installed)" : "");
-    return kOk;
-  }
-  int status = kOk;
-  for (const std::string& name : names) {
-    auto entry = std::find_if(entries.begin(), entries.end(),
-                              [&name](const DOWNLOADDATA& e) { return name == e.Name; });
-    if (entry == entries.end()) {
-      std::fprintf(stderr, "corvan-dosh: \"%s\": not in the catalogue\n", Printable(name).c_str());
-      status = kFailed;
-    } else if (!Install(&net, address, *entry, into)) {
-      status = kFailed;
-    }
-  }
-  return status;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    g_unix_signal_add(signal, [](gpointer) -> gboolean {
+      gInterrupted = true;
+      return G_SOURCE_CONTINUE;
+    }, nullptr);
+  const int status = Fetch(options, url, into, names);
+  if (!gInterrupted) return status;
+  std::fprintf(stderr, "corvan-dosh: interrupted; nothing half arrived is left\n");
+  return kInterrupted;
 }
