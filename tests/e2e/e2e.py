@@ -1,6 +1,7 @@
 # What the end-to-end tests share: a tally of checks, skips for missing
-# tools, a private home, a private Xvfb display seen through Xlib, the PNG
-# frames read back, and a web server that misbehaves. Standard Python only.
+# tools, a private home, the unprivileged user, a private Xvfb display seen
+# through Xlib, the idle watcher and its savers, the PNG frames read back,
+# and a web server that misbehaves. Standard Python only.
 
 import contextlib, ctypes, http.server, os, shutil, signal, struct, subprocess, sys, threading, time, zlib
 
@@ -34,6 +35,21 @@ def skip(reason, even_in_ci=False):
 def need(*tools):
     if missing := [tool for tool in tools if shutil.which(tool) is None]:
         skip(f"{' '.join(missing)} not installed (scripts/install-deps installs it)")
+
+
+# The unprivileged user of the tests that need one (XScreenSaver and sway refuse to run as root).
+# Tests that may create it hold CTest's RESOURCE_LOCK "xscreensaver_user".
+USER = "corvan-e2e"
+
+
+def unprivileged_user(why):
+    # The user, created when missing; that needs root, so without it the test skips, saying why.
+    need("runuser", "useradd")
+    if os.geteuid() != 0:
+        skip(f"{why}: run this as root, to run it as {USER}")
+    if run("id", USER).returncode != 0:
+        subprocess.run(["useradd", "--system", "-M", "-s", "/usr/sbin/nologin", USER], check=True, timeout=30)
+    return USER
 
 
 def run(*args, timeout=120, **kwargs):
@@ -80,6 +96,43 @@ def stop(process, sig=signal.SIGTERM, timeout=10):
     return process.wait()
 
 
+class Watcher:
+    # corvan3d --idle with an idle time of a few seconds; the lines it writes on standard error are
+    # kept, and the savers it starts are its children.
+
+    def __init__(self, corvan3d, env, seconds=2):
+        self.process = subprocess.Popen([corvan3d, "--idle"], env=dict(env, CORVAN3D_IDLE_SECONDS=str(seconds)),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        self.lines = []
+        threading.Thread(target=lambda: self.lines.extend(line.rstrip() for line in self.process.stderr),
+                         daemon=True).start()
+
+    def said(self, text):
+        # How many of its lines hold text.
+        return sum(text in line for line in self.lines)
+
+    def log(self):
+        return " | ".join(self.lines[-10:])
+
+    def saver(self):
+        # The pid of its running saver (a child running corvan3d --fullscreen, not a zombie), or None.
+        for pid in run("pgrep", "-P", str(self.process.pid)).stdout.split():
+            with contextlib.suppress(OSError):
+                state = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()[0]
+                if state != "Z" and b"--fullscreen" in open(f"/proc/{pid}/cmdline", "rb").read():
+                    return int(pid)
+        return None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *error):
+        saver = self.saver()
+        stop(self.process)
+        if saver and os.path.exists(f"/proc/{saver}"):
+            os.kill(saver, signal.SIGKILL)  # a saver its watcher failed to end
+
+
 def png_pixels(path):
     # Width, height and rows (3 bytes a pixel) of an 8-bit RGB PNG, as libpng writes them.
     data, pos, idat = open(path, "rb").read(), 8, b""
@@ -121,7 +174,8 @@ SIGNATURES = {  # name: result, arguments
     "XCreateSimpleWindow": (ID, P, ID, INT, INT, UINT, UINT, UINT, ID, ID), "XMapWindow": (INT, P, ID),
     "XResizeWindow": (INT, P, ID, UINT, UINT), "XClearWindow": (INT, P, ID), "XKeysymToKeycode": (BYTE, P, ID),
     "XGetImage": (ctypes.POINTER(XImage), P, ID, INT, INT, UINT, UINT, ID, INT), "XDestroyImage": (INT, P),
-    "XTestFakeMotionEvent": (INT, P, INT, INT, INT, ID), "XTestFakeKeyEvent": (INT, P, UINT, INT, ID)}
+    "XTestFakeMotionEvent": (INT, P, INT, INT, INT, ID), "XTestFakeKeyEvent": (INT, P, UINT, INT, ID),
+    "XInternAtom": (ID, P, ctypes.c_char_p, INT), "XChangeProperty": (INT, P, ID, ID, ID, INT, INT, ctypes.c_char_p, INT)}
 
 
 class Screen:
