@@ -32,20 +32,6 @@ void Say(const std::string& line) {
   std::fflush(stderr);
 }
 
-// This program's own file, to run the saver from; a file replaced since (an
-// upgrade) is run in its new version.
-std::string OwnProgram() {
-  char path[4096];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return "corvan3d";
-  std::string program(path, size_t(length));
-  const std::string deleted = " (deleted)";
-  if (program.size() > deleted.size() &&
-      program.compare(program.size() - deleted.size(), deleted.size(), deleted) == 0)
-    program.resize(program.size() - deleted.size());
-  return program;
-}
-
 // corvan3d --fullscreen, reaped through GLib's main loop; its end is
 // reported to the watcher.
 class FullScreenSaver : public SaverProcess {

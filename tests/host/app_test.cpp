@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <limits>
 #include <sstream>
 
 #include "GlxChoice.h"
 #include "HostCommon.h"
+#include "IdleAutostart.h"
 #include "Options.h"
 #include "Trace.h"
 #include "world/Notes.h"
@@ -107,6 +111,57 @@ TEST(XScreenSaverHost, PicksTheWindowsOwnGlxConfigurationAndPacesItsTicks) {
   EXPECT_EQ(pacer.MillisecondsToNext(100.030), 20);
   pacer.Ticked(101.0);  // a second late: no burst of ticks to catch up
   EXPECT_EQ(Join(pacer.Due(101.0), pacer.MillisecondsToNext(101.0), pacer.MillisecondsToNext(102.0)), "0 25 0 ");
+}
+
+// The switch "Start when the computer is idle": the user's autostart entry
+// where no systemd manager of the user runs, else the unit through systemctl
+// (here a script of the test's own in the PATH, which writes down its
+// arguments and says what the state file holds).
+TEST(IdleAutostart, TheEntryWithoutSystemdElseTheUnit) {
+  char scratch[] = "/tmp/corvan3d-autostart-XXXXXX";
+  const std::string dir = mkdtemp(scratch);
+  const std::string entry = dir + "/config/autostart/corvan3d-idle.desktop";
+  const std::string oldPath = std::getenv("PATH");
+  setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+  auto read = [](const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  std::string why;
+  EXPECT_EQ(IdleStartEnabled(), false);
+  EXPECT_EQ(SetIdleStart(true, &why), true) << why;
+  EXPECT_EQ(read(entry), "[Desktop Entry]\nType=Application\nName=Corvan 3D idle watcher\n"
+                         "Comment=Starts the Corvan 3D screen saver when the computer is idle\n"
+                         "Exec=" + OwnProgram() + " --idle\nIcon=corvan3d\nTerminal=false\nNoDisplay=true\n");
+  EXPECT_EQ(IdleStartEnabled(), true);
+  std::ofstream(entry, std::ios::app) << "Hidden=true\n";
+  EXPECT_EQ(IdleStartEnabled(), false);
+  EXPECT_EQ(SetIdleStart(false, &why), true) << why;
+  EXPECT_EQ(std::filesystem::exists(entry), false);
+
+  std::filesystem::create_directory(dir + "/systemd");
+  std::ofstream(dir + "/systemd/private") << "";
+  std::ofstream(dir + "/systemctl") << "#!/bin/sh\necho \"$*\" >> " << dir << "/calls\n"
+                                    << "[ \"$2\" = is-enabled ] && cat " << dir << "/state\n"
+                                    << "[ -e " << dir << "/fail ] && exit 4\nexit 0\n";
+  std::filesystem::permissions(dir + "/systemctl", std::filesystem::perms::owner_all);
+  std::ofstream(dir + "/state") << "disabled\n";
+  EXPECT_EQ(SetIdleStart(true, &why), true) << why;
+  std::ofstream(dir + "/state") << "enabled\n";
+  EXPECT_EQ(IdleStartEnabled(), true);
+  std::ofstream(entry) << "[Desktop Entry]\n";  // one the user made: off goes for it too
+  EXPECT_EQ(SetIdleStart(false, &why), true) << why;
+  EXPECT_EQ(std::filesystem::exists(entry), false);
+  const std::string unit = " corvan3d-idle.service\n";
+  EXPECT_EQ(read(dir + "/calls"), "--user is-enabled" + unit + "--user enable --now" + unit + "--user is-enabled" +
+                                      unit + "--user is-enabled" + unit + "--user disable --now" + unit);
+  std::ofstream(dir + "/fail") << "";
+  EXPECT_EQ(SetIdleStart(true, &why), false);
+  EXPECT_EQ(why, "systemctl --user enable --now corvan3d-idle.service failed (exit status 4)");
+  setenv("PATH", oldPath.c_str(), 1);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
