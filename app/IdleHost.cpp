@@ -3,6 +3,7 @@
 // ends it when the user is back. It never locks anything: the desktop keeps
 // its own lock timer, which the saver does not hold off.
 #include <fcntl.h>
+#include <gio/gio.h>
 #include <glib-unix.h>
 #include <glib.h>
 #include <signal.h>
@@ -22,6 +23,7 @@
 #include "Hosts.h"
 #include "IdleBackends.h"
 #include "host/IdleSaver.h"
+#include "platform/ScreenSaverDefaults.h"
 
 extern char** environ;
 
@@ -69,18 +71,20 @@ private:
   pid_t pid = 0;
 };
 
-// The idle time in seconds: CORVAN3D_IDLE_SECONDS (for tests), else the store's IdleMinutes.
-unsigned IdleSeconds() {
+// CORVAN3D_IDLE_SECONDS, for tests: the idle time in seconds instead of the
+// store's IdleMinutes; 0 when it is not set (or not a time).
+unsigned SecondsForTests() {
   const char* seconds = std::getenv("CORVAN3D_IDLE_SECONDS");
-  if (seconds != nullptr && *seconds != '\0') {
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(seconds, &end, 10);
-    if (*end == '\0' && value > 0 && value <= kLongestIdleMinutes * 60ul) return unsigned(value);
-    Say(std::string("CORVAN3D_IDLE_SECONDS=") + seconds +
-        " is not a number of seconds from 1 to 86400: ignored");
-  }
-  return unsigned(IdleMinutes(OpenPreferences().get())) * 60u;
+  if (seconds == nullptr || *seconds == '\0') return 0;
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(seconds, &end, 10);
+  if (*end == '\0' && value > 0 && value <= kLongestIdleMinutes * 60ul) return unsigned(value);
+  Say(std::string("CORVAN3D_IDLE_SECONDS=") + seconds +
+      " is not a number of seconds from 1 to 86400: ignored");
+  return 0;
 }
+
+unsigned StoredSeconds() { return unsigned(IdleMinutes(OpenPreferences().get())) * 60u; }
 
 // One watcher a display: a second (the autostart entry and the unit both
 // enabled) finds the lock held and leaves. The lock lasts as long as the
@@ -105,6 +109,84 @@ std::unique_ptr<IdleWatch> ChooseWatch(std::string* looked, std::string* handOve
   if (watch == nullptr) watch = OpenMutterIdle(looked);
   if (watch == nullptr) watch = OpenX11Idle(looked, handOver);
   return watch;
+}
+
+// The watcher: the desktop's idle watch, armed with the idle time of the
+// store, which it follows: a new IdleMinutes takes effect at once, 0 pauses.
+class IdleHost {
+public:
+  explicit IdleHost(IdleSaver* machine) : machine(machine) {}
+  ~IdleHost();
+
+  // Chooses the watch, arms it, and keeps an eye on the store; false, having said why, on failure.
+  bool Start(unsigned fixedSeconds, int* status);
+
+private:
+  bool Arm();
+  static void StoreChanged(GFileMonitor*, GFile*, GFile*, GFileMonitorEvent, gpointer data);
+  void Follow();
+
+  IdleSaver* machine;
+  std::unique_ptr<IdleWatch> watch;
+  unsigned seconds = 0;
+  GFileMonitor* monitor = nullptr;
+};
+
+IdleHost::~IdleHost() {
+  if (monitor != nullptr) g_object_unref(monitor);
+}
+
+bool IdleHost::Start(unsigned fixedSeconds, int* status) {
+  std::string looked, handOver;
+  watch = ChooseWatch(&looked, &handOver);
+  *status = handOver.empty() ? 1 : 0;
+  if (!handOver.empty()) Say(handOver + "; this watcher leaves");
+  if (watch == nullptr && handOver.empty()) Say("no way to tell when the user is idle: " + looked);
+  if (watch == nullptr) return false;
+  seconds = fixedSeconds != 0 ? fixedSeconds : StoredSeconds();
+  if (fixedSeconds == 0) {
+    GFile* store = g_file_new_for_path(ScreenSaverDefaults::PathForModule("baCorvan3D").c_str());
+    monitor = g_file_monitor_file(store, G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr);
+    g_object_unref(store);
+    if (monitor != nullptr) g_signal_connect(monitor, "changed", G_CALLBACK(StoreChanged), this);
+  }
+  return Arm();
+}
+
+// A fresh watch with the idle time; none while the time is 0.
+bool IdleHost::Arm() {
+  if (seconds == 0) {
+    watch.reset();
+    Say("the idle watcher is off (IdleMinutes is 0 in the settings) until the settings give it a time");
+    return true;
+  }
+  std::string looked, handOver, why;
+  if (watch == nullptr) watch = ChooseWatch(&looked, &handOver);
+  if (watch == nullptr) {
+    Say("no way to tell when the user is idle any more: " + looked + handOver);
+    return false;
+  }
+  if (!watch->Watch(seconds, machine, &why)) {
+    Say("cannot watch the idle time through " + watch->Name() + ": " + why);
+    return false;
+  }
+  Say("watching the idle time through " + watch->Name() + "; the saver starts after " +
+      std::to_string(seconds) + " s without input");
+  return true;
+}
+
+void IdleHost::StoreChanged(GFileMonitor*, GFile*, GFile*, GFileMonitorEvent, gpointer data) {
+  static_cast<IdleHost*>(data)->Follow();
+}
+
+void IdleHost::Follow() {
+  const unsigned stored = StoredSeconds();
+  if (stored == seconds) return;
+  seconds = stored;
+  // Whoever changed the time was at the computer just now.
+  machine->UserActive();
+  watch.reset();
+  if (!Arm()) machine->WatchLost("the idle watch could not be set up again");
 }
 
 gboolean QuitOnSignal(gpointer data) {
@@ -137,37 +219,18 @@ void RunLoop(IdleSaver* saver) {
 }  // namespace
 
 int RunIdleHost() {
-  const unsigned seconds = IdleSeconds();
-  if (seconds == 0) {
-    Say("the idle watcher is off (IdleMinutes is 0 in the settings): nothing to do");
-    return 0;
-  }
   std::string lockFile;
   if (!FirstOnThisDisplay(&lockFile)) {
     Say("another corvan3d --idle already watches this display (" + lockFile + " is held)");
     return 0;
   }
-  std::string looked, handOver;
-  std::unique_ptr<IdleWatch> watch = ChooseWatch(&looked, &handOver);
-  if (!handOver.empty()) {
-    Say(handOver + "; this watcher leaves");
-    return 0;
-  }
-  if (watch == nullptr) {
-    Say("no way to tell when the user is idle: " + looked);
-    return 1;
-  }
   FullScreenSaver process;
   std::unique_ptr<IdleInhibitors> inhibitors = OpenInhibitors();
   IdleSaver machine(inhibitors.get(), &process, MonotonicSeconds, Say);
   process.ReportTo(&machine);
-  std::string why;
-  if (!watch->Watch(seconds, &machine, &why)) {
-    Say("cannot watch the idle time through " + watch->Name() + ": " + why);
-    return 1;
-  }
-  Say("watching the idle time through " + watch->Name() + "; the saver starts after " +
-      std::to_string(seconds) + " s without input");
+  IdleHost host(&machine);
+  int status = 1;
+  if (!host.Start(SecondsForTests(), &status)) return status;
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) g_unix_signal_add(signal, QuitOnSignal, &machine);
   RunLoop(&machine);
   return machine.ExitStatus();

@@ -97,11 +97,12 @@ def stop(process, sig=signal.SIGTERM, timeout=10):
 
 
 class Watcher:
-    # corvan3d --idle with an idle time of a few seconds; the lines it writes on standard error are
-    # kept, and the savers it starts are its children.
+    # corvan3d --idle with an idle time of a few seconds (None: the store's); the lines it writes on
+    # standard error are kept, and the savers it starts are its children.
 
     def __init__(self, corvan3d, env, seconds=2):
-        self.process = subprocess.Popen([corvan3d, "--idle"], env=dict(env, CORVAN3D_IDLE_SECONDS=str(seconds)),
+        env = dict(env, CORVAN3D_IDLE_SECONDS=str(seconds)) if seconds else env
+        self.process = subprocess.Popen([corvan3d, "--idle"], env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.lines = []
         threading.Thread(target=lambda: self.lines.extend(line.rstrip() for line in self.process.stderr),

@@ -2,8 +2,9 @@
 # corvan3d --idle on a private Xvfb display, through the X server's idle time
 # (MIT-SCREEN-SAVER): after the idle time it starts the saver, which draws
 # over the screen; input (xdotool) ends it and the next idle time starts it
-# again; SIGTERM ends the watcher and its saver. Where an XScreenSaver daemon
-# runs (its window carries _SCREENSAVER_VERSION), the watcher leaves it the work.
+# again; SIGTERM ends the watcher and its saver. It follows IdleMinutes as the
+# settings window saves it. Where an XScreenSaver daemon runs (its window
+# carries _SCREENSAVER_VERSION), the watcher leaves it the work.
 #
 # usage: idle_x11_test.py CORVAN3D
 
@@ -35,6 +36,15 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-idle-x11-") as home, e2e.xvfb(
         status = e2e.stop(watcher.process)
         e2e.check(status == 0 and e2e.wait_until(lambda: gone(second), 10), "SIGTERM ends the watcher, and its saver",
                   f"{status}: {watcher.log()}")
+
+    # The time follows the store's IdleMinutes, as the settings window saves it; 0 pauses the watcher.
+    e2e.write_store(env, IdleMinutes=0)
+    with e2e.Watcher(CORVAN3D, env, seconds=None) as watcher:
+        e2e.check(e2e.wait_until(lambda: watcher.said("is off (IdleMinutes is 0"), 30), "IdleMinutes=0: it is off",
+                  watcher.log())
+        e2e.write_store(env, IdleMinutes=7)
+        e2e.check(e2e.wait_until(lambda: watcher.said("starts after 420 s without input"), 30),
+                  "IdleMinutes=7, saved while it runs: 7 minutes from then on", watcher.log())
 
     # A daemon's window, as XScreenSaver 6 marks it.
     window = screen("XCreateSimpleWindow", screen.root, 0, 0, 1, 1, 0, 0, 0)
