@@ -74,15 +74,13 @@ bool WriteEntry(std::string* why) {
   const std::string path = AutostartEntry();
   const std::string folder = path.substr(0, path.rfind('/'));
   const std::string temporary = path + ".new";
-  const std::string text =
+  const std::string head =
       "[Desktop Entry]\n"
       "Type=Application\n"
       "Name=Corvan 3D idle watcher\n"
-      "Comment=Starts the Corvan 3D screen saver when the computer is idle\n"
-      "Exec=" + OwnProgram() + " --idle\n"
-      "Icon=corvan3d\n"
-      "Terminal=false\n"
-      "NoDisplay=true\n";
+      "Comment=Starts the Corvan 3D screen saver when the computer is idle\n";
+  const std::string tail = "Icon=corvan3d\nTerminal=false\nNoDisplay=true\n";
+  const std::string text = head + "Exec=" + OwnProgram() + " --idle\n" + tail;
   mkdir(UserConfigFolder().c_str(), 0700);
   mkdir(folder.c_str(), 0700);
   std::ofstream out(temporary, std::ios::trunc);

@@ -20,5 +20,6 @@ std::unique_ptr<IdleWatch> OpenMutterIdle(std::string* looked);
 std::unique_ptr<IdleWatch> OpenX11Idle(std::string* looked, std::string* handOver);
 
 // logind's "idle" inhibitors (system bus) and GNOME's inhibited idle action
-// (session bus); a bus or service that is not there holds nothing.
-std::unique_ptr<IdleInhibitors> OpenInhibitors();
+// (session bus); a bus or service that is not there holds nothing. A bus
+// that cannot be reached is noted in *note, for the log.
+std::unique_ptr<IdleInhibitors> OpenInhibitors(std::string* note);

@@ -6,7 +6,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -124,12 +123,11 @@ Bus OpenBus(GBusType type, std::string* why) {
   return Bus(bus);
 }
 
-std::unique_ptr<IdleInhibitors> OpenInhibitors() {
+std::unique_ptr<IdleInhibitors> OpenInhibitors(std::string* note) {
   std::string why;
   Bus system = OpenBus(G_BUS_TYPE_SYSTEM, &why);
   if (system == nullptr)
-    std::fprintf(stderr, "corvan3d: no system bus (%s): logind's idle inhibitors are not seen\n",
-                 why.c_str());
+    *note = "no system bus (" + why + "): logind's idle inhibitors are not seen";
   Bus session = OpenBus(G_BUS_TYPE_SESSION, &why);
   return std::make_unique<DesktopInhibitors>(std::move(system), std::move(session));
 }

@@ -45,8 +45,9 @@ private:
 MutterIdle::~MutterIdle() {
   for (guint32 id : {idleWatch, activeWatch}) {
     if (id == 0 || lost) continue;
-    g_dbus_connection_call(bus.get(), kService, kPath, kInterface, "RemoveWatch", g_variant_new("(u)", id),
-                           nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, nullptr, nullptr, nullptr);
+    g_dbus_connection_call(bus.get(), kService, kPath, kInterface, "RemoveWatch",
+                           g_variant_new("(u)", id), nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1,
+                           nullptr, nullptr, nullptr);
   }
   if (nameWatch != 0) g_bus_unwatch_name(nameWatch);
   if (subscription != 0) g_dbus_connection_signal_unsubscribe(bus.get(), subscription);

@@ -157,7 +157,8 @@ bool IdleHost::Start(unsigned fixedSeconds, int* status) {
 bool IdleHost::Arm() {
   if (seconds == 0) {
     watch.reset();
-    Say("the idle watcher is off (IdleMinutes is 0 in the settings) until the settings give it a time");
+    Say("the idle watcher is off (IdleMinutes is 0 in the settings) until the settings give it a "
+        "time");
     return true;
   }
   std::string looked, handOver, why;
@@ -225,12 +226,14 @@ int RunIdleHost() {
     return 0;
   }
   FullScreenSaver process;
-  std::unique_ptr<IdleInhibitors> inhibitors = OpenInhibitors();
+  std::string note;
+  std::unique_ptr<IdleInhibitors> inhibitors = OpenInhibitors(&note);
   IdleSaver machine(inhibitors.get(), &process, MonotonicSeconds, Say);
   process.ReportTo(&machine);
   IdleHost host(&machine);
   int status = 1;
   if (!host.Start(SecondsForTests(), &status)) return status;
+  if (!note.empty()) Say(note);
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) g_unix_signal_add(signal, QuitOnSignal, &machine);
   RunLoop(&machine);
   return machine.ExitStatus();

@@ -176,7 +176,8 @@ SIGNATURES = {  # name: result, arguments
     "XResizeWindow": (INT, P, ID, UINT, UINT), "XClearWindow": (INT, P, ID), "XKeysymToKeycode": (BYTE, P, ID),
     "XGetImage": (ctypes.POINTER(XImage), P, ID, INT, INT, UINT, UINT, ID, INT), "XDestroyImage": (INT, P),
     "XTestFakeMotionEvent": (INT, P, INT, INT, INT, ID), "XTestFakeKeyEvent": (INT, P, UINT, INT, ID),
-    "XInternAtom": (ID, P, ctypes.c_char_p, INT), "XChangeProperty": (INT, P, ID, ID, ID, INT, INT, ctypes.c_char_p, INT)}
+    "XInternAtom": (ID, P, ctypes.c_char_p, INT),
+    "XChangeProperty": (INT, P, ID, ID, ID, INT, INT, ctypes.c_char_p, INT)}
 
 
 class Screen:

@@ -42,12 +42,14 @@ def inhibit(actions):
 with tempfile.TemporaryDirectory(prefix="corvan3d-idle-gnome-") as home:
     env = e2e.private_env(home, WAYLAND_DISPLAY="corvan3d-mutter", SDL_VIDEODRIVER="wayland")
     mutter = subprocess.Popen(["mutter", "--headless", "--wayland", "--no-x11", "--virtual-monitor", "1280x720",
-                               "--wayland-display", env["WAYLAND_DISPLAY"]], env=dict(env, MUTTER_DEBUG_RESET_IDLETIME="1"),
+                               "--wayland-display", env["WAYLAND_DISPLAY"]],
+                              env=dict(env, MUTTER_DEBUG_RESET_IDLETIME="1"),
                               stdout=subprocess.DEVNULL, stderr=open(f"{home}/mutter.log", "w"))
     mock = subprocess.Popen(["/usr/bin/python3", "-m", "dbusmock", *SESSION], stdout=subprocess.DEVNULL)
     try:
         if not e2e.wait_until(lambda: mutter.poll() is None and call(*MONITOR, "GetIdletime"), 60):
-            e2e.skip(f"mutter --headless did not start: {e2e.stop(mutter)} {open(f'{home}/mutter.log').read()[-300:]!r}")
+            said = open(f"{home}/mutter.log").read()[-300:]
+            e2e.skip(f"mutter --headless did not start (exit status {e2e.stop(mutter)}): {said!r}")
         e2e.check(e2e.wait_until(lambda: call(*SESSION[:2], "org.freedesktop.DBus.Mock", "AddProperty", SESSION[2],
                                               "InhibitedActions", "<uint32 8>"), 30), "the mock session manager runs")
         with e2e.Watcher(CORVAN3D, env) as watcher:

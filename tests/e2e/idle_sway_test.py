@@ -73,8 +73,8 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-idle-sway-") as home:
             e2e.check(held and watcher.said("through Wayland org_kde_kwin_idle"), "idle, with an inhibitor held, "
                       "the watcher (on org_kde_kwin_idle) starts nothing", watcher.log())
             e2e.check(watcher.saver() is None, "no saver runs while it is held")
-            e2e.check(logind("org.freedesktop.DBus.Properties.Set", LOGIND[2], "BlockInhibited", "<'handle-power-key'>"),
-                      "the inhibitor is released")
+            e2e.check(logind("org.freedesktop.DBus.Properties.Set", LOGIND[2], "BlockInhibited",
+                             "<'handle-power-key'>"), "the inhibitor is released")
             first = e2e.wait_until(watcher.saver, 60)
             e2e.check(first, "then the saver starts", watcher.log())
             e2e.check(e2e.wait_until(saver_window, 60) == ("corvan3d", True), "its window covers the screen",
