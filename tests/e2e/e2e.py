@@ -65,6 +65,24 @@ def private_env(home, **extra):
         LIBGL_ALWAYS_SOFTWARE="1", **extra)
 
 
+def sdl_wayland_leaks(env, home):
+    # In the sanitizer build: the environment with tests/lsan-sdl-wayland.supp added to the leak
+    # suppressions (in a file under home), for tests whose saver draws through SDL's Wayland driver.
+    options = env.get("LSAN_OPTIONS", "")
+    if "suppressions=" not in options:
+        return env
+    project = options.split("suppressions=", 1)[1].split(":", 1)[0]
+    with open(f"{home}/lsan.supp", "w") as combined:
+        for name in (project, f"{os.path.dirname(os.path.abspath(__file__))}/../lsan-sdl-wayland.supp"):
+            combined.write(open(name).read())
+    return dict(env, LSAN_OPTIONS=options.replace(project, f"{home}/lsan.supp"))
+
+
+def gone(pid):
+    # Whether the process has ended and been reaped.
+    return not os.path.exists(f"/proc/{pid}")
+
+
 def write_store(env, **settings):
     # The saver's preferences, where the environment's corvan3d reads them.
     os.makedirs(f"{env['XDG_CONFIG_HOME']}/corvan3d", exist_ok=True)

@@ -9,7 +9,7 @@
 #
 # usage: dbus-run-session -- idle_gnome_test.py CORVAN3D
 
-import contextlib, os, subprocess, sys, tempfile
+import contextlib, subprocess, sys, tempfile
 
 import e2e
 
@@ -40,7 +40,8 @@ def inhibit(actions):
 
 
 with tempfile.TemporaryDirectory(prefix="corvan3d-idle-gnome-") as home:
-    env = e2e.private_env(home, WAYLAND_DISPLAY="corvan3d-mutter", SDL_VIDEODRIVER="wayland")
+    env = e2e.sdl_wayland_leaks(e2e.private_env(home, WAYLAND_DISPLAY="corvan3d-mutter", SDL_VIDEODRIVER="wayland"),
+                                home)
     mutter = subprocess.Popen(["mutter", "--headless", "--wayland", "--no-x11", "--virtual-monitor", "1280x720",
                                "--wayland-display", env["WAYLAND_DISPLAY"]],
                               env=dict(env, MUTTER_DEBUG_RESET_IDLETIME="1"),
@@ -62,14 +63,14 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-idle-gnome-") as home:
             e2e.check(first, "then the saver starts", watcher.log())
             e2e.check(e2e.wait_until(lambda: gl_driver(first), 60) and watcher.saver() == first,
                       "and runs on, its window open with an OpenGL context", watcher.log())
-            e2e.check(call(*MONITOR, "ResetIdletime") and e2e.wait_until(lambda: watcher.saver() is None, 30),
-                      "the user's return ends it", watcher.log())
+            back = call(*MONITOR, "ResetIdletime") and e2e.wait_until(lambda: e2e.gone(first), 30)
+            e2e.check(back and watcher.said("the user is back"), "the user's return ends it", watcher.log())
             second = e2e.wait_until(lambda: (pid := watcher.saver()) not in (None, first) and pid, 60)
             e2e.check(second, "the next idle time starts it again", watcher.log())
             e2e.stop(mutter)
             ended = e2e.wait_until(lambda: watcher.process.poll() is not None, 30)
             e2e.check(ended and watcher.process.returncode == 1 and watcher.said("the idle watch ended") and
-                      not os.path.exists(f"/proc/{second}"), "when the compositor goes, the watcher ends its "
+                      e2e.gone(second), "when the compositor goes, the watcher ends its "
                       "saver and exits with status 1", watcher.log())
     finally:
         e2e.stop(mock)

@@ -44,10 +44,10 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-idle-sway-") as home:
     os.chmod(home, 0o711)  # for the user to reach its runtime folder
     os.mkdir(runtime, 0o700)
     shutil.chown(runtime, USER)
-    open(f"{home}/config", "w").write("output * bg #000000 solid_color\n")
+    open(f"{home}/sway.conf", "w").write("output * bg #000000 solid_color\n")
     compositor = subprocess.Popen(
         ["runuser", "-u", USER, "--", "env", "-i", f"HOME={home}", f"XDG_RUNTIME_DIR={runtime}", "PATH=/usr/bin:/bin",
-         "WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "sway", "-c", f"{home}/config"],
+         "WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "sway", "-c", f"{home}/sway.conf"],
         stdout=subprocess.DEVNULL, stderr=open(f"{home}/sway.log", "w"))
     bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
                            text=True)
@@ -62,8 +62,9 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-idle-sway-") as home:
         display, socket = e2e.wait_until(lambda: compositor.poll() is not None or sockets(), 60) and sockets() or (0, 0)
         if not display:
             e2e.skip(f"sway did not start: {open(f'{home}/sway.log').read()[-300:]!r}")
-        env = e2e.private_env(home, WAYLAND_DISPLAY=f"{runtime}/{display}", SDL_VIDEODRIVER="wayland",
-                              DBUS_SYSTEM_BUS_ADDRESS=bus.stdout.readline().strip())
+        env = e2e.sdl_wayland_leaks(e2e.private_env(home, WAYLAND_DISPLAY=f"{runtime}/{display}",
+                                                    SDL_VIDEODRIVER="wayland",
+                                                    DBUS_SYSTEM_BUS_ADDRESS=bus.stdout.readline().strip()), home)
         children.append(subprocess.Popen(["/usr/bin/python3", "-m", "dbusmock", "--system", *LOGIND], env=env,
                                          stdout=subprocess.DEVNULL))
         e2e.check(e2e.wait_until(lambda: logind("org.freedesktop.DBus.Mock.AddProperty", LOGIND[2], "BlockInhibited",
@@ -85,7 +86,7 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-idle-sway-") as home:
             e2e.check(e2e.wait_until(lambda: os.path.exists(locked), 60) and watcher.saver() == first,
                       "the desktop's own idle timer (swayidle) fires while the saver runs", watcher.log())
             e2e.run("wtype", "a", env=env)
-            e2e.check(e2e.wait_until(lambda: watcher.saver() is None, 30), "a key ends it", watcher.log())
+            e2e.check(e2e.wait_until(lambda: e2e.gone(first), 30), "a key ends it", watcher.log())
             second = e2e.wait_until(lambda: (pid := watcher.saver()) not in (None, first) and pid, 60)
             e2e.check(second, "the next idle time starts it again", watcher.log())
             e2e.check(e2e.stop(watcher.process) == 0, "SIGTERM ends the watcher", watcher.log())

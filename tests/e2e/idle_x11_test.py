@@ -8,16 +8,12 @@
 #
 # usage: idle_x11_test.py CORVAN3D
 
-import os, sys, tempfile
+import sys, tempfile
 
 import e2e
 
 CORVAN3D = sys.argv[1]
 e2e.need("xdotool")
-
-
-def gone(pid):
-    return not os.path.exists(f"/proc/{pid}")
 
 
 with tempfile.TemporaryDirectory(prefix="corvan3d-idle-x11-") as home, e2e.xvfb() as screen:
@@ -30,12 +26,12 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-idle-x11-") as home, e2e.xvfb(
         e2e.check(first, "after the idle time it starts corvan3d --fullscreen", watcher.log())
         screen.drawn("the saver draws over the screen")
         e2e.run("xdotool", "mousemove", "200", "150", "mousemove", "400", "300", env=env)
-        e2e.check(e2e.wait_until(lambda: gone(first), 30), "input ends it", watcher.log())
+        e2e.check(e2e.wait_until(lambda: e2e.gone(first), 30), "input ends it", watcher.log())
         second = e2e.wait_until(lambda: (pid := watcher.saver()) not in (None, first) and pid, 60)
         e2e.check(second, "the next idle time starts it again", watcher.log())
         status = e2e.stop(watcher.process)
-        e2e.check(status == 0 and e2e.wait_until(lambda: gone(second), 10), "SIGTERM ends the watcher, and its saver",
-                  f"{status}: {watcher.log()}")
+        e2e.check(status == 0 and e2e.wait_until(lambda: e2e.gone(second), 10),
+                  "SIGTERM ends the watcher, and its saver", f"{status}: {watcher.log()}")
 
     # The time follows the store's IdleMinutes, as the settings window saves it; 0 pauses the watcher.
     e2e.write_store(env, IdleMinutes=0)
