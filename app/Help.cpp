@@ -13,6 +13,8 @@ const char* HelpText() {
          "                    display: 150 frames rendered offscreen, folder named)\n"
          "  --fullscreen      one full-screen view per display; a key, a click or\n"
          "                    moving the mouse quits\n"
+         "  --idle            starts --fullscreen after IdleMinutes (settings) without\n"
+         "                    input and ends it when the user is back; never locks\n"
          "  --root            an XScreenSaver hack: draws into $XSCREENSAVER_WINDOW,\n"
          "                    else the root window, until SIGTERM\n"
          "  --window-id ID    the hack drawing into window ID (0x... or decimal)\n"

@@ -60,6 +60,18 @@ double ProcessCpuSeconds() {
 
 double SecondsSinceStart() { return MonotonicSeconds() - gStarted; }
 
+std::string OwnProgram() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return "corvan3d";
+  std::string program(path, size_t(length));
+  const std::string deleted = " (deleted)";
+  if (program.size() > deleted.size() &&
+      program.compare(program.size() - deleted.size(), deleted.size(), deleted) == 0)
+    program.resize(program.size() - deleted.size());
+  return program;
+}
+
 std::unique_ptr<PreferencesStore> OpenPreferences() {
   const char* module = "baCorvan3D";
   return std::make_unique<ScreenSaverDefaults>(module, ScreenSaverDefaults::PathForModule(module));

@@ -20,6 +20,10 @@ double SecondsSinceStart();
 // by library name) from ours. Does nothing in other builds.
 void KeepGLDriversLoaded();
 
+// This program's own file, to run it again from; a file replaced since it
+// started (an upgrade) in its new version.
+std::string OwnProgram();
+
 // The store of module "baCorvan3D" in the user's configuration folder.
 std::unique_ptr<PreferencesStore> OpenPreferences();
 

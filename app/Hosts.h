@@ -13,6 +13,10 @@ constexpr int kNoDisplay = -1;
 // display that any input ends. kNoDisplay when there is no display to use.
 int RunWindowHost(bool fullScreen);
 
+// Starts --fullscreen when the user has been idle for the store's
+// IdleMinutes, and ends it when they are back, until SIGTERM.
+int RunIdleHost();
+
 // A hack drawing into the window XScreenSaver gives it (--window-id, else
 // $XSCREENSAVER_WINDOW, else the root window) until SIGTERM.
 int RunXScreenSaverHost(const Options& options);

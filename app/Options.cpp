@@ -83,6 +83,7 @@ bool Apply(const std::string& name, const char* value, Options* o, int* hosts, s
     return true;
   };
   if (name == "fullscreen") return choose(HostKind::kFullScreen);
+  if (name == "idle") return choose(HostKind::kIdle);
   if (name == "settings") return choose(HostKind::kSettings);
   if (name == "headless") return choose(HostKind::kHeadless);
   if (name == "root") return choose(HostKind::kXScreenSaver);
@@ -106,7 +107,7 @@ bool Apply(const std::string& name, const char* value, Options* o, int* hosts, s
 }
 
 bool Known(const std::string& name) {
-  for (const char* flag : {"help", "h", "version", "fullscreen", "settings", "headless", "root", "stats"})
+  for (const char* flag : {"help", "h", "version", "fullscreen", "idle", "settings", "headless", "root", "stats"})
     if (name == flag) return true;
   return TakesValue(name);
 }
@@ -163,7 +164,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
     return true;
   }
   if (hosts > 1) {
-    *error = "choose one of --fullscreen, --root, --settings and --headless";
+    *error = "choose one of --fullscreen, --idle, --root, --settings and --headless";
     return false;
   }
   if (headlessOptions && options->host != HostKind::kHeadless) {
@@ -174,6 +175,6 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
 }
 
 const char* UsageLine() {
-  return "usage: corvan3d [--fullscreen | --root [--window-id ID] | --settings | --headless [--frames N] "
+  return "usage: corvan3d [--fullscreen | --idle | --root [--window-id ID] | --settings | --headless [--frames N] "
          "[--size WxH] [--step S] [--seed N] [--out DIR] [--trace FILE] [--stats]]";
 }

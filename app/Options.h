@@ -8,6 +8,7 @@
 enum class HostKind {
   kWindow,        // no arguments: a window with one view
   kFullScreen,    // --fullscreen: one view per display
+  kIdle,          // --idle: starts --fullscreen when the user is idle
   kXScreenSaver,  // --root / --window-id: a hack drawing into an X window
   kSettings,      // --settings
   kHeadless,      // --headless: offscreen frames

@@ -237,6 +237,10 @@ void WindowLoop::Run() {
 int RunWindowHost(bool fullScreen) {
   // Full-screen windows on several displays must not minimise each other.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // SDL holds the desktop's screen saver off by default (an idle inhibitor on
+  // Wayland, the X server's idle time reset every 30 s): the desktop's own
+  // blanking and lock must still come while the saver or its window runs.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   // SDL prefers DirectColor visuals for gamma ramps we never set; their
   // colours are only right while their colormap is installed.
   setenv("SDL_VIDEO_X11_NODIRECTCOLOR", "1", 0);

@@ -67,6 +67,8 @@ int main(int argc, char** argv) {
       return 0;
     case HostKind::kSettings:
       return RunSettingsHost();
+    case HostKind::kIdle:
+      return RunIdleHost();
     case HostKind::kHeadless:
       return RunHeadlessHost(options);
     case HostKind::kXScreenSaver:

@@ -1,5 +1,6 @@
 # What `cmake --install` adds for users beside the programs and the bundle
-# (manual pages, menu entries, icon, documentation), and the Debian package
+# (manual pages, menu entries, icon, documentation, the idle watcher's unit
+# and autostart entry), and the Debian package
 # made from all of it by CPack (scripts/package). The version everywhere is
 # the project's, from project(VERSION) at the top.
 
@@ -52,6 +53,22 @@ install(FILES
 install(FILES ${CMAKE_SOURCE_DIR}/assets/corvan3d-settings.desktop DESTINATION share/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/assets/corvan3d.svg DESTINATION share/icons/hicolor/scalable/apps)
 
+# --- the idle watcher: a systemd user unit and an XDG autostart entry ----------
+# Both off until the user enables one (see corvan3d(6)). systemd finds user
+# units in PREFIX/lib/systemd/user for /usr and /usr/local. Autostart entries
+# are read from /etc/xdg/autostart: there for the prefix /usr, as
+# GNUInstallDirs puts configuration (elsewhere in PREFIX/etc/xdg/autostart,
+# which only the user's XDG_CONFIG_DIRS can name). The choice is made when
+# installing, where CPack's prefix (/usr) is known.
+install(FILES ${CMAKE_SOURCE_DIR}/assets/corvan3d-idle.service DESTINATION lib/systemd/user)
+set(CORVAN_AUTOSTART_ENTRY ${CMAKE_SOURCE_DIR}/assets/corvan3d-idle.desktop)
+install(CODE "
+  set(etc \"\${CMAKE_INSTALL_PREFIX}/etc\")
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    set(etc /etc)
+  endif()
+  file(INSTALL \"${CORVAN_AUTOSTART_ENTRY}\" DESTINATION \"\${etc}/xdg/autostart\")")
+
 # --- the programs as shipped ----------------------------------------------------
 # Full RELRO: relocations resolved at start, the GOT then read-only.
 foreach(program corvan3d corvan-dosh)
@@ -83,6 +100,10 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)  # the settings window's Web Page button runs xdg-open
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_THREADS 0)  # xz on every core
+# What the package puts in /etc is the administrator's to change: dpkg keeps
+# their changes on upgrade and removes the file on purge.
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/conffiles "/etc/xdg/autostart/corvan3d-idle.desktop\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/conffiles)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 include(CPack)

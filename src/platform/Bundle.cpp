@@ -23,6 +23,12 @@ std::string HomeFolder() {
   return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "/";
 }
 
+// Relative values are invalid for XDG variables and are ignored.
+std::string XdgFolder(const char* variable, const char* fallback) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && value[0] == '/' ? value : HomeFolder() + fallback;
+}
+
 }  // namespace
 
 std::string BundleFolder() {
@@ -32,8 +38,7 @@ std::string BundleFolder() {
 }
 
 std::string DefaultUserCurrencyFolder() {
-  // Relative values are invalid for XDG variables and are ignored.
-  const char* data = std::getenv("XDG_DATA_HOME");
-  const std::string base = data != nullptr && data[0] == '/' ? data : HomeFolder() + "/.local/share";
-  return base + "/corvan3d/CorvanData";
+  return XdgFolder("XDG_DATA_HOME", "/.local/share") + "/corvan3d/CorvanData";
 }
+
+std::string UserConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", "/.config"); }

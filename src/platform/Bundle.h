@@ -8,3 +8,5 @@
 std::string BundleFolder();
 // $XDG_DATA_HOME/corvan3d/CorvanData, by default ~/.local/share/corvan3d/CorvanData.
 std::string DefaultUserCurrencyFolder();
+// $XDG_CONFIG_HOME, by default ~/.config.
+std::string UserConfigFolder();

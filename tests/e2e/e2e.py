@@ -1,6 +1,7 @@
 # What the end-to-end tests share: a tally of checks, skips for missing
-# tools, a private home, a private Xvfb display seen through Xlib, the PNG
-# frames read back, and a web server that misbehaves. Standard Python only.
+# tools, a private home, the unprivileged user, a private Xvfb display seen
+# through Xlib, the idle watcher and its savers, the PNG frames read back,
+# and a web server that misbehaves. Standard Python only.
 
 import contextlib, ctypes, http.server, os, shutil, signal, ssl, struct, subprocess, sys, threading, time, zlib
 
@@ -36,6 +37,21 @@ def need(*tools):
         skip(f"{' '.join(missing)} not installed (scripts/install-deps installs it)")
 
 
+# The unprivileged user of the tests that need one (XScreenSaver and sway refuse to run as root).
+# Tests that may create it hold CTest's RESOURCE_LOCK "xscreensaver_user".
+USER = "corvan-e2e"
+
+
+def unprivileged_user(why):
+    # The user, created when missing; that needs root, so without it the test skips, saying why.
+    need("runuser", "useradd")
+    if os.geteuid() != 0:
+        skip(f"{why}: run this as root, to run it as {USER}")
+    if run("id", USER).returncode != 0:
+        subprocess.run(["useradd", "--system", "-M", "-s", "/usr/sbin/nologin", USER], check=True, timeout=30)
+    return USER
+
+
 def run(*args, timeout=120, **kwargs):
     return subprocess.run(args, capture_output=True, text=True, timeout=timeout, **kwargs)
 
@@ -47,6 +63,24 @@ def private_env(home, **extra):
         "DISPLAY", "WAYLAND_DISPLAY", "XSCREENSAVER_WINDOW", "CORVAN3D_DATA_DIR")} | dict(
         HOME=home, XDG_CONFIG_HOME=f"{home}/config", XDG_DATA_HOME=f"{home}/data", XDG_RUNTIME_DIR=home,
         LIBGL_ALWAYS_SOFTWARE="1", **extra)
+
+
+def sdl_wayland_leaks(env, home):
+    # In the sanitizer build: the environment with tests/lsan-sdl-wayland.supp added to the leak
+    # suppressions (in a file under home), for tests whose saver draws through SDL's Wayland driver.
+    options = env.get("LSAN_OPTIONS", "")
+    if "suppressions=" not in options:
+        return env
+    project = options.split("suppressions=", 1)[1].split(":", 1)[0]
+    with open(f"{home}/lsan.supp", "w") as combined:
+        for name in (project, f"{os.path.dirname(os.path.abspath(__file__))}/../lsan-sdl-wayland.supp"):
+            combined.write(open(name).read())
+    return dict(env, LSAN_OPTIONS=options.replace(project, f"{home}/lsan.supp"))
+
+
+def gone(pid):
+    # Whether the process has ended and been reaped.
+    return not os.path.exists(f"/proc/{pid}")
 
 
 def write_store(env, **settings):
@@ -78,6 +112,44 @@ def stop(process, sig=signal.SIGTERM, timeout=10):
         return process.wait(timeout)
     process.kill()
     return process.wait()
+
+
+class Watcher:
+    # corvan3d --idle with an idle time of a few seconds (None: the store's); the lines it writes on
+    # standard error are kept, and the savers it starts are its children.
+
+    def __init__(self, corvan3d, env, seconds=2):
+        env = dict(env, CORVAN3D_IDLE_SECONDS=str(seconds)) if seconds else env
+        self.process = subprocess.Popen([corvan3d, "--idle"], env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        self.lines = []
+        threading.Thread(target=lambda: self.lines.extend(line.rstrip() for line in self.process.stderr),
+                         daemon=True).start()
+
+    def said(self, text):
+        # How many of its lines hold text.
+        return sum(text in line for line in self.lines)
+
+    def log(self):
+        return " | ".join(self.lines[-10:])
+
+    def saver(self):
+        # The pid of its running saver (a child running corvan3d --fullscreen, not a zombie), or None.
+        for pid in run("pgrep", "-P", str(self.process.pid)).stdout.split():
+            with contextlib.suppress(OSError):
+                state = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()[0]
+                if state != "Z" and b"--fullscreen" in open(f"/proc/{pid}/cmdline", "rb").read():
+                    return int(pid)
+        return None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *error):
+        saver = self.saver()
+        stop(self.process)
+        if saver and os.path.exists(f"/proc/{saver}"):
+            os.kill(saver, signal.SIGKILL)  # a saver its watcher failed to end
 
 
 def png_pixels(path):
@@ -121,7 +193,9 @@ SIGNATURES = {  # name: result, arguments
     "XCreateSimpleWindow": (ID, P, ID, INT, INT, UINT, UINT, UINT, ID, ID), "XMapWindow": (INT, P, ID),
     "XResizeWindow": (INT, P, ID, UINT, UINT), "XClearWindow": (INT, P, ID), "XKeysymToKeycode": (BYTE, P, ID),
     "XGetImage": (ctypes.POINTER(XImage), P, ID, INT, INT, UINT, UINT, ID, INT), "XDestroyImage": (INT, P),
-    "XTestFakeMotionEvent": (INT, P, INT, INT, INT, ID), "XTestFakeKeyEvent": (INT, P, UINT, INT, ID)}
+    "XTestFakeMotionEvent": (INT, P, INT, INT, INT, ID), "XTestFakeKeyEvent": (INT, P, UINT, INT, ID),
+    "XInternAtom": (ID, P, ctypes.c_char_p, INT),
+    "XChangeProperty": (INT, P, ID, ID, ID, INT, INT, ctypes.c_char_p, INT)}
 
 
 class Screen:

@@ -2,9 +2,10 @@
 # The Debian package, end to end: CPack makes it from the build; its files
 # and control fields are checked and lintian finds no error in it; apt-get
 # installs it; the installed corvan3d runs offscreen with its bundle, XScreenSaver
-# runs it from a programs line naming just "corvan3d --root", man finds both
-# manual pages and the menu entries validate; apt-get purges it, and every folder
-# it touched holds what it held before.
+# runs it from a programs line naming just "corvan3d --root", the installed idle
+# watcher starts the installed saver, man finds both manual pages and the menu
+# and autostart entries validate; apt-get purges it, and every folder it touched
+# holds what it held before.
 #
 # It installs into /usr, so it needs root. The sanitizer build's programs are
 # not what ships: there it skips.
@@ -21,7 +22,8 @@ SHIPPED = {  # where the package may put files, and what it must hold there
     "usr/share/corvan3d/": ["brimble.artifacts", "USA.dosh", "Euro.dosh", "UK.dosh", "Japan.dosh", "Switzerland.dosh"],
     "usr/share/doc/corvan3d/": ["copyright", "changelog.gz", "README.md"], "usr/share/man/man1/": ["corvan-dosh.1.gz"],
     "usr/share/applications/": ["corvan3d.desktop", "corvan3d-settings.desktop"],
-    "usr/share/man/man6/": ["corvan3d.6.gz"], "usr/share/icons/hicolor/": []}
+    "usr/share/man/man6/": ["corvan3d.6.gz"], "usr/share/icons/hicolor/": [],
+    "usr/lib/systemd/user/": ["corvan3d-idle.service"], "etc/xdg/autostart/": ["corvan3d-idle.desktop"]}
 APT = ["apt-get", "-y", "-q", "--no-install-recommends", "-o", "DPkg::Lock::Timeout=300"]
 if sys.argv[4:] == ["--sanitized"]:
     e2e.skip("the package is made from the normal build, not the sanitizer build", even_in_ci=True)
@@ -64,7 +66,10 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-package-") as work:
     wanted = {place + name for place, names in SHIPPED.items() for name in names}
     strays = {f for f in files if not f.startswith(tuple(SHIPPED))} | ({f for f in files if "/bin/" in f} - wanted)
     e2e.check(wanted <= files and not strays, "it holds the programs, bundle, XScreenSaver file, menu entries, "
-              "manuals and docs, and nothing else", f"missing {wanted - files}, also {strays}")
+              "idle watcher's unit and autostart entry, manuals and docs, and nothing else",
+              f"missing {wanted - files}, also {strays}")
+    conffiles = e2e.run("dpkg-deb", "--info", deb, "conffiles").stdout
+    e2e.check(conffiles == "/etc/xdg/autostart/corvan3d-idle.desktop\n", "its file in /etc is a conffile", conffiles)
     said = e2e.run("dpkg-deb", "-f", deb, "Package", "Version", "Architecture", "Depends", "Recommends",
                    "Suggests").stdout
     fields = dict(line.split(": ", 1) for line in said.splitlines())
@@ -89,9 +94,12 @@ with tempfile.TemporaryDirectory(prefix="corvan3d-package-") as work:
             e2e.check(pages == ["/usr/share/man/man6/corvan3d.6.gz", "/usr/share/man/man1/corvan-dosh.1.gz"],
                       "man finds both manual pages", pages)
             code, said = run("desktop-file-validate", *(f"/{f}" for f in wanted if f.endswith(".desktop")))
-            e2e.check(code == 0 and not said.strip(), "desktop-file-validate passes both menu entries", said)
+            e2e.check(code == 0 and not said.strip(), "desktop-file-validate passes the menu and autostart entries",
+                      said)
             code, said = run(sys.executable, f"{os.path.dirname(__file__)}/xscreensaver_test.py", "corvan3d")
             e2e.check(code == 0, 'XScreenSaver runs the installed hack from "corvan3d --root"', said)
+            code, said = run(sys.executable, f"{os.path.dirname(__file__)}/idle_x11_test.py", "/usr/bin/corvan3d")
+            e2e.check(code == 0, "the installed idle watcher starts and ends the installed saver", said)
     finally:
         code, said = run(*APT, "purge", "corvan3d", env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
     after = snapshot(files)

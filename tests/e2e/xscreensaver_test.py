@@ -13,15 +13,11 @@ import os, shutil, subprocess, sys, tempfile
 
 import e2e
 
-USER = "corvan-e2e"
 CORVAN3D = os.path.abspath(sys.argv[1]) if "/" in sys.argv[1] else sys.argv[1]
 SETTINGS = ("mode: one\nselected: 0\ntimeout: 0:10:00\ncycle: 0\nlock: False\nsplash: False\nfade: False\n"
             f'unfade: False\ndpmsEnabled: False\nverbose: True\nprograms: GL: "Corvan 3D" {CORVAN3D} --root \\n\n')
-e2e.need("xscreensaver", "xscreensaver-command", "runuser", "pgrep", "useradd")
-if os.geteuid() != 0:
-    e2e.skip(f"XScreenSaver runs no hack as root: run this as root, to run it as {USER}")
-if e2e.run("id", USER).returncode != 0:
-    subprocess.run(["useradd", "--system", "-M", "-s", "/usr/sbin/nologin", USER], check=True, timeout=30)
+e2e.need("xscreensaver", "xscreensaver-command", "pgrep")
+USER = e2e.unprivileged_user("XScreenSaver runs no hack as root")
 
 with tempfile.TemporaryDirectory(prefix="corvan3d-xscreensaver-") as home, e2e.xvfb() as screen:
     open(f"{home}/.xscreensaver", "w").write(SETTINGS)

@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <limits>
 #include <sstream>
 
 #include "GlxChoice.h"
 #include "HostCommon.h"
+#include "IdleAutostart.h"
 #include "Options.h"
 #include "Trace.h"
 #include "world/Notes.h"
@@ -28,7 +32,7 @@ std::string Parsed(const std::string& line) {
   Options o;
   std::string error;
   if (!ParseOptions(int(args.size()), args.data(), &o, &error)) return "refused: " + error;
-  const char* hosts[] = {"window", "fullscreen", "xscreensaver", "settings", "headless", "help", "version"};
+  const char* hosts[] = {"window", "fullscreen", "idle", "xscreensaver", "settings", "headless", "help", "version"};
   char text[512];
   std::snprintf(text, sizeof text, "%s %#lx %d %dx%d %.17g %s%u [%s] [%s]%s", hosts[int(o.host)], o.windowId, o.frames, o.width, o.height,
                 o.step, o.hasSeed ? "seed " : "", o.seed, o.outDir.c_str(), o.traceFile.c_str(), o.stats ? " stats" : "");
@@ -38,9 +42,9 @@ std::string Parsed(const std::string& line) {
 TEST(Options, EveryHostEveryValueAndEveryMistake) {
   const std::string all = "headless 0 7 320x240 0.050000000000000003 seed 42 [frames/] [t.jsonl] stats", plain = " 100 1280x720 0.028571428571428571 0 [] []";
   const std::string alone = "refused: --frames, --size, --step, --seed, --out, --trace and --stats go with --headless", unknown = "refused: unknown option ";
-  const std::string choose = "refused: choose one of --fullscreen, --root, --settings and --headless";
+  const std::string choose = "refused: choose one of --fullscreen, --idle, --root, --settings and --headless";
   const std::pair<std::string, std::string> cases[] = {
-      {"", "window 0" + plain}, {"--fullscreen", "fullscreen 0" + plain}, {"--settings", "settings 0" + plain}, {"-root", "xscreensaver 0" + plain},
+      {"", "window 0" + plain}, {"--fullscreen", "fullscreen 0" + plain}, {"-idle", "idle 0" + plain}, {"--settings", "settings 0" + plain}, {"-root", "xscreensaver 0" + plain},
       {"--headless --frames 7 --size 320x240 --step 0.05 --seed 42 --out frames/ --trace t.jsonl --stats", all},
       {"-headless -frames 7 -size 320X240 -step 0.05 -seed 42 -out frames/ -trace t.jsonl -stats", all},
       {"--headless --frames=3 -size=64x48 --out=a=b", "headless 0 3 64x48 0.028571428571428571 0 [a=b] []"},
@@ -51,12 +55,12 @@ TEST(Options, EveryHostEveryValueAndEveryMistake) {
       {"--headless --fullscreen -h", "help 0" + plain}, {"--headless -version --fullscreen", "version 0" + plain}, {"--help --bogus", unknown + "\"--bogus\""},
       {"--headless fullscreen", unknown + "\"fullscreen\""}, {"---root", unknown + "\"---root\""}, {"--headless --frames", "refused: --frames needs a value"},
       {"--fullscreen=yes", "refused: --fullscreen takes no value"}, {"--window-id 0", "refused: --window-id wants a window id (0x... or decimal), not \"0\""},
-      {"--fullscreen --headless", choose}, {"--root --size 10x10", alone}, {"--stats", alone}, {"--headless --trace=", "refused: --trace: bad value \"\""}};
+      {"--fullscreen --headless", choose}, {"--idle --fullscreen", choose}, {"--root --size 10x10", alone}, {"--stats", alone}, {"--headless --trace=", "refused: --trace: bad value \"\""}};
   for (const auto& [line, parsed] : cases) EXPECT_EQ(Parsed(line), parsed) << line;
   for (auto [name, value] : {std::pair{"frames", "0"}, {"frames", "-3"}, {"frames", "12x"}, {"size", "320"}, {"size", "0x240"}, {"size", "320x16385"},
                              {"step", "0"}, {"step", "2.001"}, {"step", "1/0"}, {"step", "nan"}, {"seed", "4294967296"}, {"seed", "-1"}, {"out", "''"}})
     EXPECT_EQ(Parsed(std::string("--headless --") + name + " " + value), std::string("refused: --") + name + ": bad value \"" + (*value == '\'' ? "" : value) + "\"");
-  EXPECT_EQ(std::string(UsageLine()), "usage: corvan3d [--fullscreen | --root [--window-id ID] | --settings | --headless [--frames N] "
+  EXPECT_EQ(std::string(UsageLine()), "usage: corvan3d [--fullscreen | --idle | --root [--window-id ID] | --settings | --headless [--frames N] "
                                       "[--size WxH] [--step S] [--seed N] [--out DIR] [--trace FILE] [--stats]]");
   unsigned long id = 0;  // the forms the table shows are taken; these not
   for (const char* bad : {"", "0", "0x0", "0x", "-5", "+5", " 5", "5 ", "0x12g", "12.0", "window", "0x100000000", "4294967296"})
@@ -107,6 +111,57 @@ TEST(XScreenSaverHost, PicksTheWindowsOwnGlxConfigurationAndPacesItsTicks) {
   EXPECT_EQ(pacer.MillisecondsToNext(100.030), 20);
   pacer.Ticked(101.0);  // a second late: no burst of ticks to catch up
   EXPECT_EQ(Join(pacer.Due(101.0), pacer.MillisecondsToNext(101.0), pacer.MillisecondsToNext(102.0)), "0 25 0 ");
+}
+
+// The switch "Start when the computer is idle": the user's autostart entry
+// where no systemd manager of the user runs, else the unit through systemctl
+// (here a script of the test's own in the PATH, which writes down its
+// arguments and says what the state file holds).
+TEST(IdleAutostart, TheEntryWithoutSystemdElseTheUnit) {
+  char scratch[] = "/tmp/corvan3d-autostart-XXXXXX";
+  const std::string dir = mkdtemp(scratch);
+  const std::string entry = dir + "/config/autostart/corvan3d-idle.desktop";
+  const std::string oldPath = std::getenv("PATH");
+  setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+  auto read = [](const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  std::string why;
+  EXPECT_EQ(IdleStartEnabled(), false);
+  EXPECT_EQ(SetIdleStart(true, &why), true) << why;
+  EXPECT_EQ(read(entry), "[Desktop Entry]\nType=Application\nName=Corvan 3D idle watcher\n"
+                         "Comment=Starts the Corvan 3D screen saver when the computer is idle\n"
+                         "Exec=" + OwnProgram() + " --idle\nIcon=corvan3d\nTerminal=false\nNoDisplay=true\n");
+  EXPECT_EQ(IdleStartEnabled(), true);
+  std::ofstream(entry, std::ios::app) << "Hidden=true\n";
+  EXPECT_EQ(IdleStartEnabled(), false);
+  EXPECT_EQ(SetIdleStart(false, &why), true) << why;
+  EXPECT_EQ(std::filesystem::exists(entry), false);
+
+  std::filesystem::create_directory(dir + "/systemd");
+  std::ofstream(dir + "/systemd/private") << "";
+  std::ofstream(dir + "/systemctl") << "#!/bin/sh\necho \"$*\" >> " << dir << "/calls\n"
+                                    << "[ \"$2\" = is-enabled ] && cat " << dir << "/state\n"
+                                    << "[ -e " << dir << "/fail ] && exit 4\nexit 0\n";
+  std::filesystem::permissions(dir + "/systemctl", std::filesystem::perms::owner_all);
+  std::ofstream(dir + "/state") << "disabled\n";
+  EXPECT_EQ(SetIdleStart(true, &why), true) << why;
+  std::ofstream(dir + "/state") << "enabled\n";
+  EXPECT_EQ(IdleStartEnabled(), true);
+  std::ofstream(entry) << "[Desktop Entry]\n";  // one the user made: off goes for it too
+  EXPECT_EQ(SetIdleStart(false, &why), true) << why;
+  EXPECT_EQ(std::filesystem::exists(entry), false);
+  const std::string unit = " corvan3d-idle.service\n";
+  EXPECT_EQ(read(dir + "/calls"), "--user is-enabled" + unit + "--user enable --now" + unit + "--user is-enabled" +
+                                      unit + "--user is-enabled" + unit + "--user disable --now" + unit);
+  std::ofstream(dir + "/fail") << "";
+  EXPECT_EQ(SetIdleStart(true, &why), false);
+  EXPECT_EQ(why, "systemctl --user enable --now corvan3d-idle.service failed (exit status 4)");
+  setenv("PATH", oldPath.c_str(), 1);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -1,0 +1,173 @@
+// The idle watcher's decisions over time, on a clock the test moves: when the
+// saver starts and ends, holds on it, a saver that ends by itself or will not
+// end, and a watch that is lost; and the idle time read from the store.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "FakeHost.h"
+#include "host/IdleSaver.h"
+
+namespace {
+
+// The desktop's hold and the saver process; every call is written down.
+struct FakeDesktop : IdleInhibitors, SaverProcess {
+  bool Inhibited(std::string* who) override {
+    calls += "ask ";
+    *who = "a video";
+    return held;
+  }
+  bool Start(std::string* why) override {
+    calls += "start ";
+    *why = "no such file";
+    return startable;
+  }
+  void Terminate() override { calls += "term "; }
+  void Kill() override { calls += "kill "; }
+  bool held = false;
+  bool startable = true;
+  std::string calls;
+};
+
+// At a time, an event, and what the watcher does: the calls it makes, when
+// it next wants a tick, and whether it has finished (with its exit status).
+struct Step {
+  double at;
+  std::string event;
+  std::string done;
+};
+
+// Runs the steps on a fresh watcher; returns what each did, one line a step,
+// and the log it wrote.
+std::string Play(const std::vector<Step>& steps, std::string* log) {
+  FakeDesktop desktop;
+  double clock = 0.0;
+  IdleSaver saver(
+      &desktop, &desktop, [&] { return clock; },
+      [&](const std::string& line) { *log += line + "\n"; });
+  std::string did;
+  for (const Step& step : steps) {
+    clock = step.at;
+    desktop.calls.clear();
+    const std::string& e = step.event;
+    if (e == "idle") saver.UserIdle();
+    if (e == "active") saver.UserActive();
+    if (e == "ended") saver.SaverEnded("exit status 1");
+    if (e == "tick") saver.Tick();
+    if (e == "lost") saver.WatchLost("the compositor went away");
+    if (e == "quit") saver.Quit();
+    if (e == "hold" || e == "release") desktop.held = e == "hold";
+    if (e == "broken") desktop.startable = false;
+    const double next = saver.NextTick();
+    did += Line("%g %s: %snext %s", step.at, e.c_str(), desktop.calls.c_str(),
+                std::isinf(next) ? "never" : std::to_string(int(next)).c_str());
+    if (saver.Finished()) did += Line(", finished %d", saver.ExitStatus());
+    did += "\n";
+  }
+  return did;
+}
+
+std::string Expected(const std::vector<Step>& steps) {
+  std::string lines;
+  for (const Step& step : steps)
+    lines += Line("%g %s: %s\n", step.at, step.event.c_str(), step.done.c_str());
+  return lines;
+}
+
+TEST(IdleSaver, StartsWhenIdleAndFreeEndsWhenTheUserIsBack) {
+  const std::vector<std::vector<Step>> cases = {
+      // The plain cycle, twice; a repeated report changes nothing.
+      {{10, "idle", "ask start next never"},
+       {11, "idle", "next never"},
+       {30, "active", "term next 35"},
+       {31, "ended", "next never"},
+       {40, "idle", "ask start next never"}},
+      // Held off: asked again every 5 s while idle, started once free; not once the user is back.
+      {{0, "hold", "next never"},
+       {10, "idle", "ask next 15"},
+       {14, "tick", "next 15"},
+       {15, "tick", "ask next 20"},
+       {16, "release", "next 20"},
+       {20, "tick", "ask start next never"},
+       {30, "active", "term next 35"},
+       {31, "ended", "next never"},
+       {32, "hold", "next never"},
+       {40, "idle", "ask next 45"},
+       {41, "active", "next never"},
+       {45, "tick", "next never"}},
+      // A saver that ends by itself (a crash) is not restarted until the next idle time.
+      {{10, "idle", "ask start next never"},
+       {12, "ended", "next never"},
+       {13, "tick", "next never"},
+       {14, "idle", "next never"},
+       {20, "active", "next never"},
+       {30, "idle", "ask start next never"}},
+      // One that cannot start is not tried again in the same idle time either.
+      {{0, "broken", "next never"},
+       {10, "idle", "ask start next never"},
+       {99, "tick", "next never"},
+       {100, "active", "next never"},
+       {110, "idle", "ask start next never"}},
+      // One that ignores SIGTERM is killed 5 s later, once.
+      {{10, "idle", "ask start next never"},
+       {20, "active", "term next 25"},
+       {24, "tick", "next 25"},
+       {25, "tick", "kill next never"},
+       {26, "tick", "next never"},
+       {27, "ended", "next never"}},
+      // Idle again before the last saver has ended: the next starts once it has.
+      {{10, "idle", "ask start next never"},
+       {20, "active", "term next 25"},
+       {21, "idle", "next 25"},
+       {22, "ended", "ask start next never"}},
+      // A lost watch ends the saver, then the watcher, with status 1; a quit with 0.
+      {{10, "idle", "ask start next never"},
+       {20, "lost", "term next 25"},
+       {21, "idle", "next 25"},
+       {22, "ended", "next never, finished 1"}},
+      {{0, "hold", "next never"},
+       {10, "idle", "ask next 15"},
+       {11, "quit", "next never, finished 0"},
+       {15, "tick", "next never, finished 0"},
+       {16, "lost", "next never, finished 0"}},
+  };
+  for (const std::vector<Step>& steps : cases) {
+    std::string log;
+    EXPECT_EQ(Play(steps, &log), Expected(steps));
+  }
+}
+
+TEST(IdleSaver, SaysWhatItDoesAndWhy) {
+  std::string log;
+  Play({{0, "hold", ""},
+        {10, "idle", ""},
+        {15, "tick", ""},
+        {16, "release", ""},
+        {20, "tick", ""},
+        {22, "ended", ""},
+        {30, "active", ""},
+        {31, "broken", ""},
+        {40, "idle", ""},
+        {50, "lost", ""}},
+       &log);
+  EXPECT_EQ(log,
+            "idle, but a video holds the saver off; asking again every 5 s\n"
+            "idle: the saver starts\n"
+            "the saver ended by itself (exit status 1)\n"
+            "the saver could not start: no such file\n"
+            "the idle watch ended: the compositor went away\n");
+}
+
+TEST(IdleSaver, IdleMinutesFromTheStore) {
+  FakeHost store(nullptr, "", "");
+  EXPECT_EQ(IdleMinutes(&store), 5);
+  const std::pair<std::string, int> cases[] = {
+      {"0", 0}, {"1", 1}, {"-3", 0}, {"1440", 1440}, {"1441", 1440}, {"99999999999", 1440}};
+  for (const auto& [stored, minutes] : cases) {
+    store.values["IdleMinutes"] = stored;
+    EXPECT_EQ(IdleMinutes(&store), minutes) << stored;
+  }
+}
+
+}  // namespace
