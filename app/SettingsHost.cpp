@@ -19,6 +19,7 @@
 #include <string>
 
 #include "HostCommon.h"
+#include "IdleAutostart.h"
 #include "Hosts.h"
 #include "host/Corvan3DSSView.h"
 #include "platform/CurlNetwork.h"
@@ -62,6 +63,8 @@ public:
   std::unique_ptr<GLView> CreateGLView() override { return std::make_unique<PreviewGLView>(gl, this); }
   Toolkit* Interface() override { return toolkit.get(); }
   Network* Net() override { return &network; }
+  bool IdleStartEnabled() override { return ::IdleStartEnabled(); }
+  bool SetIdleStart(bool on, std::string* why) override { return ::SetIdleStart(on, why); }
 
   int Run();
   void FrameDrawn();

@@ -8,6 +8,7 @@
 
 #include "config/Downloads.h"
 #include "host/Corvan3DSSView.h"
+#include "host/IdleSaver.h"
 #include "platform/Alert.h"
 #include "platform/Bundle.h"
 #include "world/Notes.h"
@@ -41,6 +42,16 @@ MONEYSS* RunningWorld(const SSMAIN* driver) { return driver != nullptr ? driver-
 
 // The page the web button opens: the build's choice, else the README
 // installed beside the bundle (<prefix>/share/doc/corvan3d).
+// Starts the idle watcher with the session, or no longer, as the switch says.
+void UpdateIdleStart(HostServices* host, bool on) {
+  std::string why;
+  if (on == host->IdleStartEnabled() || host->SetIdleStart(on, &why)) return;
+  const std::string text = std::string(on ? "The saver cannot be set to start when the computer is idle"
+                                          : "The saver cannot be stopped from starting when the computer is idle") +
+                           ".\n" + why;
+  MessageBox(nullptr, text.c_str(), "Start when idle", 0);
+}
+
 std::string WebPageAddress() {
   if (CORVAN_WEB_PAGE[0] != '\0') return CORVAN_WEB_PAGE;
   const std::filesystem::path readme = std::filesystem::path(BundleFolder()) / ".." / "doc" / "corvan3d" / "README.md";
@@ -76,6 +87,8 @@ bool ConnectOutlets(Corvan3DSSView* v, InterfaceFile* file) {
   v->oDownload = need(file->button("oDownload"), "oDownload");
   v->oDownloadText = need(file->textLabel("oDownloadText"), "oDownloadText");
   v->oCatalogueServer = need(file->textField("oCatalogueServer"), "oCatalogueServer");
+  v->oIdleMinutes = need(file->integerField("oIdleMinutes"), "oIdleMinutes");
+  v->oIdleStart = need(file->checkBox("oIdleStart"), "oIdleStart");
   return complete;
 }
 
@@ -121,6 +134,8 @@ SheetWindow* Corvan3DSSView::configureSheet() {
   oClockSize->setIntValue(Narrow(mySettings.CLOCKSIZE));
   oCatalogueServer->setStringValue(Host()->Defaults()->StringForKey("CatalogueServer"));
   oCatalogueServer->setPlaceholder(DefaultCatalogueServer());
+  oIdleMinutes->setIntValue(IdleMinutes(Host()->Defaults()));
+  oIdleStart->setState(StateOf(Host()->IdleStartEnabled()));
   configureSheet_updatestates();
   return sheet;
 }
@@ -142,6 +157,7 @@ void Corvan3DSSView::configureSheet_defaults() {
   oShowClock->setState(0);
   o12HrClock->setState(0);
   oClockSize->setIntValue(kDefaultClockSize);
+  oIdleMinutes->setIntValue(kDefaultIdleMinutes);
   configureSheet_updatestates();
 }
 
@@ -194,6 +210,7 @@ void Corvan3DSSView::configureSheet_save() {
   store->SetString("CurrencyPath2", mySettings.CurrencyPath2);
   const std::string server = Trimmed(oCatalogueServer->stringValue());
   if (!server.empty() || store->HasKey("CatalogueServer")) store->SetString("CatalogueServer", server);
+  store->SetInteger("IdleMinutes", oIdleMinutes->intValue());
   if (!store->Synchronize()) {
     // Nothing behaves as saved: the sheet stays open and the view as it was.
     mySettings = before;
@@ -203,6 +220,7 @@ void Corvan3DSSView::configureSheet_save() {
   }
 
   RebuildWorld();  // a world that fails reports through its own loading
+  UpdateIdleStart(Host(), IsOn(oIdleStart));
   Host()->Interface()->endSheet(sheet);
 }
 

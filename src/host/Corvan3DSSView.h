@@ -62,6 +62,8 @@ public:
   Button* oDownload = nullptr;
   TextLabel* oDownloadText = nullptr;
   TextField* oCatalogueServer = nullptr;     // the store's "CatalogueServer"; empty: the built-in one
+  IntegerField* oIdleMinutes = nullptr;      // the store's "IdleMinutes"
+  CheckBox* oIdleStart = nullptr;            // the idle watcher starts with the session
 
   // The downloads.
   int64_t bytesReceived = 0;

@@ -53,6 +53,14 @@ public:
   // The settings window's toolkit and network; only an interactive host has them.
   virtual Toolkit* Interface() { return nullptr; }
   virtual Network* Net() { return nullptr; }
+  // Whether the idle watcher starts with the user's session, and turning that
+  // on or off (false, saying why, when it could not); only the settings
+  // window's host can.
+  virtual bool IdleStartEnabled() { return false; }
+  virtual bool SetIdleStart(bool on, std::string* why) {
+    *why = on ? "this host cannot start the idle watcher" : "";
+    return !on;
+  }
 };
 
 struct ViewSize {

@@ -104,7 +104,7 @@ with tempfile.TemporaryDirectory(prefix="corvan-settings-") as home, e2e.xvfb() 
         e2e.check(after != before and not showing(sheet), "Save closes the sheet")
         changed = {key: after.get(key) for key in set(after) | set(before) if after.get(key) != before.get(key)}
         e2e.check(changed == {"NumNotes": "1234", "SelectedCurrency": LAST, "ShowClock": "true", "Clock12Hr": "true",
-                              "MixCurrency": "false", "MainMonitorOnly": "false"},
+                              "MixCurrency": "false", "MainMonitorOnly": "false", "IdleMinutes": "5"},
                   "Save stores what the controls show, and only that", changed)
         e2e.check(e2e.wait_until(lambda: preview.description == f"1234 notes of {NAMES[LAST]}", 20),
                   "the preview is rebuilt with the new settings", preview.description)

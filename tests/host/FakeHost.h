@@ -60,6 +60,13 @@ struct FakeHost : HostServices, PreferencesStore {
   bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
   PreferencesStore* Defaults() override { return this; }
   Toolkit* Interface() override { return toolkit; }  Network* Net() override { return network; }
+  bool IdleStartEnabled() override { return idleStart; }
+  bool SetIdleStart(bool on, std::string* why) override {
+    *why = "systemctl: no user manager";
+    idleStart = idleStartWorks ? on : idleStart;
+    return idleStartWorks;
+  }
+  bool idleStart = false, idleStartWorks = true;  // the idle watcher's start with the session
   HeadlessGL* gl;
   std::string bundle, user;
   double now = 0.0;  // the clock, which only the test moves

@@ -41,7 +41,8 @@ struct FakeControl : Button, CheckBox, PopUpButton, IntegerField, ProgressIndica
 struct FakeInterface : InterfaceFile {
   FakeInterface() {
     for (const char* id : {"oSave", "oDirectory", "oCheckDownloads", "oDownload", "oMainMonitorOnly", "oShowClock", "o12HrClock", "oZoomIn",
-                           "oCurrency", "oRotMode", "oAvailableDownloads", "oClockSize", "oNoteSize", "oNumNotes", "oProgress", "oDownloadText", "oCatalogueServer"})
+                           "oCurrency", "oRotMode", "oAvailableDownloads", "oClockSize", "oNoteSize", "oNumNotes", "oProgress", "oDownloadText", "oCatalogueServer",
+                           "oIdleMinutes", "oIdleStart"})
       controls[id].items = std::string(id) == "oRotMode" ? std::vector<std::string>{"0", "1", "2", "3"} : std::vector<std::string>{};
   }
   std::map<std::string, FakeControl> controls;

@@ -83,6 +83,7 @@ TEST_F(SheetTest, ShowCancelAndSave) {
   // No catalogue server stored: the field is empty and shows the built-in one.
   EXPECT_EQ(C("oCatalogueServer").texts, Texts{""});
   EXPECT_EQ(C("oCatalogueServer").placeholder, "http://localhost:8000");
+  EXPECT_EQ(C("oIdleMinutes").value, 5);
   C("oShowClock").value = 1; desk.Act("configureSheet_update");
   EXPECT_EQ(Shown().substr(Shown().find('|')), "|11|11111");
   desk.Act("configureSheet_defaults");
@@ -96,16 +97,29 @@ TEST_F(SheetTest, ShowCancelAndSave) {
   view->mySettings.MIXCURRENCY = true; view->configureSheet();
   EXPECT_EQ(C("oCurrency").value, 0);
   for (auto [id, value] : {std::pair{"oMainMonitorOnly", 1}, {"oShowClock", 1}, {"o12HrClock", 1}, {"oZoomIn", 1}, {"oRotMode", 1},
-                           {"oNoteSize", 75}, {"oNumNotes", 30}, {"oClockSize", 120}, {"oCurrency", world->NumCurrencies}})
+                           {"oNoteSize", 75}, {"oNumNotes", 30}, {"oClockSize", 120}, {"oCurrency", world->NumCurrencies},
+                           {"oIdleMinutes", 12}, {"oIdleStart", 1}})
     C(id).value = value;  // the last currency, from the user's folder
   C("oCatalogueServer").texts.push_back(" http://cat.example:81 ");
   Choose(other.dir); desk.Act("configureSheet_save");
   EXPECT_EQ(host.values, (std::map<std::string, std::string>{{"version", "1.1"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Mine.dosh"},
                          {"NoteSize", "75"}, {"NumNotes", "30"}, {"RotMode", "1"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "true"},
-                         {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}, {"CatalogueServer", "http://cat.example:81"}}));
+                         {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}, {"CatalogueServer", "http://cat.example:81"},
+                         {"IdleMinutes", "12"}}));
+  EXPECT_EQ(host.idleStart, true);
   world = view->ssMain->World;
   EXPECT_EQ(Line("%g %lld %s %d %d %d", world->NoteScale, (long long)world->TOT_NUM_NOTES, world->Currencies[world->CurrentCurrency].Name,
                  view->glReady, desk.sheetsEnded, host.synchronizations > 0), "0.75 30 Gamma 0 2 1");
+  // A start with the session that cannot be undone is said; the rest is saved.
+  view->configureSheet();
+  EXPECT_EQ(C("oIdleStart").value, 1);
+  C("oIdleStart").value = 0;
+  host.idleStartWorks = false;
+  std::string alert;
+  ScopedAlertHandler catcher([&alert](const char* text, const char*) { alert = text; });
+  desk.Act("configureSheet_save");
+  EXPECT_EQ(alert, "The saver cannot be stopped from starting when the computer is idle.\nsystemctl: no user manager");
+  EXPECT_EQ(desk.sheetsEnded, 3);
 }
 
 // A Save the store cannot keep says so, and nothing behaves as saved: the sheet stays open, the view
