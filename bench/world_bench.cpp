@@ -9,7 +9,7 @@
 
 #include "platform/Alert.h"
 #include "maths/Random.h"
-#include "platform/HeadlessGL.h"
+#include "HeadlessGL.h"
 #include "world/Notes.h"
 
 namespace {

@@ -19,7 +19,7 @@ endfunction()
 
 # --- manual pages ------------------------------------------------------------
 set(CORVAN_DOC_FILES)
-foreach(page corvan3d.6 corvan-dosh.1)
+foreach(page corvan3d.6 corvan3d-settings.6 corvan-dosh.1)
   configure_file(${CMAKE_SOURCE_DIR}/doc/${page}.in ${CORVAN_GENERATED_DOCS}/${page} @ONLY)
   corvan_gzip(${CORVAN_GENERATED_DOCS}/${page} ${CORVAN_GENERATED_DOCS}/${page}.gz)
   string(REGEX MATCH "[0-9]$" section ${page})
@@ -71,7 +71,7 @@ install(CODE "
 
 # --- the programs as shipped ----------------------------------------------------
 # Full RELRO: relocations resolved at start, the GOT then read-only.
-foreach(program corvan3d corvan-dosh)
+foreach(program corvan3d corvan3d-settings corvan-dosh)
   target_link_options(${program} PRIVATE LINKER:-z,now)
 endforeach()
 

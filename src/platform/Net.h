@@ -2,7 +2,7 @@
 // address, a property list parsed, an address resolved, and a file
 // download that reports its progress to a delegate. Nothing here blocks:
 // results and events arrive later, on the host's one thread, from the
-// host's main loop. The libcurl implementation is platform/CurlNetwork.
+// host's main loop. The libcurl implementation is app/settings/CurlNetwork.
 #pragma once
 
 #include <atomic>

@@ -1,7 +1,7 @@
 // What the settings window needs from a windowing toolkit: its controls, an
 // interface file that names them, a folder chooser and a way to open a web
 // page. The view's sheet logic is written against these; the GTK binding
-// (platform/GtkToolkit) and the tests' fakes implement them.
+// (app/settings/GtkToolkit) and the tests' fakes implement them.
 #pragma once
 
 #include <cstdint>

@@ -4,14 +4,14 @@
 # corvan-dosh --help; both programs and both pages carry the project's
 # version; and man renders the pages without a warning.
 #
-# usage: manual_test.py CORVAN3D CORVAN_DOSH MAN_DIR VERSION
+# usage: manual_test.py CORVAN3D CORVAN3D_SETTINGS CORVAN_DOSH MAN_DIR VERSION
 # (MAN_DIR holds the pages as the build configured them, uncompressed.)
 
 import os, re, sys
 
 import e2e
 
-CORVAN3D, DOSH, MAN_DIR, VERSION = sys.argv[1:5]
+CORVAN3D, SETTINGS, DOSH, MAN_DIR, VERSION = sys.argv[1:6]
 e2e.need("man")
 
 
@@ -20,14 +20,15 @@ def options(text):
     return set(re.findall(r"(?<![\w-])--([a-z][a-z-]*)", text.replace("\\-", "-")))
 
 
-for program, name, page in ((CORVAN3D, "corvan3d", "corvan3d.6"), (DOSH, "corvan-dosh", "corvan-dosh.1")):
+for program, name, page in ((CORVAN3D, "corvan3d", "corvan3d.6"), (SETTINGS, "corvan3d-settings", "corvan3d-settings.6"),
+                            (DOSH, "corvan-dosh", "corvan-dosh.1")):
     said, roff = e2e.run(program, "--help").stdout, open(f"{MAN_DIR}/{page}").read().replace("\\-", "-")
-    # corvan3d(6)'s synopsis and OPTIONS name exactly the options of --help (elsewhere it quotes other
-    # programs' options, systemctl's); corvan-dosh(1) names at least those, and every command.
+    # The saver's pages' synopsis and OPTIONS name exactly the options of --help (elsewhere corvan3d(6)
+    # quotes other programs' options, systemctl's); corvan-dosh(1) names at least those, and every command.
     described = "".join(part for part in roff.split("\n.SH ") if part.startswith(("SYNOPSIS", "OPTIONS")))
     commands = set(re.findall(rf"^  {name} ([a-z][a-z-]*)", said, re.M))
     missing = {c for c in commands if not re.search(rf"\.B {name} {c}\b", roff)} | (
-        options(said) ^ options(described) if name == "corvan3d" else options(said) - options(roff))
+        options(said) ^ options(described) if name != "corvan-dosh" else options(said) - options(roff))
     e2e.check(said and not missing, f"{page} agrees with {name} --help", f"differ in {missing}")
     version = e2e.run(program, "--version").stdout
     title = roff.split("\n.TH ", 1)[1].split("\n", 1)[0]

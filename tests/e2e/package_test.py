@@ -18,11 +18,11 @@ import e2e
 
 CPACK, BUILD, VERSION = sys.argv[1:4]
 SHIPPED = {  # where the package may put files, and what it must hold there
-    "usr/bin/": ["corvan3d", "corvan-dosh"], "usr/share/xscreensaver/config/": ["corvan3d.xml"],
+    "usr/bin/": ["corvan3d", "corvan3d-settings", "corvan-dosh"], "usr/share/xscreensaver/config/": ["corvan3d.xml"],
     "usr/share/corvan3d/": ["brimble.artifacts", "USA.dosh", "Euro.dosh", "UK.dosh", "Japan.dosh", "Switzerland.dosh"],
     "usr/share/doc/corvan3d/": ["copyright", "changelog.gz", "README.md"], "usr/share/man/man1/": ["corvan-dosh.1.gz"],
     "usr/share/applications/": ["corvan3d.desktop", "corvan3d-settings.desktop"],
-    "usr/share/man/man6/": ["corvan3d.6.gz"], "usr/share/icons/hicolor/": [],
+    "usr/share/man/man6/": ["corvan3d.6.gz", "corvan3d-settings.6.gz"], "usr/share/icons/hicolor/": [],
     "usr/lib/systemd/user/": ["corvan3d-idle.service"], "etc/xdg/autostart/": ["corvan3d-idle.desktop"]}
 APT = ["apt-get", "-y", "-q", "--no-install-recommends", "-o", "DPkg::Lock::Timeout=300"]
 if sys.argv[4:] == ["--sanitized"]:

@@ -78,7 +78,7 @@ with tempfile.TemporaryDirectory(prefix="corvan-settings-") as home, e2e.xvfb() 
                     SelectedCurrency=FIRST, CatalogueServer=server)
     process = subprocess.Popen([CORVAN3D, "--settings"], env=env)
     try:
-        app = e2e.wait_until(lambda: find(pyatspi.Registry.getDesktop(0), "application", "corvan3d"), 30)
+        app = e2e.wait_until(lambda: find(pyatspi.Registry.getDesktop(0), "application", "corvan3d-settings"), 30)
         e2e.check(app is not None, "the settings window appears")
         preview = e2e.wait_until(lambda: find(app, "drawing area", "Preview"), 10)
         e2e.check(e2e.wait_until(lambda: preview.description == f"500 notes of {NAMES[FIRST]}", 30),

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "config/Downloads.h"
-#include "platform/PropertyList.h"
+#include "PropertyList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/HeadlessGL.h"
+#include "HeadlessGL.h"
 
 class GLTest : public ::testing::Test {
 protected:

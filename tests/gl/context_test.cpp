@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/HeadlessGL.h"
+#include "HeadlessGL.h"
 
 TEST(HeadlessContext, EachPlatformDrawsAndSaysWhichItIs) {
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);

@@ -22,7 +22,7 @@
 #include "TGAWriter.h"
 #include "host/Corvan3DSSView.h"
 #include "platform/Alert.h"
-#include "platform/HeadlessGL.h"
+#include "HeadlessGL.h"
 
 // printf into a string, to sum many values up in one line.
 __attribute__((format(printf, 1, 2))) inline std::string Line(const char* format, ...) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/Net.h"
-#include "platform/PropertyList.h"
+#include "PropertyList.h"
 #include "platform/Toolkit.h"
 
 struct FakeControl : Button, CheckBox, PopUpButton, IntegerField, ProgressIndicator, TextLabel, TextField {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/PropertyList.h"
+#include "PropertyList.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "data/Currency.h"
 #include "data/MoneyFile.h"
 #include "platform/Bundle.h"
-#include "platform/CurlNetwork.h"
-#include "platform/PropertyList.h"
+#include "CurlNetwork.h"
+#include "PropertyList.h"
 
 const char kCatalogueUsage[] = "corvan-dosh catalogue DIR [--base URL]";
 const char kFetchUsage[] = "corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [--cacert FILE] [NAME...]";

@@ -2,12 +2,17 @@
 // XScreenSaver hack, or offscreen. The options choose the host; the saver's
 // preferences come only from its store.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "Help.h"
+#include "HostCommon.h"
 #include "Hosts.h"
 #include "Options.h"
 
@@ -51,6 +56,22 @@ int RunWindowOrFallBack(const Options& options) {
 
 }  // namespace
 
+int StartSettingsWindow() {
+  const std::string own = OwnProgram();
+  const size_t slash = own.rfind('/');
+  std::string program = "corvan3d-settings";
+  char* argv[] = {&program[0], nullptr};
+  if (slash == std::string::npos) {
+    execvp(argv[0], argv);  // found on the PATH, as this one was
+  } else {
+    program = own.substr(0, slash + 1) + program;
+    argv[0] = &program[0];
+    execv(argv[0], argv);
+  }
+  std::fprintf(stderr, "corvan3d: cannot start the settings window %s: %s\n", program.c_str(), std::strerror(errno));
+  return 1;
+}
+
 int main(int argc, char** argv) {
   Options options;
   std::string error;
@@ -66,7 +87,7 @@ int main(int argc, char** argv) {
       std::printf("%s\n", VersionLine());
       return 0;
     case HostKind::kSettings:
-      return RunSettingsHost();
+      return StartSettingsWindow();
     case HostKind::kIdle:
       return RunIdleHost();
     case HostKind::kHeadless:

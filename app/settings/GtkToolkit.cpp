@@ -1,4 +1,4 @@
-#include "platform/GtkToolkit.h"
+#include "GtkToolkit.h"
 
 #include <gtk/gtk.h>
 #include <spawn.h>

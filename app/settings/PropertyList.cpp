@@ -1,4 +1,4 @@
-#include "platform/PropertyList.h"
+#include "PropertyList.h"
 
 #include <plist/plist.h>
 

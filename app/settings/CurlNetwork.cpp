@@ -1,4 +1,4 @@
-#include "platform/CurlNetwork.h"
+#include "CurlNetwork.h"
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/PropertyList.h"
+#include "PropertyList.h"
 
 namespace {
 

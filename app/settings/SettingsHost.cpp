@@ -8,6 +8,8 @@
 // with Cairo after each frame. Everything runs on GTK's main loop: the
 // view's ticks, the network's transfers and the sheet's actions. The preview
 // stops drawing while its window is hidden or minimised.
+#include "SettingsHost.h"
+
 #include <GL/gl.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -18,13 +20,12 @@
 #include <memory>
 #include <string>
 
+#include "CurlNetwork.h"
+#include "GtkToolkit.h"
+#include "HeadlessGL.h"
 #include "HostCommon.h"
 #include "IdleAutostart.h"
-#include "Hosts.h"
 #include "host/Corvan3DSSView.h"
-#include "platform/CurlNetwork.h"
-#include "platform/GtkToolkit.h"
-#include "platform/HeadlessGL.h"
 #include "world/Notes.h"
 
 namespace {

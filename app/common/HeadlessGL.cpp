@@ -1,4 +1,4 @@
-#include "platform/HeadlessGL.h"
+#include "HeadlessGL.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>

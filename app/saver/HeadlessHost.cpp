@@ -16,7 +16,7 @@
 #include "Trace.h"
 #include "host/Corvan3DSSView.h"
 #include "maths/Random.h"
-#include "platform/HeadlessGL.h"
+#include "HeadlessGL.h"
 #include "world/Notes.h"
 
 namespace {

@@ -21,8 +21,9 @@ int RunIdleHost();
 // $XSCREENSAVER_WINDOW, else the root window) until SIGTERM.
 int RunXScreenSaverHost(const Options& options);
 
-// The settings window: a live preview and the options sheet (GTK).
-int RunSettingsHost();
+// The settings window is a program of its own, corvan3d-settings, beside
+// this one: it takes this process's place.
+int StartSettingsWindow();
 
 // Offscreen frames through EGL on a simulated clock.
 int RunHeadlessHost(const Options& options);
