@@ -1,5 +1,7 @@
 #include "world/Notes.h"
 
+#include <algorithm>
+
 #include <GL/gl.h>
 
 #include <cmath>
@@ -144,8 +146,10 @@ void ONENOTE::Draw(MONEYSS* world) {
   glRotatef(Rot.x, 1, 0, 0);
   if (world->Currencies != nullptr && Currency >= 0 && Currency < world->NumCurrencies) {
     const ONECURRENCY* set = world->Currencies[Currency].NoteSet;
-    if (set != nullptr && set->NoteLists != nullptr && NoteList >= 0 && NoteList < set->NumNotes * 3)
+    if (set != nullptr && set->NoteLists != nullptr && NoteList >= 0 && NoteList < set->NumNotes * 3) {
+      if (set->Textures != nullptr && NoteList / 3 < set->NumTextures) UploadTexture(&set->Textures[NoteList / 3]);
       glCallList(set->NoteLists[NoteList]);
+    }
   }
   glPopMatrix();
 }
@@ -220,7 +224,24 @@ void MONEYSS::Move() {
 
 void MONEYSS::Draw() {
   if (Notes == nullptr) return;
-  for (int64_t i = 0; i < TOT_NUM_NOTES && float(i) < ActiveNotes; ++i) Notes[i].Draw(this);
+  // Notes are opaque and depth-tested: drawn nearest first, the depth test
+  // rejects what they hide before it is textured and lit. Only where two
+  // notes pass through each other, at the very same depth, does the order
+  // decide a pixel; a scene of fewer notes, where little is hidden, keeps
+  // its own order and so every pixel of it.
+  if (TOT_NUM_NOTES < kNearestFirstFrom) {
+    for (int64_t i = 0; i < TOT_NUM_NOTES && float(i) < ActiveNotes; ++i) Notes[i].Draw(this);
+    return;
+  }
+  DrawOrder.clear();
+  const VECTOR3D eye = Camera.Pos;
+  for (int64_t i = 0; i < TOT_NUM_NOTES && float(i) < ActiveNotes; ++i) {
+    const VECTOR3D& p = Notes[i].Pos;
+    const float dx = p.x - eye.x, dy = p.y - eye.y, dz = p.z - eye.z;
+    DrawOrder.emplace_back(dx * dx + dy * dy + dz * dz, int32_t(i));
+  }
+  std::sort(DrawOrder.begin(), DrawOrder.end());
+  for (const auto& [distance, i] : DrawOrder) Notes[i].Draw(this);
 }
 
 void MONEYSS::Cleanup() {

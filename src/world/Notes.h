@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "data/Currency.h"
 #include "maths/NiftyMaths.h"
@@ -28,6 +30,9 @@ struct ONENOTE {
   void Draw(MONEYSS* world);
 };
 
+// From how many notes the world draws them nearest first.
+constexpr int64_t kNearestFirstFrom = 2000;
+
 class MONEYSS {
 public:
   float ViewWidth = 0.0f;
@@ -51,6 +56,8 @@ public:
   bool SHOWCLOCK = false;
   bool CLOCK12HR = false;
   int64_t CLOCKSIZE = 90;
+  // The active notes, nearest the eye first, as the last frame drew them.
+  std::vector<std::pair<float, int32_t>> DrawOrder;
 
   MONEYSS() = default;
   ~MONEYSS();
