@@ -10,7 +10,10 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <vector>
 
+#include "data/Prefetch.h"
+#include "host/SSMain.h"
 #include "platform/Bundle.h"
 #include "platform/ScreenSaverDefaults.h"
 
@@ -75,6 +78,42 @@ std::string OwnProgram() {
 std::unique_ptr<PreferencesStore> OpenPreferences() {
   const char* module = "baCorvan3D";
   return std::make_unique<ScreenSaverDefaults>(module, ScreenSaverDefaults::PathForModule(module));
+}
+
+namespace {
+
+bool IsFolder(const std::string& path) {
+  std::error_code ignored;
+  return !path.empty() && fs::is_directory(path, ignored);
+}
+
+// The currency files a world set up from the store loads: every one in mix
+// mode, else the selected one, the bundle's before the user's.
+std::vector<std::string> CurrencyFilesToLoad(PreferencesStore* store, const std::vector<std::string>& folders) {
+  std::vector<std::string> files;
+  const std::string selected = store->HasKey("SelectedCurrency") ? store->StringForKey("SelectedCurrency") : "USA.dosh";
+  const bool mix = store->BoolForKey("MixCurrency");
+  for (const std::string& folder : folders) {
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+      const std::string name = entry->path().filename().string();
+      if ((mix && entry->path().extension() == ".dosh") || name == selected) files.push_back(entry->path().string());
+    }
+    if (!mix && !files.empty()) break;
+  }
+  return files;
+}
+
+}  // namespace
+
+void PrefetchViewImages(PreferencesStore* store) {
+  const std::string bundle = BundleFolder();
+  std::string user = store->StringForKey("CurrencyPath2");
+  if (!store->HasKey("CurrencyPath2") || !IsFolder(user)) user = DefaultUserCurrencyFolder();
+  std::vector<PrefetchFile> files;
+  for (const std::string& path : CurrencyFilesToLoad(store, {bundle, user})) files.push_back(PrefetchFile{path, {}});
+  files.push_back(PrefetchFile{bundle + "/brimble.artifacts", {kGlyphSheet, kBannerBadge, kMessageA, kMessageB}});
+  PrefetchImages(files);
 }
 
 CommonServices::CommonServices(PreferencesStore* store)

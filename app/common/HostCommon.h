@@ -27,6 +27,12 @@ std::string OwnProgram();
 // The store of module "baCorvan3D" in the user's configuration folder.
 std::unique_ptr<PreferencesStore> OpenPreferences();
 
+// Starts decoding, on worker threads, the images a saver's view loads at its
+// first tick, as the store names them: the currency's notes, the intro's
+// images, then the artwork the first frames do not show. A host calls it
+// before it starts OpenGL, whose driver takes about as long to load.
+void PrefetchViewImages(PreferencesStore* store);
+
 // The services a host gives its views, apart from their GL surfaces. The
 // screen numbers say "main screen" unless a host knows better.
 class CommonServices : public HostServices {

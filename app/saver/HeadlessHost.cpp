@@ -240,13 +240,14 @@ void HeadlessHost::PrintSummary(double wall, double cpu) const {
 }  // namespace
 
 int RunHeadlessHost(const Options& options) {
+  std::unique_ptr<PreferencesStore> store = OpenPreferences();
+  PrefetchViewImages(store.get());
   HeadlessGL gl;
   std::string error;
   if (!gl.Create(options.width, options.height, &error)) {
     std::fprintf(stderr, "corvan3d: no offscreen OpenGL: %s\n", error.c_str());
     return 1;
   }
-  std::unique_ptr<PreferencesStore> store = OpenPreferences();
   HeadlessHost host(options, store.get(), &gl);
   if (!host.OpenOutputs()) return 1;
   return host.Run();

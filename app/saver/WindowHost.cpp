@@ -244,13 +244,14 @@ int RunWindowHost(bool fullScreen) {
   // SDL prefers DirectColor visuals for gamma ramps we never set; their
   // colours are only right while their colormap is installed.
   setenv("SDL_VIDEO_X11_NODIRECTCOLOR", "1", 0);
+  std::unique_ptr<PreferencesStore> store = OpenPreferences();
+  PrefetchViewImages(store.get());
   SdlVideo video;
   if (!video.ok) {
     std::fprintf(stderr, "corvan3d: no display: %s\n", SDL_GetError());
     return kNoDisplay;
   }
   RequestPixelFormat();
-  std::unique_ptr<PreferencesStore> store = OpenPreferences();
   std::vector<Screen> screens;
   const bool opened = OpenScreens(fullScreen, store.get(), &screens);
   KeepGLDriversLoaded();

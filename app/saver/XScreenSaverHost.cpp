@@ -219,6 +219,8 @@ bool Hack::ChooseConfig(const XWindowAttributes& attributes, GLXFBConfig* config
 }
 
 bool Hack::Start(bool preview) {
+  store = OpenPreferences();
+  PrefetchViewImages(store.get());
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display, window, &attributes)) {
     std::fprintf(stderr, "corvan3d: there is no window 0x%lx\n", window);
@@ -229,7 +231,6 @@ bool Hack::Start(bool preview) {
   if (!ChooseConfig(attributes, &config, &doubleBuffer)) return false;
   XSelectInput(display, window, StructureNotifyMask);
 
-  store = OpenPreferences();
   services = std::make_unique<XWindowServices>(store.get(), display, window, config, doubleBuffer);
   width = attributes.width;
   height = attributes.height;

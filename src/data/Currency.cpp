@@ -11,6 +11,7 @@
 #include "data/CurrencyLimits.h"
 #include "data/MoneyFile.h"
 #include "data/NoteMesh.h"
+#include "data/Prefetch.h"
 #include "image/TGALoader.h"
 #include "platform/Alert.h"
 
@@ -121,14 +122,17 @@ bool ONECURRENCY::Load(MONEYFILE* file, point2d* sizes, float scale) {
     return false;
   }
 
-  // Every image is decoded before the first list is made. The decoder has
-  // already alerted the user about a bad image; nothing more is reported.
+  // Every image is decoded before the first list is made (or was, ahead of
+  // need). The decoder has already alerted the user about a bad image;
+  // nothing more is reported. Images go to OpenGL when first drawn.
   for (int i = 0; i < NumTextures; ++i) {
     const MONEYLUMP& lump = file->lumps[i];
     if (lump.type != 1) continue;  // not an image: the denomination has no texture
-    if (!file->SeekLump(i)) return false;
-    if (!LoadTGA2(&Textures[i], &file->stream)) return false;
-    if (!BuildTexture(&Textures[i], lump.alphaMode)) return false;
+    if (!TakePrefetchedImage(file->path, i, &Textures[i])) {
+      if (!file->SeekLump(i)) return false;
+      if (!LoadTGA2(&Textures[i], &file->stream)) return false;
+    }
+    if (!BuildTextureLater(&Textures[i], lump.alphaMode)) return false;
   }
 
   for (int i = 0; i < NumNotes; ++i) {

@@ -29,7 +29,8 @@ public:
   ONECURRENCY& operator=(const ONECURRENCY&) = delete;
 
   // Decodes and builds every image lump, then compiles each denomination's
-  // three lists at scale. file is open; sizes holds NumNotes sizes.
+  // three lists at scale. file is open; sizes holds NumNotes sizes. Each
+  // image goes to OpenGL when first drawn (UploadTexture).
   bool Load(MONEYFILE* file, point2d* sizes, float scale);
 };
 

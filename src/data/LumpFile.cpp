@@ -77,6 +77,7 @@ bool LUMPFILE<HEADER, LUMP>::Fail(std::string why) {
 template <class HEADER, class LUMP>
 bool LUMPFILE<HEADER, LUMP>::OpenAndReadHeader(const char* path) {
   failure.clear();
+  this->path = path;
   std::string why;
   if (!OpenRegularStream(path, &stream, &why)) return Fail("cannot open: " + why);
 

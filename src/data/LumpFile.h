@@ -18,6 +18,7 @@ std::string DescribeMagic(const char* magic);
 template <class HEADER, class LUMP>
 class LUMPFILE {
 public:
+  std::string path;       // the file last opened
   uint32_t fileSize = 0;  // low 32 bits of the open file's length
   std::ifstream stream;   // public: images are decoded straight from it after SeekLump
   HEADER header{};

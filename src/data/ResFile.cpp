@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "data/Prefetch.h"
 #include "image/TGALoader.h"
 
 void RESHEADER::Parse(const unsigned char* bytes) {
@@ -44,9 +45,11 @@ bool LoadTexturesFromDataFile(const char* path, Texture** textures, int32_t* cou
   for (int32_t i = 0; i < lumpCount; ++i) {
     const RESLUMP& lump = file.lumps[i];
     if (lump.type != 1) continue;
-    if (!file.SeekLump(i)) return false;
-    if (!LoadTGA2(&array[i], &file.stream)) return false;
-    if (!BuildTexture(&array[i], lump.alphaMode)) return false;
+    if (!TakePrefetchedImage(file.path, i, &array[i])) {
+      if (!file.SeekLump(i)) return false;
+      if (!LoadTGA2(&array[i], &file.stream)) return false;
+    }
+    if (!BuildTextureLater(&array[i], lump.alphaMode)) return false;
   }
   return true;
 }

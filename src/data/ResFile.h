@@ -42,5 +42,6 @@ public:
 // Builds every image lump of a resource file into a new array of textures,
 // one element per lump (non-image lumps stay empty). The array and its count
 // are stored for the caller as soon as the file has opened, and the caller
-// owns them (delete[]) whether or not the rest succeeds.
+// owns them (delete[]) whether or not the rest succeeds. Each image goes to
+// OpenGL when first bound (UploadTexture).
 bool LoadTexturesFromDataFile(const char* path, Texture** textures, int32_t* count);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "data/Prefetch.h"
 #include "data/ResFile.h"
 #include "platform/Alert.h"
 #include "maths/Random.h"
@@ -100,9 +101,14 @@ void Corvan3DSSView::animateOneFrame() {
   if (ssMain != nullptr) ssMain->Draw();
   glFlush();
   glView->FlushBuffer();
+  if (ssMain != nullptr) ssMain->UploadPendingTexture();  // after the frame is shown
 }
 
 bool Corvan3DSSView::mainSetup() {
+  // Images decoded ahead for this setup that it does not take, no later one will.
+  struct DiscardPrefetched {
+    ~DiscardPrefetched() { DiscardPrefetchedImages(); }
+  } discard;
   const ViewSize size = bounds();
   SeedRandom(static_cast<unsigned>(static_cast<long long>(Host()->SecondsSinceEpoch())));
   if (ssMain != nullptr) {

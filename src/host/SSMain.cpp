@@ -151,8 +151,36 @@ uint32_t SSMAIN::TextureName(uint32_t index) const {
 bool SSMAIN::BindTexture(uint32_t index) const {
   const uint32_t name = TextureName(index);
   if (name == 0) return false;
+  UploadTexture(&Textures[index]);
   glBindTexture(GL_TEXTURE_2D, name);
   return true;
+}
+
+namespace {
+
+bool UploadFirstPending(Texture* textures, int32_t count) {
+  for (int32_t i = 0; textures != nullptr && i < count; ++i) {
+    if (!textures[i].uploadPending) continue;
+    UploadTexture(&textures[i]);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool SSMAIN::UploadPendingTexture() {
+  for (int32_t c = 0; World != nullptr && World->Currencies != nullptr && c < World->NumCurrencies; ++c) {
+    const ONECURRENCY* set = World->Currencies[c].NoteSet;
+    if (set != nullptr && UploadFirstPending(set->Textures, set->NumTextures)) return true;
+  }
+  // The intro's images come first of the artwork: the others wait for seconds.
+  for (uint32_t k : {uint32_t(kIntroUpper), uint32_t(kIntroLower)}) {
+    if (k >= uint32_t(NumTextures) || !Textures[k].uploadPending) continue;
+    UploadTexture(&Textures[k]);
+    return true;
+  }
+  return UploadFirstPending(Textures, NumTextures);
 }
 
 // ---- overlay ---------------------------------------------------------------------

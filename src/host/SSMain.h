@@ -68,6 +68,11 @@ public:
   void DoOverlay();
   void DoIntro();
 
+  // Uploads one image still waiting to go to OpenGL (the notes', then the
+  // intro's, then the rest of the artwork); false when none waits. The view calls it after each frame it
+  // presents, so that no single frame waits for them all.
+  bool UploadPendingTexture();
+
 private:
   void ReleaseTextures();
   // A built-in texture that was loaded and built, or 0.

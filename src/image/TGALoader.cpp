@@ -19,7 +19,8 @@ namespace {
 const unsigned char uTGAcompare[12] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 const unsigned char cTGAcompare[12] = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
-// The decoder's working state: one image is decoded at a time.
+// The decoder's working state: one image is decoded at a time on each thread
+// (images are decoded ahead of need on worker threads too).
 struct TGAHeader {
   unsigned char header[12];
 };
@@ -33,8 +34,8 @@ struct TGA {
   uint32_t Bpp;
 };
 
-TGAHeader tgaheader;
-TGA tga;
+thread_local TGAHeader tgaheader;
+thread_local TGA tga;
 
 // Reads an image through a buffer of its own, so that a run-length packet
 // costs a few instructions rather than a stream call per pixel. On success a

@@ -180,6 +180,7 @@ TEST_F(CurrencyTest, LoadingBuildsEachLumpsTextureAndThreeListsAndCleanupRelease
     EXPECT_TRUE(a.NoteSizes[i].x == sizes[i][0] && a.NoteSizes[i].y == sizes[i][1]) << i;
     const GLuint texture = a.NoteSet->Textures[i].textureId;
     std::vector<unsigned char> texels(4 * 4 * 2, 0);
+    UploadTexture(&a.NoteSet->Textures[i]);  // as the first note drawn with it would
     if (texture != 0) { glBindTexture(GL_TEXTURE_2D, texture); glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data()); }
     EXPECT_EQ(texels[0] + 256 * texels[3], i == 1 ? 0 : Red(i) + 256 * 255) << "texture " << i << " is not lump " << i << "'s image";
     for (int k = 3 * i; k < 3 * i + 3; ++k) {

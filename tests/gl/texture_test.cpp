@@ -15,8 +15,10 @@
 
 namespace {
 
-// The alphas of a built texture's level-0 image, after checking its colours against rgb.
-std::vector<int> Alphas(const Texture& texture, const Bytes& rgb = {}) {
+// The alphas of a built texture's level-0 image (uploaded first if it waits), after checking its
+// colours against rgb.
+std::vector<int> Alphas(Texture& texture, const Bytes& rgb = {}) {
+  UploadTexture(&texture);
   Bytes rgba(size_t(texture.width) * texture.height * 4), colours;
   glBindTexture(GL_TEXTURE_2D, texture.textureId); glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
   std::vector<int> alphas;

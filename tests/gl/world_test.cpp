@@ -53,6 +53,12 @@ TEST_F(WorldTest, NoteTurnsByHeadingSwingTumbleIsCulledByItsScaleAndRestoresTheM
     }
     return out;
   };
+  // Its denomination's image waits to be uploaded until a note is drawn with it.
+  set->Textures = new Texture[set->NumTextures = 1];
+  set->Textures[0].pixels = static_cast<unsigned char*>(std::calloc(4, 1));
+  set->Textures[0].width = set->Textures[0].height = 1;
+  set->Textures[0].bitsPerPixel = 32;
+  ASSERT_TRUE(BuildTextureLater(&set->Textures[0], 0));
   world->NoteScale = 2.0f;
   // The right plane is x = 10: the sphere of radius NoteScale about the pivot decides.
   const struct { const char* name; float x; int currency, list; bool drawn; } cases[] = {
@@ -70,6 +76,7 @@ TEST_F(WorldTest, NoteTurnsByHeadingSwingTumbleIsCulledByItsScaleAndRestoresTheM
     glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth); glGetFloatv(GL_MODELVIEW_MATRIX, m);
     EXPECT_TRUE(depth == 1 && std::equal(m, m + 16, identity)) << c.name << ": the model-view matrix is not restored";
     ASSERT_EQ(drawn.size(), c.drawn ? 5u : 0u) << c.name;
+    EXPECT_EQ(set->Textures[0].uploadPending, false) << c.name << ": drawn before its image went to OpenGL";
     EXPECT_TRUE(!c.drawn || drawn[0] == std::vector<double>{-1.0 - c.list}) << c.name << ": not the note's list";
     for (size_t i = 1; i < drawn.size(); ++i) {
       const double* t = turned[i - 1], want[7] = {c.x + t[0], 2 + t[1], -3 + t[2], .625, .625, .625, .625};  // and its colour
