@@ -68,9 +68,12 @@ bool HeadlessGL::Create(int w, int h, std::string* error, Platform platform) {
   Destroy();
   width = w;
   height = h;
+  // A GPU first, which Mesa's surfaceless platform does not offer when its
+  // driver is not Mesa's; then surfaceless; then any device, software too.
   std::string surfaceless, device;
+  if (platform != Platform::kSurfaceless && CreateOnDevice(&device, true)) return true;
   if (platform != Platform::kDevice && CreateSurfaceless(&surfaceless)) return true;
-  if (platform != Platform::kSurfaceless && CreateOnDevice(&device)) return true;
+  if (platform != Platform::kSurfaceless && CreateOnDevice(&device, false)) return true;
   *error = platform == Platform::kDevice        ? device
            : platform == Platform::kSurfaceless ? surfaceless
                                                 : surfaceless + "; " + device;
@@ -97,7 +100,7 @@ bool HeadlessGL::CreateSurfaceless(std::string* error) {
   return true;
 }
 
-bool HeadlessGL::CreateOnDevice(std::string* error) {
+bool HeadlessGL::CreateOnDevice(std::string* error, bool gpusOnly) {
   auto getPlatformDisplay = GetPlatformDisplay();
   if (!HasExtension(ClientExtensions(), "EGL_EXT_platform_device") || getPlatformDisplay == nullptr) {
     *error = "EGL has no device platform (EGL_EXT_platform_device)";
@@ -115,6 +118,7 @@ bool HeadlessGL::CreateOnDevice(std::string* error) {
                    [&](size_t a, size_t b) { return !devices[a].software && devices[b].software; });
   *error = "device platform:";
   for (size_t i : order) {
+    if (gpusOnly && devices[i].software) continue;
     std::string why;
     if (CreateOn(getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i].device, nullptr), &why)) {
       platformName = "EGL device " + std::to_string(i) + " of " + std::to_string(devices.size()) + " (" +

@@ -1,6 +1,6 @@
 // An OpenGL context with no display: a pbuffer as the default framebuffer on
-// EGL's surfaceless platform (Mesa), or else on its device platform (a GPU's
-// driver, NVIDIA's included, or Mesa's software device). It runs on Mesa's
+// a GPU of EGL's device platform (any driver, NVIDIA's included), else on
+// EGL's surfaceless platform (Mesa), else on Mesa's software device. It runs on Mesa's
 // software renderer or a GPU and serves the GL tests and the headless host.
 #pragma once
 
@@ -17,8 +17,8 @@ public:
   HeadlessGL& operator=(const HeadlessGL&) = delete;
 
   // Creates a width x height RGB context with a depth buffer and makes it
-  // current: on the surfaceless platform, else on the first device that
-  // takes it (GPUs before software), or only on the platform asked for. On
+  // current: on the first GPU that takes it, else on the surfaceless
+  // platform, else on the software device, or only on the platform asked for. On
   // failure error says what each platform answered.
   bool Create(int width, int height, std::string* error, Platform platform = Platform::kAny);
   void Destroy();
@@ -41,7 +41,7 @@ public:
 
 private:
   bool CreateSurfaceless(std::string* error);
-  bool CreateOnDevice(std::string* error);
+  bool CreateOnDevice(std::string* error, bool gpusOnly);
   // Initialises dpy and makes the pbuffer and the context on it.
   bool CreateOn(void* dpy, std::string* error);
 

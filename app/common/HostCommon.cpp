@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -61,7 +62,25 @@ double ProcessCpuSeconds() {
   return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-double SecondsSinceStart() { return MonotonicSeconds() - gStarted; }
+double SecondsSinceStart() {
+  // The kernel's start time of the process, in clock ticks since boot: the
+  // loading of shared libraries before any code of ours runs counts too.
+  static const double started = [] {
+    std::FILE* stat = std::fopen("/proc/self/stat", "r");
+    char text[1024] = {};
+    const size_t length = stat != nullptr ? std::fread(text, 1, sizeof text - 1, stat) : 0;
+    if (stat != nullptr) std::fclose(stat);
+    const char* field = std::strrchr(text, ')');  // the name may hold spaces
+    unsigned long long ticks = 0;
+    for (int n = 2; field != nullptr && length > 0 && n < 22; ++n) field = std::strchr(field + 1, ' ');
+    if (field == nullptr || std::sscanf(field, " %llu", &ticks) != 1) return -1.0;
+    timespec now;
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    const double sinceBoot = double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+    return MonotonicSeconds() - (sinceBoot - double(ticks) / double(sysconf(_SC_CLK_TCK)));
+  }();
+  return MonotonicSeconds() - (started >= 0.0 ? started : gStarted);
+}
 
 std::string OwnProgram() {
   char path[4096];

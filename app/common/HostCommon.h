@@ -11,7 +11,8 @@
 
 double MonotonicSeconds();
 double ProcessCpuSeconds();  // all threads, the GL driver's included
-// Monotonic seconds since the process started (its static initialisation).
+// Monotonic seconds since the process started (as the kernel counts it, to a
+// hundredth of a second; else since its static initialisation).
 double SecondsSinceStart();
 
 // In sanitizer builds, keeps the loaded OpenGL drivers until the process
