@@ -2,7 +2,6 @@
 // encoded, in bytes of decoded output per second, beside the speed of simply
 // reading the same file into a fresh buffer.
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <cmath>

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "platform/Alert.h"
-#include "maths/Random.h"
 #include "HeadlessGL.h"
+#include "maths/Random.h"
+#include "platform/Alert.h"
 #include "world/Notes.h"
 
 namespace {
@@ -39,9 +39,9 @@ void BM_MoveFrame(benchmark::State& state) {
     world.Move();
     benchmark::ClobberMemory();
   }
-  state.counters["per_note"] = benchmark::Counter(double(state.range(0)),
-                                                  benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
+  state.counters["per_note"] =
+      benchmark::Counter(double(state.range(0)), benchmark::Counter::kIsIterationInvariantRate |
+                                                     benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_MoveFrame)->Arg(500)->Arg(5000)->Arg(50000)->Unit(benchmark::kMicrosecond);
 

@@ -20,7 +20,8 @@ std::string EglError(const char* what) {
 bool HasExtension(const char* list, const char* name) {
   if (list == nullptr) return false;
   const size_t length = std::strlen(name);
-  for (const char* at = std::strstr(list, name); at != nullptr; at = std::strstr(at + length, name)) {
+  for (const char* at = std::strstr(list, name); at != nullptr;
+       at = std::strstr(at + length, name)) {
     if ((at == list || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
   }
   return false;
@@ -29,7 +30,8 @@ bool HasExtension(const char* list, const char* name) {
 const char* ClientExtensions() { return eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS); }
 
 PFNEGLGETPLATFORMDISPLAYEXTPROC GetPlatformDisplay() {
-  return reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+  return reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+      eglGetProcAddress("eglGetPlatformDisplayEXT"));
 }
 
 // One EGL device and how it calls itself.
@@ -40,9 +42,10 @@ struct Device {
 };
 
 std::vector<Device> Devices() {
-  auto queryDevices = reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
-  auto queryString =
-      reinterpret_cast<PFNEGLQUERYDEVICESTRINGEXTPROC>(eglGetProcAddress("eglQueryDeviceStringEXT"));
+  auto queryDevices =
+      reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+  auto queryString = reinterpret_cast<PFNEGLQUERYDEVICESTRINGEXTPROC>(
+      eglGetProcAddress("eglQueryDeviceStringEXT"));
   EGLDeviceEXT found[16];
   EGLint count = 0;
   if (queryDevices == nullptr || !queryDevices(16, found, &count)) return {};
@@ -92,7 +95,8 @@ bool HeadlessGL::CreateSurfaceless(std::string* error) {
     return false;
   }
   std::string why;
-  if (!CreateOn(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr), &why)) {
+  if (!CreateOn(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr),
+                &why)) {
     *error = "surfaceless platform: " + why;
     return false;
   }
@@ -102,7 +106,8 @@ bool HeadlessGL::CreateSurfaceless(std::string* error) {
 
 bool HeadlessGL::CreateOnDevice(std::string* error, bool gpusOnly) {
   auto getPlatformDisplay = GetPlatformDisplay();
-  if (!HasExtension(ClientExtensions(), "EGL_EXT_platform_device") || getPlatformDisplay == nullptr) {
+  if (!HasExtension(ClientExtensions(), "EGL_EXT_platform_device") ||
+      getPlatformDisplay == nullptr) {
     *error = "EGL has no device platform (EGL_EXT_platform_device)";
     return false;
   }
@@ -121,8 +126,8 @@ bool HeadlessGL::CreateOnDevice(std::string* error, bool gpusOnly) {
     if (gpusOnly && devices[i].software) continue;
     std::string why;
     if (CreateOn(getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i].device, nullptr), &why)) {
-      platformName = "EGL device " + std::to_string(i) + " of " + std::to_string(devices.size()) + " (" +
-                     devices[i].name + ")";
+      platformName = "EGL device " + std::to_string(i) + " of " + std::to_string(devices.size()) +
+                     " (" + devices[i].name + ")";
       return true;
     }
     *error += " " + devices[i].name + ": " + why + ";";
@@ -140,18 +145,32 @@ bool HeadlessGL::CreateOn(void* handle, std::string* error) {
   display = dpy;
 
   // 8-8-8 colour, a depth buffer, no stencil, no multisampling.
-  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                     EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                     EGL_DEPTH_SIZE, 16, EGL_SAMPLES, 0, EGL_NONE};
+  const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
+                                     EGL_PBUFFER_BIT,
+                                     EGL_RENDERABLE_TYPE,
+                                     EGL_OPENGL_BIT,
+                                     EGL_RED_SIZE,
+                                     8,
+                                     EGL_GREEN_SIZE,
+                                     8,
+                                     EGL_BLUE_SIZE,
+                                     8,
+                                     EGL_DEPTH_SIZE,
+                                     16,
+                                     EGL_SAMPLES,
+                                     0,
+                                     EGL_NONE};
   EGLint count = 0;
   const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
   if (!eglChooseConfig(dpy, configAttributes, &config, 1, &count) || count < 1) {
     *error = "no EGL configuration for an RGB pbuffer with depth";
-  } else if ((surface = eglCreatePbufferSurface(dpy, EGLConfig(config), surfaceAttributes)) == EGL_NO_SURFACE) {
+  } else if ((surface = eglCreatePbufferSurface(dpy, EGLConfig(config), surfaceAttributes)) ==
+             EGL_NO_SURFACE) {
     *error = EglError("eglCreatePbufferSurface");
   } else if (!eglBindAPI(EGL_OPENGL_API)) {
     *error = EglError("eglBindAPI(OpenGL)");
-  } else if ((context = eglCreateContext(dpy, EGLConfig(config), EGL_NO_CONTEXT, nullptr)) == EGL_NO_CONTEXT) {
+  } else if ((context = eglCreateContext(dpy, EGLConfig(config), EGL_NO_CONTEXT, nullptr)) ==
+             EGL_NO_CONTEXT) {
     *error = EglError("eglCreateContext");
   } else if (!MakeCurrent()) {
     *error = EglError("eglMakeCurrent");

@@ -53,7 +53,8 @@ void KeepGLDriversLoaded() {
 
 double MonotonicSeconds() {
   using Seconds = std::chrono::duration<double>;
-  return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 double ProcessCpuSeconds() {
@@ -72,7 +73,8 @@ double SecondsSinceStart() {
     if (stat != nullptr) std::fclose(stat);
     const char* field = std::strrchr(text, ')');  // the name may hold spaces
     unsigned long long ticks = 0;
-    for (int n = 2; field != nullptr && length > 0 && n < 22; ++n) field = std::strchr(field + 1, ' ');
+    for (int n = 2; field != nullptr && length > 0 && n < 22; ++n)
+      field = std::strchr(field + 1, ' ');
     if (field == nullptr || std::sscanf(field, " %llu", &ticks) != 1) return -1.0;
     timespec now;
     clock_gettime(CLOCK_BOOTTIME, &now);
@@ -108,15 +110,19 @@ bool IsFolder(const std::string& path) {
 
 // The currency files a world set up from the store loads: every one in mix
 // mode, else the selected one, the bundle's before the user's.
-std::vector<std::string> CurrencyFilesToLoad(PreferencesStore* store, const std::vector<std::string>& folders) {
+std::vector<std::string> CurrencyFilesToLoad(PreferencesStore* store,
+                                             const std::vector<std::string>& folders) {
   std::vector<std::string> files;
-  const std::string selected = store->HasKey("SelectedCurrency") ? store->StringForKey("SelectedCurrency") : "USA.dosh";
+  const std::string selected =
+      store->HasKey("SelectedCurrency") ? store->StringForKey("SelectedCurrency") : "USA.dosh";
   const bool mix = store->BoolForKey("MixCurrency");
   for (const std::string& folder : folders) {
     std::error_code error;
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
       const std::string name = entry->path().filename().string();
-      if ((mix && entry->path().extension() == ".dosh") || name == selected) files.push_back(entry->path().string());
+      if ((mix && entry->path().extension() == ".dosh") || name == selected)
+        files.push_back(entry->path().string());
     }
     if (!mix && !files.empty()) break;
   }
@@ -130,8 +136,10 @@ void PrefetchViewImages(PreferencesStore* store) {
   std::string user = store->StringForKey("CurrencyPath2");
   if (!store->HasKey("CurrencyPath2") || !IsFolder(user)) user = DefaultUserCurrencyFolder();
   std::vector<PrefetchFile> files;
-  for (const std::string& path : CurrencyFilesToLoad(store, {bundle, user})) files.push_back(PrefetchFile{path, {}});
-  files.push_back(PrefetchFile{bundle + "/brimble.artifacts", {kGlyphSheet, kBannerBadge, kMessageA, kMessageB}});
+  for (const std::string& path : CurrencyFilesToLoad(store, {bundle, user}))
+    files.push_back(PrefetchFile{path, {}});
+  files.push_back(PrefetchFile{bundle + "/brimble.artifacts",
+                               {kGlyphSheet, kBannerBadge, kMessageA, kMessageB}});
   PrefetchImages(files);
 }
 

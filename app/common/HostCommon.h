@@ -8,7 +8,6 @@
 #include "platform/Bundle.h"
 #include "platform/ScreenSaverView.h"
 
-
 double MonotonicSeconds();
 double ProcessCpuSeconds();  // all threads, the GL driver's included
 // Monotonic seconds since the process started (as the kernel counts it, to a

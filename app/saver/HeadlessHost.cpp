@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
+#include "HeadlessGL.h"
 #include "HostCommon.h"
 #include "Hosts.h"
 #include "PngIO.h"
 #include "Trace.h"
 #include "host/Corvan3DSSView.h"
 #include "maths/Random.h"
-#include "HeadlessGL.h"
 #include "world/Notes.h"
 
 namespace {
@@ -36,7 +36,9 @@ long ResidentKiB() {
   return kib;
 }
 
-bool Finite(const VECTOR3D& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool Finite(const VECTOR3D& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 bool Finite(const ONENOTE& note) {
   return Finite(note.Pos) && Finite(note.Vel) && Finite(note.Rot) && Finite(note.RotSpeed) &&
@@ -44,8 +46,8 @@ bool Finite(const ONENOTE& note) {
 }
 
 bool Finite(const ONECAMERA& c) {
-  for (const VECTOR3D* v : {&c.Pos, &c.LookAt, &c.Up, &c.TargetPos, &c.TargetLookAt, &c.Angle, &c.AngleSpeed,
-                            &c.TargetAngle})
+  for (const VECTOR3D* v : {&c.Pos, &c.LookAt, &c.Up, &c.TargetPos, &c.TargetLookAt, &c.Angle,
+                            &c.AngleSpeed, &c.TargetAngle})
     if (!Finite(*v)) return false;
   for (float f : {c.RotateTimer, c.FollowTimer, c.MoveSpeed, c.AngleRate, c.FadeRange})
     if (!std::isfinite(f)) return false;
@@ -72,7 +74,9 @@ public:
   HeadlessHost(const Options& options, PreferencesStore* store, HeadlessGL* gl)
       : CommonServices(store), options(options), gl(gl) {}
 
-  std::unique_ptr<GLView> CreateGLView() override { return std::make_unique<HeadlessGLView>(gl, this); }
+  std::unique_ptr<GLView> CreateGLView() override {
+    return std::make_unique<HeadlessGLView>(gl, this);
+  }
   double Now() override { return clock; }
   double SecondsSinceEpoch() override {
     return options.hasSeed ? double(options.seed) : CommonServices::SecondsSinceEpoch();
@@ -110,7 +114,8 @@ bool HeadlessHost::OpenOutputs() {
     std::error_code error;
     std::filesystem::create_directories(options.outDir, error);
     if (error) {
-      std::fprintf(stderr, "corvan3d: cannot create %s: %s\n", options.outDir.c_str(), error.message().c_str());
+      std::fprintf(stderr, "corvan3d: cannot create %s: %s\n", options.outDir.c_str(),
+                   error.message().c_str());
       return false;
     }
   }
@@ -172,19 +177,22 @@ void HeadlessHost::PrintStats() const {
   }
   const bool cameraFinite = world == nullptr || Finite(world->Camera);
   const GLObjectCount objects = CountGLObjects();
-  std::printf("corvan3d: stats at frame %d of %d, %.0f s animated: resident %ld KiB; notes %lld of %lld finite; "
-              "camera %s; GL textures %d (%llu bytes of texels), display lists %d\n",
-              drawn, options.frames, driver != nullptr ? driver->RunTime : 0.0, ResidentKiB(),
-              static_cast<long long>(finite), static_cast<long long>(notes), cameraFinite ? "finite" : "NOT FINITE",
-              objects.textures, static_cast<unsigned long long>(objects.texelBytes), objects.lists);
+  std::printf(
+      "corvan3d: stats at frame %d of %d, %.0f s animated: resident %ld KiB; notes %lld of %lld "
+      "finite; "
+      "camera %s; GL textures %d (%llu bytes of texels), display lists %d\n",
+      drawn, options.frames, driver != nullptr ? driver->RunTime : 0.0, ResidentKiB(),
+      static_cast<long long>(finite), static_cast<long long>(notes),
+      cameraFinite ? "finite" : "NOT FINITE", objects.textures,
+      static_cast<unsigned long long>(objects.texelBytes), objects.lists);
   std::fflush(stdout);
 }
 
 void HeadlessHost::WriteTrace() {
   const SSMAIN* driver = view ? view->ssMain : nullptr;
-  const std::string line = driver != nullptr
-                               ? TraceLine(driver->RunTime, driver->StepTime, RandomDrawCount(), driver->World)
-                               : TraceLine(0.0, 0.0, RandomDrawCount(), nullptr);
+  const std::string line = driver != nullptr ? TraceLine(driver->RunTime, driver->StepTime,
+                                                         RandomDrawCount(), driver->World)
+                                             : TraceLine(0.0, 0.0, RandomDrawCount(), nullptr);
   std::fprintf(trace.get(), "%s\n", line.c_str());
   std::fflush(trace.get());
 }
@@ -201,7 +209,8 @@ int HeadlessHost::Run() {
   const long long ticksPerFrame = (long long)(1.0 / (60.0 * options.step)) + 2;
   const long long maxTicks = 3 + ticksPerFrame * options.frames;
   double wall = 0.0, cpu = 0.0;
-  for (long long tick = 0; tick < maxTicks && drawn < options.frames && !failed && view->isAnimating(); ++tick) {
+  for (long long tick = 0;
+       tick < maxTicks && drawn < options.frames && !failed && view->isAnimating(); ++tick) {
     if (tick == 1) {  // measure from after the setup
       wall = MonotonicSeconds();
       cpu = ProcessCpuSeconds();
@@ -223,15 +232,16 @@ int HeadlessHost::Run() {
 
 void HeadlessHost::PrintSummary(double wall, double cpu) const {
   const double frames = drawn > 0 ? drawn : 1;
-  std::printf("corvan3d: %d frames at %dx%d on %s through %s: %.1f frames/s, %.2f ms/frame wall, "
-              "%.2f ms/frame CPU; first frame %.3f s after start",
-              drawn, options.width, options.height, gl->Renderer().c_str(), gl->PlatformName().c_str(),
-              wall > 0.0 ? drawn / wall : 0.0,
-              wall * 1000.0 / frames, cpu * 1000.0 / frames, firstFrameAt);
+  std::printf(
+      "corvan3d: %d frames at %dx%d on %s through %s: %.1f frames/s, %.2f ms/frame wall, "
+      "%.2f ms/frame CPU; first frame %.3f s after start",
+      drawn, options.width, options.height, gl->Renderer().c_str(), gl->PlatformName().c_str(),
+      wall > 0.0 ? drawn / wall : 0.0, wall * 1000.0 / frames, cpu * 1000.0 / frames, firstFrameAt);
   if (!options.outDir.empty()) {
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::absolute(options.outDir, error);
-    std::printf("; frames written to %s", (error ? options.outDir : folder.lexically_normal().string()).c_str());
+    std::printf("; frames written to %s",
+                (error ? options.outDir : folder.lexically_normal().string()).c_str());
   }
   std::printf("\n");
   std::fflush(stdout);

@@ -11,7 +11,8 @@ namespace {
 constexpr double kLongestStep = 2.0;  // longer steps would all be skipped by the view
 
 bool ParseWhole(const char* text, int base, unsigned long long* value) {
-  if (*text == '\0' || *text == '-' || *text == '+' || std::isspace(static_cast<unsigned char>(*text)))
+  if (*text == '\0' || *text == '-' || *text == '+' ||
+      std::isspace(static_cast<unsigned char>(*text)))
     return false;
   char* end = nullptr;
   errno = 0;
@@ -51,7 +52,8 @@ bool ParseStep(const char* text, double* step) {
   } else {
     const std::string top(text, slash);
     double numerator = 0.0, denominator = 0.0;
-    if (!ParseDecimal(top.c_str(), &numerator) || !ParseDecimal(slash + 1, &denominator) || denominator == 0.0)
+    if (!ParseDecimal(top.c_str(), &numerator) || !ParseDecimal(slash + 1, &denominator) ||
+        denominator == 0.0)
       return false;
     value = numerator / denominator;
   }
@@ -73,7 +75,9 @@ bool TakesValue(const std::string& name) {
   return false;
 }
 
-bool HeadlessOnly(const std::string& name) { return (TakesValue(name) && name != "window-id") || name == "stats"; }
+bool HeadlessOnly(const std::string& name) {
+  return (TakesValue(name) && name != "window-id") || name == "stats";
+}
 
 // Applies one option with its value (empty for flags).
 bool Apply(const std::string& name, const char* value, Options* o, int* hosts, std::string* error) {
@@ -90,7 +94,8 @@ bool Apply(const std::string& name, const char* value, Options* o, int* hosts, s
   if (name == "stats") return o->stats = true;
   if (name == "window-id") {
     if (!ParseWindowId(value, &o->windowId)) {
-      *error = std::string("--window-id wants a window id (0x... or decimal), not \"") + value + "\"";
+      *error =
+          std::string("--window-id wants a window id (0x... or decimal), not \"") + value + "\"";
       return false;
     }
     return choose(HostKind::kXScreenSaver);
@@ -107,7 +112,8 @@ bool Apply(const std::string& name, const char* value, Options* o, int* hosts, s
 }
 
 bool Known(const std::string& name) {
-  for (const char* flag : {"help", "h", "version", "fullscreen", "idle", "settings", "headless", "root", "stats"})
+  for (const char* flag :
+       {"help", "h", "version", "fullscreen", "idle", "settings", "headless", "root", "stats"})
     if (name == flag) return true;
   return TakesValue(name);
 }
@@ -117,7 +123,8 @@ bool Known(const std::string& name) {
 bool ParseWindowId(const char* text, unsigned long* id) {
   unsigned long long n = 0;
   const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  if (!ParseWhole(hex ? text + 2 : text, hex ? 16 : 10, &n) || n == 0 || n > 0xFFFFFFFFull) return false;
+  if (!ParseWhole(hex ? text + 2 : text, hex ? 16 : 10, &n) || n == 0 || n > 0xFFFFFFFFull)
+    return false;
   *id = static_cast<unsigned long>(n);
   return true;
 }
@@ -175,6 +182,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
 }
 
 const char* UsageLine() {
-  return "usage: corvan3d [--fullscreen | --idle | --root [--window-id ID] | --settings | --headless [--frames N] "
+  return "usage: corvan3d [--fullscreen | --idle | --root [--window-id ID] | --settings | "
+         "--headless [--frames N] "
          "[--size WxH] [--step S] [--seed N] [--out DIR] [--trace FILE] [--stats]]";
 }

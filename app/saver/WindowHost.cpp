@@ -111,7 +111,8 @@ void ShowBlack(Screen* screen) {
   }
 }
 
-bool AddScreen(SDL_Window* window, PreferencesStore* store, int swapInterval, std::vector<Screen>* screens) {
+bool AddScreen(SDL_Window* window, PreferencesStore* store, int swapInterval,
+               std::vector<Screen>* screens) {
   if (window == nullptr) {
     std::fprintf(stderr, "corvan3d: cannot open a window: %s\n", SDL_GetError());
     return false;
@@ -134,8 +135,8 @@ bool AddScreen(SDL_Window* window, PreferencesStore* store, int swapInterval, st
 bool OpenScreens(bool fullScreen, PreferencesStore* store, std::vector<Screen>* screens) {
   const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
   if (!fullScreen)
-    return AddScreen(SDL_CreateWindow("Corvan 3D", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWindowWidth,
-                                      kWindowHeight, flags | SDL_WINDOW_RESIZABLE),
+    return AddScreen(SDL_CreateWindow("Corvan 3D", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                      kWindowWidth, kWindowHeight, flags | SDL_WINDOW_RESIZABLE),
                      store, 1, screens);
   const int displays = SDL_GetNumVideoDisplays();
   // Waiting for each display's vertical blank in turn would slow them all.
@@ -143,8 +144,9 @@ bool OpenScreens(bool fullScreen, PreferencesStore* store, std::vector<Screen>* 
   for (int i = 0; i < displays; ++i) {
     SDL_Rect bounds;
     if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
-    SDL_Window* window = SDL_CreateWindow("Corvan 3D", bounds.x, bounds.y, bounds.w, bounds.h,
-                                          flags | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    SDL_Window* window =
+        SDL_CreateWindow("Corvan 3D", bounds.x, bounds.y, bounds.w, bounds.h,
+                         flags | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (!AddScreen(window, store, swapInterval, screens)) return false;
   }
   return !screens->empty();
@@ -184,7 +186,8 @@ void WindowLoop::HandleWindowEvent(const SDL_WindowEvent& event) {
   Screen* screen = Find(event.windowID);
   if (screen == nullptr) return;
   if (event.event == SDL_WINDOWEVENT_CLOSE) quit = true;
-  if (event.event == SDL_WINDOWEVENT_SIZE_CHANGED) screen->view->setFrameSize(DrawableSize(screen->window.get()));
+  if (event.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+    screen->view->setFrameSize(DrawableSize(screen->window.get()));
   if (event.event == SDL_WINDOWEVENT_EXPOSED && !screen->view->isAnimating()) ShowBlack(screen);
 }
 
@@ -205,7 +208,8 @@ void WindowLoop::Handle(const SDL_Event& event) {
       quit = quit || fullScreen;
       break;
     case SDL_MOUSEMOTION:
-      if (fullScreen && motion.Quits(MonotonicSeconds(), event.motion.xrel, event.motion.yrel)) quit = true;
+      if (fullScreen && motion.Quits(MonotonicSeconds(), event.motion.xrel, event.motion.yrel))
+        quit = true;
       break;
     default:
       break;
@@ -223,8 +227,9 @@ void WindowLoop::Run() {
     }
     // Sleep until the next tick or an event; with nothing animating, until an event.
     SDL_Event event;
-    const bool got = AnyAnimating() ? SDL_WaitEventTimeout(&event, pacer.MillisecondsToNext(MonotonicSeconds()))
-                                    : SDL_WaitEvent(&event);
+    const bool got =
+        AnyAnimating() ? SDL_WaitEventTimeout(&event, pacer.MillisecondsToNext(MonotonicSeconds()))
+                       : SDL_WaitEvent(&event);
     if (!got) continue;
     Handle(event);
     while (SDL_PollEvent(&event)) Handle(event);

@@ -79,7 +79,9 @@ unsigned long WindowFromEnvironment(Display* display) {
   unsigned long id = 0;
   if (text != nullptr && *text != '\0') {
     if (ParseWindowId(text, &id)) return id;
-    std::fprintf(stderr, "corvan3d: XSCREENSAVER_WINDOW=\"%s\" is no window id; drawing on the root window\n", text);
+    std::fprintf(
+        stderr,
+        "corvan3d: XSCREENSAVER_WINDOW=\"%s\" is no window id; drawing on the root window\n", text);
   }
   return DefaultRootWindow(display);
 }
@@ -150,8 +152,13 @@ private:
 
 class XWindowServices : public CommonServices {
 public:
-  XWindowServices(PreferencesStore* store, Display* display, Window window, GLXFBConfig config, bool doubleBuffer)
-      : CommonServices(store), display(display), window(window), config(config), doubleBuffer(doubleBuffer) {}
+  XWindowServices(PreferencesStore* store, Display* display, Window window, GLXFBConfig config,
+                  bool doubleBuffer)
+      : CommonServices(store),
+        display(display),
+        window(window),
+        config(config),
+        doubleBuffer(doubleBuffer) {}
 
   std::unique_ptr<GLView> CreateGLView() override {
     GLXContext context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True);
@@ -166,11 +173,14 @@ public:
     int x = 0, y = 0;
     const Window root = DefaultRootWindow(display);
     if (!XGetWindowAttributes(display, window, &attributes) ||
-        !XTranslateCoordinates(display, window, root, attributes.width / 2, attributes.height / 2, &x, &y, &child))
+        !XTranslateCoordinates(display, window, root, attributes.width / 2, attributes.height / 2,
+                               &x, &y, &child))
       return MainScreenNumber();
     return MonitorAt(Monitors(display, root), x, y);
   }
-  int MainScreenNumber() override { return PrimaryMonitor(Monitors(display, DefaultRootWindow(display))); }
+  int MainScreenNumber() override {
+    return PrimaryMonitor(Monitors(display, DefaultRootWindow(display)));
+  }
 
 private:
   Display* display;
@@ -201,7 +211,8 @@ private:
   int width = 0, height = 0;
 };
 
-bool Hack::ChooseConfig(const XWindowAttributes& attributes, GLXFBConfig* config, bool* doubleBuffer) {
+bool Hack::ChooseConfig(const XWindowAttributes& attributes, GLXFBConfig* config,
+                        bool* doubleBuffer) {
   const unsigned long visualId = XVisualIDFromVisual(attributes.visual);
   int count = 0;
   std::unique_ptr<GLXFBConfig, XFreer<GLXFBConfig>> configs(
@@ -210,7 +221,8 @@ bool Hack::ChooseConfig(const XWindowAttributes& attributes, GLXFBConfig* config
   const std::vector<GlxConfigTraits> traits = DescribeConfigs(display, configs.get(), count);
   const int chosen = PickConfig(traits, visualId);
   if (chosen < 0) {
-    std::fprintf(stderr, "corvan3d: the window's visual 0x%lx cannot be drawn with OpenGL\n", visualId);
+    std::fprintf(stderr, "corvan3d: the window's visual 0x%lx cannot be drawn with OpenGL\n",
+                 visualId);
     return false;
   }
   *config = configs.get()[chosen];
@@ -275,7 +287,8 @@ void Hack::Loop() {
     }
     if (!HandleEvents()) return;
     // A view that stopped (another monitor than the main one) waits for the signal.
-    if (gStopSignal == 0) Wait(view->isAnimating() ? pacer.MillisecondsToNext(MonotonicSeconds()) : -1);
+    if (gStopSignal == 0)
+      Wait(view->isAnimating() ? pacer.MillisecondsToNext(MonotonicSeconds()) : -1);
   }
 }
 

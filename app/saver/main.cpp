@@ -5,10 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "Help.h"
@@ -68,7 +67,8 @@ int StartSettingsWindow() {
     argv[0] = &program[0];
     execv(argv[0], argv);
   }
-  std::fprintf(stderr, "corvan3d: cannot start the settings window %s: %s\n", program.c_str(), std::strerror(errno));
+  std::fprintf(stderr, "corvan3d: cannot start the settings window %s: %s\n", program.c_str(),
+               std::strerror(errno));
   return 1;
 }
 

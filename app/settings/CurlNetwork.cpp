@@ -30,7 +30,9 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
 
 std::string EffectiveURL(CURL* easy, const std::string& fallback) {
   char* url = nullptr;
-  return curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url != nullptr ? url : fallback;
+  return curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url != nullptr
+             ? url
+             : fallback;
 }
 
 long InfoLong(CURL* easy, CURLINFO what) {
@@ -61,7 +63,8 @@ bool MakeFolders(const std::string& folder) {
     return false;
   }
   const size_t slash = folder.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash))) return false;
+  if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash)))
+    return false;
   return mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
@@ -100,7 +103,8 @@ public:
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, net->options.connectSeconds);
-    if (!net->options.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, net->options.caFile.c_str());
+    if (!net->options.caFile.empty())
+      curl_easy_setopt(easy, CURLOPT_CAINFO, net->options.caFile.c_str());
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "corvan3d");
     curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
@@ -137,11 +141,13 @@ public:
       case CURLE_HTTP_RETURNED_ERROR:
         return "HTTP " + std::to_string(InfoLong(easy, CURLINFO_RESPONSE_CODE));
       case CURLE_OPERATION_TIMEDOUT:
-        if (!connected) return "could not connect in " + std::to_string(net->options.connectSeconds) + " s";
+        if (!connected)
+          return "could not connect in " + std::to_string(net->options.connectSeconds) + " s";
         return TimedOut();
       case CURLE_COULDNT_CONNECT: {
         const int error = int(InfoLong(easy, CURLINFO_OS_ERRNO));
-        return error != 0 ? std::string("could not connect: ") + std::strerror(error) : "could not connect";
+        return error != 0 ? std::string("could not connect: ") + std::strerror(error)
+                          : "could not connect";
       }
       case CURLE_COULDNT_RESOLVE_HOST:
         return "the server's name could not be found";
@@ -182,7 +188,8 @@ protected:
   std::string CutShort() const {
     curl_off_t length = -1;
     curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    if (length < 0) return "the server closed the connection after " + std::to_string(received) + " bytes";
+    if (length < 0)
+      return "the server closed the connection after " + std::to_string(received) + " bytes";
     return "the server closed the connection after " + std::to_string(received) + " of " +
            std::to_string(length) + " bytes";
   }
@@ -250,7 +257,8 @@ public:
 private:
   std::string TimedOut() const override {
     if (received == 0) return "no answer in " + std::to_string(seconds) + " s";
-    return "only " + std::to_string(received) + " bytes arrived in " + std::to_string(seconds) + " s";
+    return "only " + std::to_string(received) + " bytes arrived in " + std::to_string(seconds) +
+           " s";
   }
 
   size_t maxBytes;
@@ -354,7 +362,8 @@ private:
     curl_off_t length = -1;
     curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     if (length > maxBytes) {
-      failure = "the file is " + std::to_string(length) + " bytes, at most " + std::to_string(maxBytes);
+      failure =
+          "the file is " + std::to_string(length) + " bytes, at most " + std::to_string(maxBytes);
       return false;
     }
     if (!OpenTemporary()) return false;
@@ -439,7 +448,8 @@ struct CurlNetwork::Callbacks {
       net->watches.erase(watch);
     }
     if (what == CURL_POLL_REMOVE) return 0;
-    const int condition = (what & CURL_POLL_IN ? G_IO_IN : 0) | (what & CURL_POLL_OUT ? G_IO_OUT : 0);
+    const int condition =
+        (what & CURL_POLL_IN ? G_IO_IN : 0) | (what & CURL_POLL_OUT ? G_IO_OUT : 0);
     net->watches[socket] = g_unix_fd_add(socket, GIOCondition(condition), &Callbacks::Ready, net);
     return 0;
   }
@@ -447,12 +457,14 @@ struct CurlNetwork::Callbacks {
   static int Timer(CURLM*, long milliseconds, void* self) {
     CurlNetwork* net = static_cast<CurlNetwork*>(self);
     if (net->timer != 0) g_source_remove(net->timer);
-    net->timer = milliseconds < 0 ? 0 : g_timeout_add(guint(milliseconds), &Callbacks::Timeout, net);
+    net->timer =
+        milliseconds < 0 ? 0 : g_timeout_add(guint(milliseconds), &Callbacks::Timeout, net);
     return 0;
   }
 
   static gboolean Ready(gint fd, GIOCondition condition, gpointer self) {
-    const int events = (condition & G_IO_IN ? CURL_CSELECT_IN : 0) | (condition & G_IO_OUT ? CURL_CSELECT_OUT : 0) |
+    const int events = (condition & G_IO_IN ? CURL_CSELECT_IN : 0) |
+                       (condition & G_IO_OUT ? CURL_CSELECT_OUT : 0) |
                        (condition & (G_IO_ERR | G_IO_HUP) ? CURL_CSELECT_ERR : 0);
     static_cast<CurlNetwork*>(self)->Act(fd, events);
     return G_SOURCE_CONTINUE;
@@ -512,14 +524,15 @@ void CurlNetwork::Add(std::unique_ptr<Request> request) {
 }
 
 NetRequest* CurlNetwork::readText(const std::string& url, size_t maxBytes, TextHandler done) {
-  auto request = std::make_unique<TextRequest>(this, url, maxBytes, std::move(done), options.textSeconds);
+  auto request =
+      std::make_unique<TextRequest>(this, url, maxBytes, std::move(done), options.textSeconds);
   TextRequest* handle = request.get();
   Add(std::move(request));
   return handle;
 }
 
-URLDownload* CurlNetwork::startDownload(const std::string& url, int64_t maxBytes, DownloadCheck check,
-                                        DownloadDelegate* delegate) {
+URLDownload* CurlNetwork::startDownload(const std::string& url, int64_t maxBytes,
+                                        DownloadCheck check, DownloadDelegate* delegate) {
   auto request = std::make_unique<DownloadRequest>(this, url, maxBytes, std::move(check), delegate);
   DownloadRequest* handle = request.get();
   Add(std::move(request));
@@ -573,8 +586,8 @@ void CurlNetwork::Wake() {
   }
 }
 
-bool CurlNetwork::resolveURL(const std::string& base, const std::string& reference, std::string* url,
-                             std::string* why) {
+bool CurlNetwork::resolveURL(const std::string& base, const std::string& reference,
+                             std::string* url, std::string* why) {
   CURLU* u = curl_url();
   CURLUcode code = base.empty() ? CURLUE_OK : curl_url_set(u, CURLUPART_URL, base.c_str(), 0);
   if (code == CURLUE_OK) code = curl_url_set(u, CURLUPART_URL, reference.c_str(), CURLU_URLENCODE);
@@ -597,6 +610,7 @@ bool CurlNetwork::resolveURL(const std::string& base, const std::string& referen
   return ok;
 }
 
-bool CurlNetwork::parseArray(const std::string& text, std::vector<PropertyListItem>* items, std::string* why) {
+bool CurlNetwork::parseArray(const std::string& text, std::vector<PropertyListItem>* items,
+                             std::string* why) {
   return ParsePropertyListArray(text, items, why);
 }

@@ -33,7 +33,8 @@ public:
                              DownloadDelegate* delegate) override;
   bool resolveURL(const std::string& base, const std::string& reference, std::string* url,
                   std::string* why) override;
-  bool parseArray(const std::string& text, std::vector<PropertyListItem>* items, std::string* why) override;
+  bool parseArray(const std::string& text, std::vector<PropertyListItem>* items,
+                  std::string* why) override;
 
   bool busy() const { return !requests.empty(); }
 
@@ -51,12 +52,12 @@ private:
   struct Callbacks;  // curl's and GLib's, which reach the members above
 
   NetOptions options;
-  void* multi;                         // CURLM*
-  std::map<int, unsigned> watches;     // socket: its GLib source
-  unsigned timer = 0;                  // curl's timeout, as a GLib source
-  int wakeRead = -1, wakeWrite = -1;   // a pipe the workers write to
+  void* multi;                        // CURLM*
+  std::map<int, unsigned> watches;    // socket: its GLib source
+  unsigned timer = 0;                 // curl's timeout, as a GLib source
+  int wakeRead = -1, wakeWrite = -1;  // a pipe the workers write to
   unsigned wakeWatch = 0;
-  bool acting = false;                 // inside curl: handles must stay
+  bool acting = false;  // inside curl: handles must stay
   std::list<std::unique_ptr<Request>> requests;
 };
 

@@ -74,7 +74,9 @@ public:
     Programmatic scope;
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(widget), state == 1);
   }
-  int state() const override { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget)) ? 1 : 0; }
+  int state() const override {
+    return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget)) ? 1 : 0;
+  }
 };
 
 // A pop-up takes the room the sheet gives it; a longer title is cut short.
@@ -83,7 +85,8 @@ public:
   explicit GtkPopUp(GtkWidget* widget) : GtkControl(widget) {
     GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(widget));
     for (GList* cell = cells; cell != nullptr; cell = cell->next)
-      g_object_set(cell->data, "ellipsize", PANGO_ELLIPSIZE_END, "max-width-chars", kShortChars, nullptr);
+      g_object_set(cell->data, "ellipsize", PANGO_ELLIPSIZE_END, "max-width-chars", kShortChars,
+                   nullptr);
     g_list_free(cells);
   }
   void removeAllItems() override {
@@ -93,13 +96,17 @@ public:
   void addItemWithTitle(const std::string& title) override {
     Programmatic scope;
     gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(widget), Displayable(title).c_str());
-    if (gtk_combo_box_get_active(GTK_COMBO_BOX(widget)) < 0) gtk_combo_box_set_active(GTK_COMBO_BOX(widget), 0);
+    if (gtk_combo_box_get_active(GTK_COMBO_BOX(widget)) < 0)
+      gtk_combo_box_set_active(GTK_COMBO_BOX(widget), 0);
   }
   void selectItemAtIndex(int index) override {
     Programmatic scope;
-    gtk_combo_box_set_active(GTK_COMBO_BOX(widget), index >= 0 && index < numberOfItems() ? index : -1);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(widget),
+                             index >= 0 && index < numberOfItems() ? index : -1);
   }
-  int indexOfSelectedItem() const override { return gtk_combo_box_get_active(GTK_COMBO_BOX(widget)); }
+  int indexOfSelectedItem() const override {
+    return gtk_combo_box_get_active(GTK_COMBO_BOX(widget));
+  }
   int numberOfItems() const override {
     return gtk_tree_model_iter_n_children(gtk_combo_box_get_model(GTK_COMBO_BOX(widget)), nullptr);
   }
@@ -123,7 +130,9 @@ class GtkProgress : public GtkControl<ProgressIndicator> {
 public:
   using GtkControl::GtkControl;
   void setDoubleValue(double value) override {
-    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(widget), value <= 0 ? 0.0 : value >= 100 ? 1.0 : value / 100);
+    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(widget), value <= 0     ? 0.0
+                                                            : value >= 100 ? 1.0
+                                                                           : value / 100);
   }
   void startAnimation() override { gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(widget), 0.0); }
   void stopAnimation() override {}
@@ -152,7 +161,8 @@ public:
     gtk_label_set_text(GTK_LABEL(widget), shown.c_str());
     // The tooltip holds it all; an empty status has none.
     const size_t end = shown.find_last_not_of('\n');
-    gtk_widget_set_tooltip_text(widget, end == std::string::npos ? nullptr : shown.substr(0, end + 1).c_str());
+    gtk_widget_set_tooltip_text(
+        widget, end == std::string::npos ? nullptr : shown.substr(0, end + 1).c_str());
   }
 };
 
@@ -174,10 +184,10 @@ class GtkSheet : public SheetWindow {
 public:
   explicit GtkSheet(GtkWidget* window) : window(window) {}
   GtkWidget* window;
-  GtkWidget* content = nullptr;      // once moved
+  GtkWidget* content = nullptr;        // once moved
   GtkWidget* defaultButton = nullptr;  // the window's default, as the file set it
   GtkWidget* firstFocus = nullptr;     // and its focus
-  std::function<void()> cancel;      // what Escape does
+  std::function<void()> cancel;        // what Escape does
 };
 
 struct Action {
@@ -200,13 +210,13 @@ struct Connection {
   bool complete = true;
 };
 
-void ConnectHandler(GtkBuilder*, GObject* object, const gchar* signal, const gchar* handler, GObject*,
-                    GConnectFlags flags, gpointer data) {
+void ConnectHandler(GtkBuilder*, GObject* object, const gchar* signal, const gchar* handler,
+                    GObject*, GConnectFlags flags, gpointer data) {
   Connection* connection = static_cast<Connection*>(data);
   for (const auto& [name, run] : *connection->actions) {
     if (name != handler) continue;
-    g_signal_connect_data(object, signal, G_CALLBACK(RunAction), new Action{connection->kit, run}, DeleteAction,
-                          GConnectFlags(flags & G_CONNECT_AFTER));
+    g_signal_connect_data(object, signal, G_CALLBACK(RunAction), new Action{connection->kit, run},
+                          DeleteAction, GConnectFlags(flags & G_CONNECT_AFTER));
     return;
   }
   std::fprintf(stderr, "corvan3d: the interface file names an unknown action \"%s\"\n", handler);
@@ -236,9 +246,15 @@ public:
     return sheet.get();
   }
   Button* button(const char* id) override { return Get<GtkButtonControl>(id, GTK_TYPE_BUTTON); }
-  CheckBox* checkBox(const char* id) override { return Get<GtkCheckBox>(id, GTK_TYPE_TOGGLE_BUTTON); }
-  PopUpButton* popUpButton(const char* id) override { return Get<GtkPopUp>(id, GTK_TYPE_COMBO_BOX_TEXT); }
-  IntegerField* integerField(const char* id) override { return Get<GtkIntegerField>(id, GTK_TYPE_SPIN_BUTTON); }
+  CheckBox* checkBox(const char* id) override {
+    return Get<GtkCheckBox>(id, GTK_TYPE_TOGGLE_BUTTON);
+  }
+  PopUpButton* popUpButton(const char* id) override {
+    return Get<GtkPopUp>(id, GTK_TYPE_COMBO_BOX_TEXT);
+  }
+  IntegerField* integerField(const char* id) override {
+    return Get<GtkIntegerField>(id, GTK_TYPE_SPIN_BUTTON);
+  }
   ProgressIndicator* progressIndicator(const char* id) override {
     return Get<GtkProgress>(id, GTK_TYPE_PROGRESS_BAR);
   }
@@ -260,12 +276,12 @@ private:
   std::map<std::string, std::unique_ptr<GtkSheet>> windows;
 };
 
-
 void ReapChild(GPid pid, gint, gpointer) { g_spawn_close_pid(pid); }
 
 }  // namespace
 
-std::unique_ptr<InterfaceFile> GtkToolkit::loadInterface(const char* name, const ActionTable& actions) {
+std::unique_ptr<InterfaceFile> GtkToolkit::loadInterface(const char* name,
+                                                         const ActionTable& actions) {
   const std::string path = bundle + "/" + name + ".ui";
   GtkBuilder* builder = gtk_builder_new();
   GError* error = nullptr;
@@ -284,7 +300,8 @@ std::unique_ptr<InterfaceFile> GtkToolkit::loadInterface(const char* name, const
 
 GtkToolkit::GtkToolkit(std::string bundleFolder, GtkWindow* parent, GtkContainer* slot)
     : bundle(std::move(bundleFolder)), parent(parent), slot(slot) {
-  g_signal_connect(parent, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* event, gpointer self) -> gboolean {
+  g_signal_connect(parent, "key-press-event",
+                   G_CALLBACK(+[](GtkWidget*, GdkEventKey* event, gpointer self) -> gboolean {
                      GtkToolkit* kit = static_cast<GtkToolkit*>(self);
                      if (event->keyval != GDK_KEY_Escape || kit->shown == nullptr) return FALSE;
                      static_cast<GtkSheet*>(kit->shown)->cancel();
@@ -323,8 +340,9 @@ void GtkToolkit::endSheet(SheetWindow* sheet) {
 
 bool GtkToolkit::chooseFolder(const char* title, const char* startFolder, std::string* chosen) {
   Busy busy(this);
-  GtkWidget* dialog = gtk_file_chooser_dialog_new(title, parent, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel",
-                                                  GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT, nullptr);
+  GtkWidget* dialog =
+      gtk_file_chooser_dialog_new(title, parent, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel",
+                                  GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT, nullptr);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_file_chooser_set_select_multiple(chooser, FALSE);
   if (startFolder != nullptr && g_file_test(startFolder, G_FILE_TEST_IS_DIR))
@@ -362,8 +380,9 @@ bool GtkToolkit::openURL(const std::string& address, std::string* why) {
 void GtkToolkit::installAlertDialogs() {
   SetAlertHandler([this](const char* text, const char* caption) {
     Busy busy(this);
-    GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s",
-                                               Displayable(text != nullptr ? text : "").c_str());
+    GtkWidget* dialog =
+        gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s",
+                               Displayable(text != nullptr ? text : "").c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), caption != nullptr ? caption : "");
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);

@@ -18,7 +18,8 @@ public:
   // Sheets are shown in slot, a container inside parent.
   GtkToolkit(std::string bundleFolder, GtkWindow* parent, GtkContainer* slot);
 
-  std::unique_ptr<InterfaceFile> loadInterface(const char* name, const ActionTable& actions) override;
+  std::unique_ptr<InterfaceFile> loadInterface(const char* name,
+                                               const ActionTable& actions) override;
   void endSheet(SheetWindow* sheet) override;
   bool chooseFolder(const char* title, const char* startFolder, std::string* chosen) override;
   bool openURL(const std::string& address, std::string* why) override;

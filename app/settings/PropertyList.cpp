@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
-bool ParsePropertyListArray(const std::string& text, std::vector<PropertyListItem>* items, std::string* why) {
+bool ParsePropertyListArray(const std::string& text, std::vector<PropertyListItem>* items,
+                            std::string* why) {
   items->clear();
   plist_t root = nullptr;
-  if (!text.empty() && text.size() <= UINT32_MAX) plist_from_memory(text.data(), uint32_t(text.size()), &root);
+  if (!text.empty() && text.size() <= UINT32_MAX)
+    plist_from_memory(text.data(), uint32_t(text.size()), &root);
   if (root == nullptr) {
     *why = "not a property list";
     return false;
@@ -39,7 +41,8 @@ bool ParsePropertyListArray(const std::string& text, std::vector<PropertyListIte
 
 std::string WritePropertyListArray(const std::vector<std::string>& strings) {
   plist_t root = plist_new_array();
-  for (const std::string& text : strings) plist_array_append_item(root, plist_new_string(text.c_str()));
+  for (const std::string& text : strings)
+    plist_array_append_item(root, plist_new_string(text.c_str()));
   char* xml = nullptr;
   uint32_t length = 0;
   plist_to_xml(root, &xml, &length);

@@ -49,7 +49,8 @@ public:
   void FlushBuffer() override;
   void SetFrameSize(double width, double height) override {
     std::string error;
-    if (!gl->Resize(int(width), int(height), &error)) std::fprintf(stderr, "corvan3d: %s\n", error.c_str());
+    if (!gl->Resize(int(width), int(height), &error))
+      std::fprintf(stderr, "corvan3d: %s\n", error.c_str());
   }
 
 private:
@@ -61,7 +62,9 @@ class SettingsHost : public CommonServices {
 public:
   SettingsHost(PreferencesStore* store, HeadlessGL* gl) : CommonServices(store), gl(gl) {}
 
-  std::unique_ptr<GLView> CreateGLView() override { return std::make_unique<PreviewGLView>(gl, this); }
+  std::unique_ptr<GLView> CreateGLView() override {
+    return std::make_unique<PreviewGLView>(gl, this);
+  }
   Toolkit* Interface() override { return toolkit.get(); }
   Network* Net() override { return &network; }
   bool IdleStartEnabled() override { return ::IdleStartEnabled(); }
@@ -96,8 +99,8 @@ private:
   std::unique_ptr<Corvan3DSSView> view;
   GtkWidget* window = nullptr;
   GtkWidget* preview = nullptr;
-  GtkWidget* options = nullptr;  // the button
-  GtkWidget* slot = nullptr;     // where the sheet is shown
+  GtkWidget* options = nullptr;   // the button
+  GtkWidget* slot = nullptr;      // where the sheet is shown
   GdkRectangle sizeWithout = {};  // the window's size before the options were shown
   SurfacePtr frame;
   guint tickSource = 0;
@@ -116,12 +119,14 @@ void PreviewGLView::FlushBuffer() { host->FrameDrawn(); }
 // drawing flips them.
 void SettingsHost::FrameDrawn() {
   const int w = gl->Width(), h = gl->Height();
-  if (!frame || cairo_image_surface_get_width(frame.get()) != w || cairo_image_surface_get_height(frame.get()) != h)
+  if (!frame || cairo_image_surface_get_width(frame.get()) != w ||
+      cairo_image_surface_get_height(frame.get()) != h)
     frame.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h));
   cairo_surface_flush(frame.get());
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, cairo_image_surface_get_stride(frame.get()) / 4);
-  glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, cairo_image_surface_get_data(frame.get()));
+  glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+               cairo_image_surface_get_data(frame.get()));
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   cairo_surface_mark_dirty(frame.get());
   if (frames++ == 0) {
@@ -217,15 +222,18 @@ void SettingsHost::Describe() {
   atk_object_set_description(gtk_widget_get_accessible(preview), text.c_str());
 }
 
-void SettingsHost::OnOptions(GtkButton*, gpointer self) { static_cast<SettingsHost*>(self)->OpenOptions(); }
+void SettingsHost::OnOptions(GtkButton*, gpointer self) {
+  static_cast<SettingsHost*>(self)->OpenOptions();
+}
 
 void SettingsHost::OpenOptions() {
   if (toolkit->sheetShown()) return;
   SheetWindow* sheet = view->configureSheet();
   if (sheet == nullptr) {
-    GtkWidget* dialog = gtk_message_dialog_new(GTK_WINDOW(window), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
-                                               GTK_BUTTONS_OK, "The options cannot be shown: %s is missing or damaged.",
-                                               (BundleFolder() + "/Corvan3DSS.ui").c_str());
+    GtkWidget* dialog = gtk_message_dialog_new(
+        GTK_WINDOW(window), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
+        "The options cannot be shown: %s is missing or damaged.",
+        (BundleFolder() + "/Corvan3DSS.ui").c_str());
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
     return;
@@ -284,7 +292,8 @@ void SettingsHost::OnOptionsShown(GtkWidget* slot, gpointer self) {
   const bool shown = gtk_widget_get_visible(slot);
   gtk_widget_set_sensitive(host->options, !shown);
   if (shown)
-    gtk_window_get_size(GTK_WINDOW(host->window), &host->sizeWithout.width, &host->sizeWithout.height);
+    gtk_window_get_size(GTK_WINDOW(host->window), &host->sizeWithout.width,
+                        &host->sizeWithout.height);
   else if (host->sizeWithout.width > 0)
     gtk_window_resize(GTK_WINDOW(host->window), host->sizeWithout.width, host->sizeWithout.height);
 }
@@ -324,10 +333,13 @@ int SettingsHost::Run() {
 
   // Ended by a signal, it still cancels its downloads and releases its GL.
   for (int signal : {SIGTERM, SIGINT, SIGHUP})
-    g_unix_signal_add(signal, [](gpointer) -> gboolean {
-      gtk_main_quit();  // the innermost loop: a second signal ends the next
-      return G_SOURCE_CONTINUE;
-    }, nullptr);
+    g_unix_signal_add(
+        signal,
+        [](gpointer) -> gboolean {
+          gtk_main_quit();  // the innermost loop: a second signal ends the next
+          return G_SOURCE_CONTINUE;
+        },
+        nullptr);
   gtk_widget_show_all(window);
   gtk_main();
 
@@ -341,9 +353,10 @@ void SettingsHost::PrintStatistics() const {
   if (std::getenv("CORVAN3D_PREVIEW_STATS") == nullptr || frames < 2) return;
   const double seconds = MonotonicSeconds() - firstFrameAt;
   const double cpu = ProcessCpuSeconds() - firstFrameCpu;
-  std::printf("corvan3d: preview drew %ld frames at %dx%d on %s: %.1f frames/s, %.2f ms CPU a frame\n", frames,
-              gl->Width(), gl->Height(), gl->Renderer().c_str(), double(frames - 1) / seconds,
-              cpu * 1000.0 / double(frames - 1));
+  std::printf(
+      "corvan3d: preview drew %ld frames at %dx%d on %s: %.1f frames/s, %.2f ms CPU a frame\n",
+      frames, gl->Width(), gl->Height(), gl->Renderer().c_str(), double(frames - 1) / seconds,
+      cpu * 1000.0 / double(frames - 1));
   std::fflush(stdout);
 }
 

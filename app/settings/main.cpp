@@ -19,9 +19,10 @@ int main(int argc, char** argv) {
   if (argc == 1) return RunSettingsHost();
   const char* option = argv[1];
   if (argc == 2 && (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0)) {
-    std::printf("%s\n\nThe settings window of Corvan 3D: a live preview of the saver and its\n"
-                "options, stored in $XDG_CONFIG_HOME/corvan3d/baCorvan3D.conf. See corvan3d(6).\n",
-                kUsage);
+    std::printf(
+        "%s\n\nThe settings window of Corvan 3D: a live preview of the saver and its\n"
+        "options, stored in $XDG_CONFIG_HOME/corvan3d/baCorvan3D.conf. See corvan3d(6).\n",
+        kUsage);
     return 0;
   }
   if (argc == 2 && std::strcmp(option, "--version") == 0) {

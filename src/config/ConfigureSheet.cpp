@@ -3,7 +3,6 @@
 // on Save stores them and rebuilds the running world.
 #include <cstdio>
 #include <cstring>
-
 #include <filesystem>
 
 #include "config/Downloads.h"
@@ -39,22 +38,23 @@ int32_t Narrow(int64_t value) {
 
 MONEYSS* RunningWorld(const SSMAIN* driver) { return driver != nullptr ? driver->World : nullptr; }
 
-
 // The page the web button opens: the build's choice, else the README
 // installed beside the bundle (<prefix>/share/doc/corvan3d).
 // Starts the idle watcher with the session, or no longer, as the switch says.
 void UpdateIdleStart(HostServices* host, bool on) {
   std::string why;
   if (on == host->IdleStartEnabled() || host->SetIdleStart(on, &why)) return;
-  const std::string text = std::string(on ? "The saver cannot be set to start when the computer is idle"
-                                          : "The saver cannot be stopped from starting when the computer is idle") +
-                           ".\n" + why;
+  const std::string text =
+      std::string(on ? "The saver cannot be set to start when the computer is idle"
+                     : "The saver cannot be stopped from starting when the computer is idle") +
+      ".\n" + why;
   MessageBox(nullptr, text.c_str(), "Start when idle", 0);
 }
 
 std::string WebPageAddress() {
   if (CORVAN_WEB_PAGE[0] != '\0') return CORVAN_WEB_PAGE;
-  const std::filesystem::path readme = std::filesystem::path(BundleFolder()) / ".." / "doc" / "corvan3d" / "README.md";
+  const std::filesystem::path readme =
+      std::filesystem::path(BundleFolder()) / ".." / "doc" / "corvan3d" / "README.md";
   return "file://" + std::filesystem::absolute(readme).lexically_normal().string();
 }
 
@@ -64,7 +64,8 @@ bool ConnectOutlets(Corvan3DSSView* v, InterfaceFile* file) {
   bool complete = true;
   auto need = [&](auto* object, const char* id) {
     if (object == nullptr) {
-      std::fprintf(stderr, "corvan3d: the interface file \"%s\" has no control \"%s\"\n", kInterfaceName, id);
+      std::fprintf(stderr, "corvan3d: the interface file \"%s\" has no control \"%s\"\n",
+                   kInterfaceName, id);
       complete = false;
     }
     return object;
@@ -115,14 +116,16 @@ bool LoadInterfaceFile(Corvan3DSSView* v, Toolkit* toolkit) {
 }  // namespace
 
 SheetWindow* Corvan3DSSView::configureSheet() {
-  if (sheet == nullptr && (Host()->Interface() == nullptr || !LoadInterfaceFile(this, Host()->Interface())))
+  if (sheet == nullptr &&
+      (Host()->Interface() == nullptr || !LoadInterfaceFile(this, Host()->Interface())))
     return nullptr;
 
   oMainMonitorOnly->setState(StateOf(MainMonitorOnly));
   oCurrency->removeAllItems();
   oCurrency->addItemWithTitle("Mix Currencies");
   if (const MONEYSS* world = RunningWorld(ssMain)) {
-    for (int32_t i = 0; i < world->NumCurrencies; ++i) oCurrency->addItemWithTitle(world->Currencies[i].Name);
+    for (int32_t i = 0; i < world->NumCurrencies; ++i)
+      oCurrency->addItemWithTitle(world->Currencies[i].Name);
     oCurrency->selectItemAtIndex(mySettings.MIXCURRENCY ? 0 : world->CurrentCurrency + 1);
   }
   oRotMode->selectItemAtIndex(mySettings.ROTMODE);
@@ -163,7 +166,9 @@ void Corvan3DSSView::configureSheet_defaults() {
 
 void Corvan3DSSView::configureSheet_directory() {
   std::string chosen;
-  if (!Host()->Interface()->chooseFolder("Select Currency Folder", mySettings.CurrencyPath2, &chosen)) return;
+  if (!Host()->Interface()->chooseFolder("Select Currency Folder", mySettings.CurrencyPath2,
+                                         &chosen))
+    return;
   // A path that does not fit is not taken.
   if (chosen.empty() || chosen.size() >= sizeof mySettings.CurrencyPath2) return;
   std::memcpy(mySettings.CurrencyPath2, chosen.c_str(), chosen.size() + 1);
@@ -209,13 +214,15 @@ void Corvan3DSSView::configureSheet_save() {
   // The folder chosen in the sheet lasts beyond this view.
   store->SetString("CurrencyPath2", mySettings.CurrencyPath2);
   const std::string server = Trimmed(oCatalogueServer->stringValue());
-  if (!server.empty() || store->HasKey("CatalogueServer")) store->SetString("CatalogueServer", server);
+  if (!server.empty() || store->HasKey("CatalogueServer"))
+    store->SetString("CatalogueServer", server);
   store->SetInteger("IdleMinutes", oIdleMinutes->intValue());
   if (!store->Synchronize()) {
     // Nothing behaves as saved: the sheet stays open and the view as it was.
     mySettings = before;
     MainMonitorOnly = mainMonitorBefore;
-    MessageBox(nullptr, ("Your settings could not be saved.\n" + store->Problem()).c_str(), "Settings not saved", 0);
+    MessageBox(nullptr, ("Your settings could not be saved.\n" + store->Problem()).c_str(),
+               "Settings not saved", 0);
     return;
   }
 

@@ -29,8 +29,8 @@ const char kNameRule[] =
     "a currency file name is letters, digits, \".\", \"-\", \"_\" and spaces, ending in \".dosh\"";
 
 bool IsNameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
-         c == '_' || c == ' ';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '-' || c == '_' || c == ' ';
 }
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
@@ -70,7 +70,8 @@ bool SafeCurrencyFileName(const std::string& name) {
 // Why a file did not open as a currency, said once.
 std::string NotACurrency(const MONEYFILE& file) {
   if (StartsWith(file.failure, "not a currency file")) return file.failure;
-  if (StartsWith(file.failure, "too short") && file.fileSize == 0) return "not a currency file: it is empty";
+  if (StartsWith(file.failure, "too short") && file.fileSize == 0)
+    return "not a currency file: it is empty";
   return "not a currency file: " + file.failure;
 }
 
@@ -99,7 +100,8 @@ void UpdateDownloadControls(Corvan3DSSView* v) {
 
 // A listing that did not come about: the headline and the reason under it,
 // unless a download is saying how it goes.
-void ListingFailed(Corvan3DSSView* v, const std::string& address, const char* headline, const std::string& why) {
+void ListingFailed(Corvan3DSSView* v, const std::string& address, const char* headline,
+                   const std::string& why) {
   std::fprintf(stderr, "corvan3d: %s: %s\n", Printable(address).c_str(), why.c_str());
   if (v->theDownload == nullptr) SetStatus(v, std::string(headline) + "\n" + why, true);
 }
@@ -129,7 +131,8 @@ void ListCatalogue(Corvan3DSSView* v, Network* net, const TextReply& reply) {
   v->catalogueURL = reply.address;  // relative locations are resolved against it
   const MONEYSS* world = v->ssMain != nullptr ? v->ssMain->World : nullptr;
   const bool filter = world != nullptr && world->NumCurrencies >= 1;
-  const std::set<std::string> installed = filter ? InstalledNames(v, world) : std::set<std::string>();
+  const std::set<std::string> installed =
+      filter ? InstalledNames(v, world) : std::set<std::string>();
 
   delete[] v->downloadData;
   v->downloadData = new (std::nothrow) DOWNLOADDATA[entries.empty() ? 1 : entries.size()];
@@ -139,7 +142,8 @@ void ListCatalogue(Corvan3DSSView* v, Network* net, const TextReply& reply) {
     if (installed.count(entry.Name) == 0) v->downloadData[v->numDownloads++] = entry;
 
   v->oAvailableDownloads->removeAllItems();
-  for (uint32_t i = 0; i < v->numDownloads; ++i) v->oAvailableDownloads->addItemWithTitle(v->downloadData[i].Name);
+  for (uint32_t i = 0; i < v->numDownloads; ++i)
+    v->oAvailableDownloads->addItemWithTitle(v->downloadData[i].Name);
   if (v->numDownloads == 0) v->oAvailableDownloads->addItemWithTitle("None");
   if (v->statusShowsListingError && v->theDownload == nullptr) SetStatus(v, "");
 }
@@ -173,8 +177,8 @@ bool ReadCatalogueEntry(const PropertyListItem& item, DOWNLOADDATA* entry) {
   if (first == std::string::npos) return false;
   const size_t second = item.text.find(';', first + 1);
   const std::string name = item.text.substr(0, first);
-  const std::string location = item.text.substr(first + 1, second == std::string::npos ? std::string::npos
-                                                                                        : second - first - 1);
+  const std::string location = item.text.substr(
+      first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
   if (name.empty() || location.empty() || name.size() >= sizeof entry->Name ||
       location.size() >= sizeof entry->Location || name.find('\0') != std::string::npos ||
       location.find('\0') != std::string::npos)
@@ -209,7 +213,8 @@ bool DownloadFileName(const std::string& location, std::string* name, std::strin
   return true;
 }
 
-void ChooseDestination(URLDownload* download, const std::string& folder, const std::string& location) {
+void ChooseDestination(URLDownload* download, const std::string& folder,
+                       const std::string& location) {
   std::string name, why;
   if (!DownloadFileName(location, &name, &why)) {
     download->fail(why);
@@ -258,8 +263,9 @@ bool CheckCurrencyFile(const std::string& path, std::string* name, std::string* 
   return true;
 }
 
-bool CheckDownloadedCurrency(const std::string& received, const std::string& name, const std::string& destination,
-                             const std::atomic<bool>& stop, std::string* why) {
+bool CheckDownloadedCurrency(const std::string& received, const std::string& name,
+                             const std::string& destination, const std::atomic<bool>& stop,
+                             std::string* why) {
   std::string holds;
   if (!CheckCurrencyFile(received, &holds, why, &stop)) return false;
   if (holds != name) {
@@ -274,16 +280,18 @@ bool CheckDownloadedCurrency(const std::string& received, const std::string& nam
     return false;
   }
   if (existing.header.name != name) {
-    *why = Printable(destination) + " is kept: it holds \"" + Printable(existing.header.name) + "\", not \"" +
-           Printable(name) + "\"";
+    *why = Printable(destination) + " is kept: it holds \"" + Printable(existing.header.name) +
+           "\", not \"" + Printable(name) + "\"";
     return false;
   }
   return true;  // an update of the same currency
 }
 
 DownloadCheck CurrencyCheck(const std::string& name) {
-  return [name](const std::string& received, const std::string& destination, const std::atomic<bool>& stop,
-                std::string* why) { return CheckDownloadedCurrency(received, name, destination, stop, why); };
+  return [name](const std::string& received, const std::string& destination,
+                const std::atomic<bool>& stop, std::string* why) {
+    return CheckDownloadedCurrency(received, name, destination, stop, why);
+  };
 }
 
 // ---- the sheet's operations ---------------------------------------------------------
@@ -292,25 +300,28 @@ void Corvan3DSSView::configureSheet_checkdownloads() {
   Network* net = Host()->Net();
   if (net == nullptr || catalogueRead != nullptr) return;  // one read at a time
   const std::string address = CatalogueAddress(ShownCatalogueServer(this));
-  catalogueRead = net->readText(address, kMaxCatalogueBytes, [this, net, address](const TextReply& reply) {
-    catalogueRead = nullptr;
-    if (reply.ok)
-      ListCatalogue(this, net, reply);
-    else
-      ListingFailed(this, address, kConnectError, reply.error);
-    UpdateDownloadControls(this);
-  });
+  catalogueRead =
+      net->readText(address, kMaxCatalogueBytes, [this, net, address](const TextReply& reply) {
+        catalogueRead = nullptr;
+        if (reply.ok)
+          ListCatalogue(this, net, reply);
+        else
+          ListingFailed(this, address, kConnectError, reply.error);
+        UpdateDownloadControls(this);
+      });
   UpdateDownloadControls(this);
 }
 
 void Corvan3DSSView::configureSheet_download() {
   Network* net = Host()->Net();
   const int k = oAvailableDownloads->indexOfSelectedItem();
-  if (net == nullptr || theDownload != nullptr || catalogueRead != nullptr || k < 0 || uint32_t(k) >= numDownloads)
+  if (net == nullptr || theDownload != nullptr || catalogueRead != nullptr || k < 0 ||
+      uint32_t(k) >= numDownloads)
     return;
   const DOWNLOADDATA& entry = downloadData[k];
   std::string url, name, why;
-  if (!DownloadFileName(entry.Location, &name, &why) || !net->resolveURL(catalogueURL, entry.Location, &url, &why)) {
+  if (!DownloadFileName(entry.Location, &name, &why) ||
+      !net->resolveURL(catalogueURL, entry.Location, &url, &why)) {
     SetStatus(this, FailureText(why, Printable(entry.Location)));
     return;
   }
@@ -320,7 +331,8 @@ void Corvan3DSSView::configureSheet_download() {
   UpdateDownloadControls(this);
 }
 
-void Corvan3DSSView::download_decideDestinationWithSuggestedFilename(URLDownload* download, const std::string&) {
+void Corvan3DSSView::download_decideDestinationWithSuggestedFilename(URLDownload* download,
+                                                                     const std::string&) {
   // The entry's own name, whatever the server suggests.
   ChooseDestination(download, mySettings.CurrencyPath2, downloadEntry.Location);
 }
@@ -336,7 +348,8 @@ void Corvan3DSSView::download_didReceiveDataOfLength(URLDownload*, uint32_t leng
   if (expectedBytes > 0) {
     const float percent = float(bytesReceived) / float(expectedBytes) * 100.0f;
     oProgress->setDoubleValue(percent);
-    std::snprintf(text, sizeof text, "Downloading, Please Wait: %2.2f%% Complete\n", double(percent));
+    std::snprintf(text, sizeof text, "Downloading, Please Wait: %2.2f%% Complete\n",
+                  double(percent));
   } else {
     std::snprintf(text, sizeof text, "Downloading, Please Wait: %lld bytes received\n",
                   static_cast<long long>(bytesReceived));

@@ -42,7 +42,8 @@ bool DownloadFileName(const std::string& location, std::string* name, std::strin
 
 // The download's destination: the file name of the entry's location in
 // folder; a name that cannot be made safe fails the download.
-void ChooseDestination(URLDownload* download, const std::string& folder, const std::string& location);
+void ChooseDestination(URLDownload* download, const std::string& folder,
+                       const std::string& location);
 
 // Whether a file is a currency the saver can show: it opens as a currency
 // file with at least one note, is within the saver's limits (checked before
@@ -55,8 +56,9 @@ bool CheckCurrencyFile(const std::string& path, std::string* name, std::string* 
 // currency the saver can show, of that name; and where destination already
 // holds a file, that file holds the same currency (an update). Anything
 // else in the folder is kept.
-bool CheckDownloadedCurrency(const std::string& received, const std::string& name, const std::string& destination,
-                             const std::atomic<bool>& stop, std::string* why);
+bool CheckDownloadedCurrency(const std::string& received, const std::string& name,
+                             const std::string& destination, const std::atomic<bool>& stop,
+                             std::string* why);
 
 // The check of a download of the currency called name.
 DownloadCheck CurrencyCheck(const std::string& name);

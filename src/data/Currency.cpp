@@ -251,8 +251,8 @@ bool BuildCurrencyList(const char* path1, const char* path2, CURRENCYINFO** curr
   return true;
 }
 
-int32_t FindSelectedCurrency(const CURRENCYINFO* currencies, int32_t numCurrencies, char* selectedName,
-                             size_t selectedSize) {
+int32_t FindSelectedCurrency(const CURRENCYINFO* currencies, int32_t numCurrencies,
+                             char* selectedName, size_t selectedSize) {
   for (int32_t i = 0; i < numCurrencies; ++i)
     if (std::strcmp(selectedName, currencies[i].FileName) == 0) return i;
   if (numCurrencies >= 1) CopyString(selectedName, selectedSize, currencies[0].FileName);

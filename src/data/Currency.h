@@ -3,9 +3,8 @@
 // lists. The world keeps its list in its own fields (see world/Notes.h).
 #pragma once
 
-#include <cstdint>
-
 #include <cstddef>
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -18,10 +17,10 @@ class MONEYFILE;
 // The loaded note set of one currency.
 class ONECURRENCY {
 public:
-  int32_t NumNotes = 0;             // denominations; 3 x NumNotes display lists
-  int32_t NumTextures = 0;          // one per lump
-  Texture* Textures = nullptr;      // element i for lump i
-  uint32_t* NoteLists = nullptr;    // 3i, 3i+1: curved; 3i+2: flat (denomination i)
+  int32_t NumNotes = 0;           // denominations; 3 x NumNotes display lists
+  int32_t NumTextures = 0;        // one per lump
+  Texture* Textures = nullptr;    // element i for lump i
+  uint32_t* NoteLists = nullptr;  // 3i, 3i+1: curved; 3i+2: flat (denomination i)
 
   ONECURRENCY() = default;
   ~ONECURRENCY();
@@ -69,8 +68,8 @@ bool BuildCurrencyList(const char* path1, const char* path2, CURRENCYINFO** curr
 
 // The index of the entry whose FileName is selectedName, else 0, in which
 // case selectedName (a buffer of selectedSize bytes) becomes entry 0's name.
-int32_t FindSelectedCurrency(const CURRENCYINFO* currencies, int32_t numCurrencies, char* selectedName,
-                             size_t selectedSize);
+int32_t FindSelectedCurrency(const CURRENCYINFO* currencies, int32_t numCurrencies,
+                             char* selectedName, size_t selectedSize);
 
 // Whether a currency file in folder carries the display name name.
 bool CurrencyFileExists(const char* folder, const char* name);

@@ -15,7 +15,8 @@ std::string ImageSideExcess(const TGASize& size, uint32_t maxSide) {
          std::to_string(maxSide) + " texels a side";
 }
 
-bool CheckCurrencyLimits(MONEYFILE* file, uint32_t maxTextureSize, CurrencyCost* cost, std::string* why) {
+bool CheckCurrencyLimits(MONEYFILE* file, uint32_t maxTextureSize, CurrencyCost* cost,
+                         std::string* why) {
   *cost = CurrencyCost();
   cost->notes = file->header.numLumps;
   if (cost->notes > kMaxCurrencyNotes) {
@@ -28,7 +29,8 @@ bool CheckCurrencyLimits(MONEYFILE* file, uint32_t maxTextureSize, CurrencyCost*
     unsigned char header[18];
     TGASize size;
     if (file->lumps[i].type != 1 || !file->SeekLump(int(i))) continue;
-    if (!file->stream.read(reinterpret_cast<char*>(header), sizeof header) || !PeekTGAHeader(header, &size))
+    if (!file->stream.read(reinterpret_cast<char*>(header), sizeof header) ||
+        !PeekTGAHeader(header, &size))
       continue;
     cost->largestSide = std::max({cost->largestSide, size.width, size.height});
     cost->pixelBytes += size.DecodedBytes();

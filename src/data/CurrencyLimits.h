@@ -11,15 +11,15 @@ class MONEYFILE;
 struct TGASize;
 
 constexpr uint32_t kMaxCurrencyNotes = 64;
-constexpr uint32_t kMaxImageSide = 4096;                  // texels, whatever the GL takes
+constexpr uint32_t kMaxImageSide = 4096;                   // texels, whatever the GL takes
 constexpr uint64_t kMaxCurrencyPixelBytes = 256ull << 20;  // decoded, all images together
 
 // What the file's headers promise. Only image lumps whose header the decoder
 // would accept count: decoding any other fails on its own, as it always has.
 struct CurrencyCost {
   uint32_t notes = 0;
-  uint32_t largestSide = 0;   // texels, the widest or tallest image
-  uint64_t pixelBytes = 0;    // decoded bytes of every image
+  uint32_t largestSide = 0;  // texels, the widest or tallest image
+  uint64_t pixelBytes = 0;   // decoded bytes of every image
 };
 
 // The largest image side allowed when the GL's largest texture is
@@ -34,4 +34,5 @@ std::string ImageSideExcess(const TGASize& size, uint32_t maxSide);
 // of each image lump, and checks it against the limits. False with *why
 // saying which limit and by how much, e.g. "70 notes, at most 64"; a file
 // with too many notes is refused before any lump is read.
-bool CheckCurrencyLimits(MONEYFILE* file, uint32_t maxTextureSize, CurrencyCost* cost, std::string* why);
+bool CheckCurrencyLimits(MONEYFILE* file, uint32_t maxTextureSize, CurrencyCost* cost,
+                         std::string* why);

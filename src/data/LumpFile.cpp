@@ -99,8 +99,8 @@ template <class HEADER, class LUMP>
 bool LUMPFILE<HEADER, LUMP>::CheckMagic(const char* magic, const char* expected, const char* kind,
                                         int offset) {
   if (std::memcmp(magic, expected, 4) == 0) return true;
-  return Fail(std::string("not a ") + kind + ": magic at offset " + std::to_string(offset) + " is " +
-              DescribeMagic(magic) + ", expected \"" + expected + '"');
+  return Fail(std::string("not a ") + kind + ": magic at offset " + std::to_string(offset) +
+              " is " + DescribeMagic(magic) + ", expected \"" + expected + '"');
 }
 
 // The header stores the complement of the file's length, so a file cut short
@@ -124,7 +124,8 @@ bool LUMPFILE<HEADER, LUMP>::ReadDirectory(uint32_t numLumps, uint32_t dirOffset
                 " bytes");
 
   lumps = new (std::nothrow) LUMP[numLumps];
-  if (lumps == nullptr) return Fail("out of memory for " + std::to_string(numLumps) + " directory entries");
+  if (lumps == nullptr)
+    return Fail("out of memory for " + std::to_string(numLumps) + " directory entries");
 
   stream.seekg(std::streamoff(dirOffset), std::ios::beg);
   if (!stream) return Fail("cannot seek to the directory at offset " + std::to_string(dirOffset));

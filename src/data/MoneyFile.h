@@ -8,14 +8,14 @@
 #include "data/LumpFile.h"
 
 struct MONEYHEADER {
-  char name[40];        // display name, NUL-terminated (Open guarantees it)
-  char magic[4];        // "CORV"
+  char name[40];  // display name, NUL-terminated (Open guarantees it)
+  char magic[4];  // "CORV"
   uint8_t unused44;
-  uint8_t version;      // 0 or 1
+  uint8_t version;  // 0 or 1
   uint8_t unused46[2];
-  uint32_t reserved;    // must be 0
+  uint32_t reserved;  // must be 0
   uint32_t numLumps;
-  uint32_t sizeCheck;   // ~(file length)
+  uint32_t sizeCheck;  // ~(file length)
   uint32_t dirOffset;
 
   static constexpr uint32_t SIZE = 64;
@@ -25,9 +25,9 @@ struct MONEYHEADER {
 struct MONEYLUMP {
   uint32_t size;
   uint32_t offset;
-  uint32_t type;        // 1: a TGA image
-  int32_t alphaMode;    // handed to BuildTexture
-  uint32_t width;       // note size in hundredths of a note unit
+  uint32_t type;      // 1: a TGA image
+  int32_t alphaMode;  // handed to BuildTexture
+  uint32_t width;     // note size in hundredths of a note unit
   uint32_t height;
 
   static constexpr uint32_t SIZE = 24;

@@ -45,8 +45,10 @@ size_t ShowableSequence(const unsigned char* s) {
     code = code << 6 | (s[i] & 0x3Fu);
   }
   const uint32_t shortest[5] = {0, 0, 0x80, 0x800, 0x10000};
-  const bool wellFormed = code >= shortest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-  const bool control = code <= 0x9F || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+  const bool wellFormed =
+      code >= shortest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+  const bool control =
+      code <= 0x9F || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
   return wellFormed && !control ? length : 0;
 }
 

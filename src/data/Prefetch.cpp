@@ -64,13 +64,15 @@ bool ReadDirectory(const std::string& path, Directory* directory) {
     std::string why;
     if (!CheckCurrencyLimits(&currency, 0, &cost, &why)) return false;  // its loading says why
     for (uint32_t i = 0; i < currency.header.numLumps; ++i)
-      if (currency.lumps[i].type == 1) directory->images.emplace_back(int(i), currency.lumps[i].alphaMode);
+      if (currency.lumps[i].type == 1)
+        directory->images.emplace_back(int(i), currency.lumps[i].alphaMode);
     return true;
   }
   RESFILE resources;
   if (!resources.Open(path.c_str())) return false;
   for (uint32_t i = 0; i < resources.header.numLumps; ++i)
-    if (resources.lumps[i].type == 1) directory->images.emplace_back(int(i), resources.lumps[i].alphaMode);
+    if (resources.lumps[i].type == 1)
+      directory->images.emplace_back(int(i), resources.lumps[i].alphaMode);
   return true;
 }
 
@@ -80,10 +82,11 @@ bool Decode(const Job& job, Texture* image) {
   ScopedAlertHandler quiet([](const char*, const char*) {});
   MONEYFILE currency;
   if (currency.Open(job.path.c_str()))
-    return currency.SeekLump(job.index) && LoadTGA2(image, &currency.stream) && PrepareTexture(image, job.alphaMode);
+    return currency.SeekLump(job.index) && LoadTGA2(image, &currency.stream) &&
+           PrepareTexture(image, job.alphaMode);
   RESFILE resources;
-  return resources.Open(job.path.c_str()) && resources.SeekLump(job.index) && LoadTGA2(image, &resources.stream) &&
-         PrepareTexture(image, job.alphaMode);
+  return resources.Open(job.path.c_str()) && resources.SeekLump(job.index) &&
+         LoadTGA2(image, &resources.stream) && PrepareTexture(image, job.alphaMode);
 }
 
 class Prefetcher {
@@ -98,7 +101,8 @@ public:
       Directory directory;
       if (!Stamp(file.path, &stamp) || !ReadDirectory(file.path, &directory)) continue;
       for (const auto& [index, alphaMode] : directory.images) {
-        const bool wait = std::find(file.later.begin(), file.later.end(), index) != file.later.end();
+        const bool wait =
+            std::find(file.later.begin(), file.later.end(), index) != file.later.end();
         (wait ? later : now).push_back(Job{file.path, stamp, index, alphaMode});
       }
     }
@@ -111,7 +115,8 @@ public:
       }
     // One core stays with the caller, which goes on to load the GL driver.
     const unsigned helpers = std::max(2u, std::thread::hardware_concurrency()) - 1;
-    for (unsigned i = 0; i < helpers && i < queue.size(); ++i) workers.emplace_back([this] { Work(); });
+    for (unsigned i = 0; i < helpers && i < queue.size(); ++i)
+      workers.emplace_back([this] { Work(); });
   }
 
   bool Take(const std::string& path, int index, Texture* texture) {

@@ -9,11 +9,11 @@
 #include "image/Texture.h"
 
 struct RESHEADER {
-  char magic[4];        // "BRMF"
+  char magic[4];  // "BRMF"
   uint32_t unused4;
   uint32_t unused8;
   uint32_t numLumps;
-  uint32_t sizeCheck;   // ~(file length)
+  uint32_t sizeCheck;  // ~(file length)
   uint32_t dirOffset;
 
   static constexpr uint32_t SIZE = 24;
@@ -23,8 +23,8 @@ struct RESHEADER {
 struct RESLUMP {
   uint32_t size;
   uint32_t offset;
-  uint32_t type;        // 1: a TGA image
-  int32_t alphaMode;    // handed to BuildTexture
+  uint32_t type;      // 1: a TGA image
+  int32_t alphaMode;  // handed to BuildTexture
   unsigned char unused16[12];
 
   static constexpr uint32_t SIZE = 28;

@@ -8,15 +8,15 @@
 
 #include "data/Prefetch.h"
 #include "data/ResFile.h"
-#include "platform/Alert.h"
 #include "maths/Random.h"
+#include "platform/Alert.h"
 #include "world/Notes.h"
 
 namespace {
 
 constexpr double kAnimationInterval = 0.02857142857142857;  // 35 ticks a second
 constexpr double kMinimumStep = 0.016666666666666666;       // at most 60 steps a second
-constexpr double kLongestStep = 2.0;                         // longer pauses are skipped
+constexpr double kLongestStep = 2.0;                        // longer pauses are skipped
 
 }  // namespace
 
@@ -33,7 +33,7 @@ Corvan3DSSView::Corvan3DSSView(ViewSize frame, bool isPreview, HostServices* hos
 }
 
 Corvan3DSSView::~Corvan3DSSView() {
-  cancelDownloads();  // their events must not reach a view that is gone
+  cancelDownloads();                  // their events must not reach a view that is gone
   if (glView) glView->MakeCurrent();  // the GL objects to release belong to it
   if (ssMain != nullptr) {
     ssMain->Cleanup();
@@ -60,7 +60,8 @@ void Corvan3DSSView::setFrameSize(ViewSize size) {
 
 void Corvan3DSSView::startAnimation() {
   ThisScreenIsOn = true;
-  if (MainMonitorOnly && Host()->WindowScreenNumber() != Host()->MainScreenNumber()) ThisScreenIsOn = false;
+  if (MainMonitorOnly && Host()->WindowScreenNumber() != Host()->MainScreenNumber())
+    ThisScreenIsOn = false;
   if (viewAllocated) {
     glView->MakeCurrent();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -126,8 +127,9 @@ bool Corvan3DSSView::mainSetup() {
   }
   // The overlay leaves out the layers whose images are missing.
   if (ssMain->NumTextures < kBuiltInTextureCount)
-    ERRORCLOSE((resources + ": holds " + std::to_string(ssMain->NumTextures) + " images, the overlay needs " +
-                std::to_string(kBuiltInTextureCount)).c_str());
+    ERRORCLOSE((resources + ": holds " + std::to_string(ssMain->NumTextures) +
+                " images, the overlay needs " + std::to_string(kBuiltInTextureCount))
+                   .c_str());
   animtime = Host()->Now();
   return true;
 }

@@ -35,10 +35,10 @@ public:
   bool ThisScreenIsOn = true;
   std::unique_ptr<GLView> glView;
   bool viewAllocated = false;
-  bool glReady = false;       // false: the next frame sets up GL for the size
-  bool initialized = false;   // mainSetup has run
+  bool glReady = false;      // false: the next frame sets up GL for the size
+  bool initialized = false;  // mainSetup has run
   SETTINGS mySettings;
-  double animtime = 0.0;      // when the last step was taken
+  double animtime = 0.0;  // when the last step was taken
   ViewSize Scrn;
   SSMAIN* ssMain = nullptr;
 
@@ -61,20 +61,20 @@ public:
   ProgressIndicator* oProgress = nullptr;
   Button* oDownload = nullptr;
   TextLabel* oDownloadText = nullptr;
-  TextField* oCatalogueServer = nullptr;     // the store's "CatalogueServer"; empty: the built-in one
-  IntegerField* oIdleMinutes = nullptr;      // the store's "IdleMinutes"
-  CheckBox* oIdleStart = nullptr;            // the idle watcher starts with the session
+  TextField* oCatalogueServer = nullptr;  // the store's "CatalogueServer"; empty: the built-in one
+  IntegerField* oIdleMinutes = nullptr;   // the store's "IdleMinutes"
+  CheckBox* oIdleStart = nullptr;         // the idle watcher starts with the session
 
   // The downloads.
   int64_t bytesReceived = 0;
-  int64_t expectedBytes = 0;              // 0 or less: the server stated no length
-  URLDownload* theDownload = nullptr;     // the running download, owned by the network
+  int64_t expectedBytes = 0;           // 0 or less: the server stated no length
+  URLDownload* theDownload = nullptr;  // the running download, owned by the network
   uint32_t numDownloads = 0;
-  DOWNLOADDATA* downloadData = nullptr;   // the last listing, numDownloads entries
-  NetRequest* catalogueRead = nullptr;    // a catalogue read under way
-  std::string catalogueURL;               // where the last listing came from, after redirects
-  DOWNLOADDATA downloadEntry = {};        // what the running download fetches
-  bool statusShowsListingError = false;   // the next good listing clears the status
+  DOWNLOADDATA* downloadData = nullptr;  // the last listing, numDownloads entries
+  NetRequest* catalogueRead = nullptr;   // a catalogue read under way
+  std::string catalogueURL;              // where the last listing came from, after redirects
+  DOWNLOADDATA downloadEntry = {};       // what the running download fetches
+  bool statusShowsListingError = false;  // the next good listing clears the status
 
   Corvan3DSSView(ViewSize frame, bool isPreview, HostServices* host);
   ~Corvan3DSSView() override;
@@ -103,7 +103,8 @@ public:
   void configureSheet_checkdownloads();
   void configureSheet_download();
   // The destination is the entry's own file name; the suggestion is ignored.
-  void download_decideDestinationWithSuggestedFilename(URLDownload* download, const std::string& filename) override;
+  void download_decideDestinationWithSuggestedFilename(URLDownload* download,
+                                                       const std::string& filename) override;
   void download_didReceiveResponse(URLDownload* download, int64_t expectedContentLength) override;
   void download_didReceiveDataOfLength(URLDownload* download, uint32_t length) override;
   void downloadDidFinish(URLDownload* download) override;

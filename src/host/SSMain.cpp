@@ -68,7 +68,8 @@ void ClockGlyphs(int hour, int minute, int second, bool twelveHour, int glyphs[8
     if (hour > 12) hour -= 12;
     if (hour == 0) hour = 12;
   }
-  const int values[8] = {hour / 10, hour % 10, 10, minute / 10, minute % 10, 10, second / 10, second % 10};
+  const int values[8] = {hour / 10,   hour % 10, 10,          minute / 10,
+                         minute % 10, 10,        second / 10, second % 10};
   for (int i = 0; i < 8; ++i) glyphs[i] = values[i];
 }
 
@@ -170,7 +171,8 @@ bool UploadFirstPending(Texture* textures, int32_t count) {
 }  // namespace
 
 bool SSMAIN::UploadPendingTexture() {
-  for (int32_t c = 0; World != nullptr && World->Currencies != nullptr && c < World->NumCurrencies; ++c) {
+  for (int32_t c = 0; World != nullptr && World->Currencies != nullptr && c < World->NumCurrencies;
+       ++c) {
     const ONECURRENCY* set = World->Currencies[c].NoteSet;
     if (set != nullptr && UploadFirstPending(set->Textures, set->NumTextures)) return true;
   }
@@ -234,7 +236,8 @@ void SSMAIN::StepBanner(double s) {
     BannerShown = !BannerShown;
   }
   const float H = float(ScreenHeight);
-  const float target = BannerShown ? (BannerTop ? H - 40.0f : 5.0f) : (BannerTop ? H + 40.0f : -40.0f);
+  const float target =
+      BannerShown ? (BannerTop ? H - 40.0f : 5.0f) : (BannerTop ? H + 40.0f : -40.0f);
   // A step of a second or more lands on the target rather than past it.
   BannerPos.y = s > 1.0 ? target : float(BannerPos.y + (target - BannerPos.y) * s);
 }

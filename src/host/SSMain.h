@@ -22,16 +22,23 @@ void ClockGlyphs(int hour, int minute, int second, bool twelveHour, int glyphs[8
 void SetupLighting();
 
 // Built-in textures, by their position in the resource file.
-enum BuiltInTexture { kGlyphSheet = 0, kBannerBadge, kIntroUpper, kIntroLower, kMessageA, kMessageB };
+enum BuiltInTexture {
+  kGlyphSheet = 0,
+  kBannerBadge,
+  kIntroUpper,
+  kIntroLower,
+  kMessageA,
+  kMessageB
+};
 constexpr int kBuiltInTextureCount = 6;
 
 class SSMAIN {
 public:
-  double RunTime = 0.0;       // animated time: the sum of all steps
-  double StepTime = 0.0;      // the current step
+  double RunTime = 0.0;   // animated time: the sum of all steps
+  double StepTime = 0.0;  // the current step
   int32_t ScreenWidth = 0;
   int32_t ScreenHeight = 0;
-  bool Preview = false;       // the small preview draws no overlay
+  bool Preview = false;  // the small preview draws no overlay
   float BannerTimer = 90.0f;
   bool BannerShown = false;
   bool BannerTop = false;
@@ -69,8 +76,8 @@ public:
   void DoIntro();
 
   // Uploads one image still waiting to go to OpenGL (the notes', then the
-  // intro's, then the rest of the artwork); false when none waits. The view calls it after each frame it
-  // presents, so that no single frame waits for them all.
+  // intro's, then the rest of the artwork); false when none waits. The view calls it after each
+  // frame it presents, so that no single frame waits for them all.
   bool UploadPendingTexture();
 
 private:

@@ -33,7 +33,8 @@ void SetPathField(char* field, const std::string& text) {
   std::memcpy(field, text.c_str(), text.size() + 1);
 }
 
-void LoadSettings(PreferencesStore* store, HostServices* host, SETTINGS* settings, bool* mainMonitorOnly) {
+void LoadSettings(PreferencesStore* store, HostServices* host, SETTINGS* settings,
+                  bool* mainMonitorOnly) {
   if (!store->HasKey("version") || store->StringForKey("version") != kVersion) WriteDefaults(store);
   *mainMonitorOnly = store->BoolForKey("MainMonitorOnly");
   SetPathField(settings->CurrencyPath, host->ResourcePath());

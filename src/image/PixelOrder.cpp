@@ -23,8 +23,8 @@ void CopyPixelsScalar(unsigned char* out, const unsigned char* in, size_t count,
 // Byte shuffles turn many pixels around at a time. Each step loads all its
 // input before it stores, so out may be in without a store ever being read
 // back half-written.
-__attribute__((target("ssse3"))) size_t CopyPixels32SSSE3(unsigned char* out, const unsigned char* in,
-                                                          size_t count) {
+__attribute__((target("ssse3"))) size_t CopyPixels32SSSE3(unsigned char* out,
+                                                          const unsigned char* in, size_t count) {
   const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
   size_t done = 0;
   for (; done + 4 <= count; done += 4, in += 16, out += 16) {
@@ -37,8 +37,8 @@ __attribute__((target("ssse3"))) size_t CopyPixels32SSSE3(unsigned char* out, co
 // Sixteen 24-bit pixels are 48 bytes, three registers; each group of four
 // pixels (12 bytes) is lined up at the start of a register, turned around,
 // and the four results are packed back into three registers.
-__attribute__((target("ssse3"))) size_t CopyPixels24SSSE3(unsigned char* out, const unsigned char* in,
-                                                          size_t count) {
+__attribute__((target("ssse3"))) size_t CopyPixels24SSSE3(unsigned char* out,
+                                                          const unsigned char* in, size_t count) {
   const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, -128, -128, -128, -128);
   size_t done = 0;
   for (; done + 16 <= count; done += 16, in += 48, out += 48) {
@@ -69,7 +69,8 @@ bool HaveSSSE3() {
 void CopyPixels(unsigned char* out, const unsigned char* in, size_t count, uint32_t bytesPerPixel) {
 #ifdef CORVAN_HAVE_SSSE3_PATH
   if (HaveSSSE3()) {
-    const size_t done = bytesPerPixel == 4 ? CopyPixels32SSSE3(out, in, count) : CopyPixels24SSSE3(out, in, count);
+    const size_t done =
+        bytesPerPixel == 4 ? CopyPixels32SSSE3(out, in, count) : CopyPixels24SSSE3(out, in, count);
     const size_t skip = done * bytesPerPixel;
     CopyPixelsScalar(out + skip, in + skip, count - done, bytesPerPixel);
     return;
@@ -78,12 +79,14 @@ void CopyPixels(unsigned char* out, const unsigned char* in, size_t count, uint3
   CopyPixelsScalar(out, in, count, bytesPerPixel);
 }
 
-void FillPixels(unsigned char* out, const unsigned char* pixel, size_t count, uint32_t bytesPerPixel) {
+void FillPixels(unsigned char* out, const unsigned char* pixel, size_t count,
+                uint32_t bytesPerPixel) {
   if (count == 0) return;
   // One four-byte store per pixel. For 24 bits each store also writes the
   // next pixel's first byte, which that pixel's own store then overwrites;
   // the last pixel is stored byte by byte so nothing past the run is touched.
-  const unsigned char converted[4] = {pixel[2], pixel[1], pixel[0], bytesPerPixel == 4 ? pixel[3] : pixel[2]};
+  const unsigned char converted[4] = {pixel[2], pixel[1], pixel[0],
+                                      bytesPerPixel == 4 ? pixel[3] : pixel[2]};
   uint32_t word;
   std::memcpy(&word, converted, 4);
   for (size_t i = 1; i < count; ++i, out += bytesPerPixel) std::memcpy(out, &word, 4);

@@ -10,4 +10,5 @@
 void CopyPixels(unsigned char* out, const unsigned char* in, size_t count, uint32_t bytesPerPixel);
 
 // Writes count copies of one file pixel, converted, to out.
-void FillPixels(unsigned char* out, const unsigned char* pixel, size_t count, uint32_t bytesPerPixel);
+void FillPixels(unsigned char* out, const unsigned char* pixel, size_t count,
+                uint32_t bytesPerPixel);

@@ -28,7 +28,7 @@ struct TGAHeader {
 struct TGA {
   unsigned char header[6];  // width, height, depth, descriptor
   uint32_t bytesPerPixel;
-  uint64_t imageSize;       // width * height * bytesPerPixel
+  uint64_t imageSize;  // width * height * bytesPerPixel
   uint32_t Height;
   uint32_t Width;
   uint32_t Bpp;
@@ -169,7 +169,8 @@ bool DecodeUncompressed(Texture* texture, ImageReader& in, bool& readFailed) {
   // Pixel data the source cannot hold is a short read whatever we allocate,
   // so find that out before allocating.
   const uint64_t remaining = in.Remaining();
-  const uint64_t available = remaining == UINT64_MAX ? UINT64_MAX : remaining - std::min<uint64_t>(remaining, 6);
+  const uint64_t available =
+      remaining == UINT64_MAX ? UINT64_MAX : remaining - std::min<uint64_t>(remaining, 6);
   if (!ReadSpecification(texture, in, available)) return false;
   if (tga.imageSize > available || !in.Read(texture->pixels, size_t(tga.imageSize))) {
     readFailed = true;
@@ -184,7 +185,8 @@ bool DecodeCompressed(Texture* texture, ImageReader& in, bool& readFailed) {
   // Each packet of at least 1 + bpp bytes yields at most 128 pixels.
   const uint64_t remaining = in.Remaining();
   uint64_t bound = UINT64_MAX;
-  if (remaining != UINT64_MAX) bound = remaining / 4 * 128 * 4;  // >= remaining / (1 + bpp) * 128 * bpp
+  if (remaining != UINT64_MAX)
+    bound = remaining / 4 * 128 * 4;  // >= remaining / (1 + bpp) * 128 * bpp
   if (!ReadSpecification(texture, in, bound)) return false;
 
   const uint32_t bpp = tga.bytesPerPixel;
@@ -203,7 +205,8 @@ bool DecodeCompressed(Texture* texture, ImageReader& in, bool& readFailed) {
     if (*header < 128) {
       // Raw packet: the common case of a whole packet in the buffer that
       // fits in the image is copied in one go.
-      if (produced + count <= std::min(pixelCount, capacity) && in.Buffered() >= size_t(count) * bpp) {
+      if (produced + count <= std::min(pixelCount, capacity) &&
+          in.Buffered() >= size_t(count) * bpp) {
         CopyPixels(out, in.Take(size_t(count) * bpp), count, bpp);
         out += size_t(count) * bpp;
         produced += count;
@@ -283,7 +286,8 @@ bool PeekTGAHeader(const unsigned char header[18], TGASize* size) {
   size->width = header[12] + 256u * header[13];
   size->height = header[14] + 256u * header[15];
   size->bitsPerPixel = header[16];
-  return size->width > 0 && size->height > 0 && (size->bitsPerPixel == 24 || size->bitsPerPixel == 32);
+  return size->width > 0 && size->height > 0 &&
+         (size->bitsPerPixel == 24 || size->bitsPerPixel == 32);
 }
 
 bool LoadTGA2(Texture* texture, std::ifstream* stream) {

@@ -27,7 +27,8 @@ namespace {
 
 // The alpha that alphaMode derives for a pixel, given its own (255 when it
 // has none) and the colour key, the first pixel's colour.
-unsigned char DerivedAlpha(int alphaMode, const unsigned char* rgb, unsigned char own, const unsigned char* key) {
+unsigned char DerivedAlpha(int alphaMode, const unsigned char* rgb, unsigned char own,
+                           const unsigned char* key) {
   if (alphaMode == 1) return rgb[0] == key[0] && rgb[1] == key[1] && rgb[2] == key[2] ? 0 : 255;
   if (alphaMode == 2) return std::max(std::max(rgb[0], rgb[1]), rgb[2]);
   return own;

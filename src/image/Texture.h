@@ -8,10 +8,10 @@ struct Texture {
   uint32_t bitsPerPixel = 0;        // 24 or 32
   uint32_t width = 0;
   uint32_t height = 0;
-  uint32_t textureId = 0;           // OpenGL texture name, 0 while there is none
-  uint32_t format = 0;              // GL_RGB or GL_RGBA (informational)
-  bool prepared = false;            // pixels are the RGBA to upload, alpha derived
-  bool uploadPending = false;       // textureId is named, its image not yet uploaded
+  uint32_t textureId = 0;      // OpenGL texture name, 0 while there is none
+  uint32_t format = 0;         // GL_RGB or GL_RGBA (informational)
+  bool prepared = false;       // pixels are the RGBA to upload, alpha derived
+  bool uploadPending = false;  // textureId is named, its image not yet uploaded
 
   Texture() = default;
   ~Texture();  // frees pixels and deletes the texture name

@@ -21,8 +21,7 @@ float Narrow(double d) { return static_cast<float>(d); }
 
 // Turns the pair (a, b) by angle radians: a' = c a - s b, b' = s a + c b, in
 // double, each stored back as a float.
-void TurnPair(float* a, float* b, float angle)
-{
+void TurnPair(float* a, float* b, float angle) {
   const double c = std::cos(static_cast<double>(angle));
   const double s = std::sin(static_cast<double>(angle));
   const double x = *a;
@@ -31,8 +30,7 @@ void TurnPair(float* a, float* b, float angle)
   *b = Narrow(s * x + c * y);
 }
 
-VECTOR3D Vec(double x, double y, double z)
-{
+VECTOR3D Vec(double x, double y, double z) {
   VECTOR3D v;
   v.x = Narrow(x);
   v.y = Narrow(y);
@@ -44,8 +42,7 @@ VECTOR3D Vec(double x, double y, double z)
 
 // --- VECTOR3D ------------------------------------------------------------------
 
-void VECTOR3D::Normalize()
-{
+void VECTOR3D::Normalize() {
   const float len = std::sqrt(x * x + y * y + z * z);
   if (len == 0.0f) return;
   x /= len;
@@ -53,65 +50,47 @@ void VECTOR3D::Normalize()
   z /= len;
 }
 
-VECTOR3D AddVectors(VECTOR3D a, VECTOR3D b)
-{
-  return MakePoint(a.x + b.x, a.y + b.y, a.z + b.z);
-}
+VECTOR3D AddVectors(VECTOR3D a, VECTOR3D b) { return MakePoint(a.x + b.x, a.y + b.y, a.z + b.z); }
 
-VECTOR3D SubtractVectors(VECTOR3D a, VECTOR3D b)
-{
+VECTOR3D SubtractVectors(VECTOR3D a, VECTOR3D b) {
   return MakePoint(a.x - b.x, a.y - b.y, a.z - b.z);
 }
 
-VECTOR3D MultiplyVectors(VECTOR3D a, VECTOR3D b)
-{
+VECTOR3D MultiplyVectors(VECTOR3D a, VECTOR3D b) {
   return MakePoint(a.x * b.x, a.y * b.y, a.z * b.z);
 }
 
-VECTOR3D DivideVectors(VECTOR3D a, VECTOR3D b)
-{
+VECTOR3D DivideVectors(VECTOR3D a, VECTOR3D b) {
   return MakePoint(a.x / b.x, a.y / b.y, a.z / b.z);
 }
 
-VECTOR3D ScaleVector(VECTOR3D v, double s)
-{
+VECTOR3D ScaleVector(VECTOR3D v, double s) {
   return Vec(static_cast<double>(v.x) * s, static_cast<double>(v.y) * s,
              static_cast<double>(v.z) * s);
 }
 
-double VectorDotProduct(VECTOR3D a, VECTOR3D b)
-{
+double VectorDotProduct(VECTOR3D a, VECTOR3D b) {
   const float sum = a.x * b.x + a.y * b.y + a.z * b.z;
   return sum;
 }
 
-VECTOR3D VectorCrossProduct(VECTOR3D a, VECTOR3D b)
-{
-  return MakePoint(a.y * b.z - a.z * b.y,
-                   a.z * b.x - a.x * b.z,
-                   a.x * b.y - a.y * b.x);
+VECTOR3D VectorCrossProduct(VECTOR3D a, VECTOR3D b) {
+  return MakePoint(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
 }
 
-double VectorLength(VECTOR3D v)
-{
+double VectorLength(VECTOR3D v) {
   const float sum = v.x * v.x + v.y * v.y + v.z * v.z;
   return std::sqrt(static_cast<double>(sum));
 }
 
-double VectorLengthNOSQRT(VECTOR3D v)
-{
+double VectorLengthNOSQRT(VECTOR3D v) {
   const float sum = v.x * v.x + v.y * v.y + v.z * v.z;
   return sum;
 }
 
+bool CompareVectors(VECTOR3D a, VECTOR3D b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
-bool CompareVectors(VECTOR3D a, VECTOR3D b)
-{
-  return a.x == b.x && a.y == b.y && a.z == b.z;
-}
-
-VECTOR3D NormalizeVector(VECTOR3D v)
-{
+VECTOR3D NormalizeVector(VECTOR3D v) {
   const double x = v.x;
   const double y = v.y;
   const double z = v.z;
@@ -119,17 +98,14 @@ VECTOR3D NormalizeVector(VECTOR3D v)
   return Vec(x / len, y / len, z / len);
 }
 
-
-point2d Make2DPoint(float x, float y)
-{
+point2d Make2DPoint(float x, float y) {
   point2d p;
   p.x = x;
   p.y = y;
   return p;
 }
 
-COLOUR MakeColour(float r, float g, float b, float a)
-{
+COLOUR MakeColour(float r, float g, float b, float a) {
   COLOUR c;
   c.r = r;
   c.g = g;
@@ -138,13 +114,11 @@ COLOUR MakeColour(float r, float g, float b, float a)
   return c;
 }
 
-VECTOR3D CalculateNormal(VECTOR3D a, VECTOR3D b, VECTOR3D c)
-{
+VECTOR3D CalculateNormal(VECTOR3D a, VECTOR3D b, VECTOR3D c) {
   return VectorCrossProduct(SubtractVectors(a, b), SubtractVectors(b, c));
 }
 
-void Rotate(VECTOR3D* v, float ax, float ay, float az)
-{
+void Rotate(VECTOR3D* v, float ax, float ay, float az) {
   if (ax == 0.0f && ay == 0.0f && az == 0.0f) return;
 
   const float rx = Narrow(Radians(ax));
@@ -158,8 +132,7 @@ void Rotate(VECTOR3D* v, float ax, float ay, float az)
   if (rz != 0.0f) TurnPair(&v->x, &v->y, rz);
 }
 
-VECTOR3D AngleBetweenVectors(VECTOR3D a, VECTOR3D b)
-{
+VECTOR3D AngleBetweenVectors(VECTOR3D a, VECTOR3D b) {
   VECTOR3D d = SubtractVectors(b, a);
   // Nudge a direction close to the Z axis off it, so the axis below exists.
   if (std::fabs(d.x) < 1.0f) d.x = Narrow(static_cast<double>(d.x) + 0.1);
@@ -183,13 +156,11 @@ VECTOR3D AngleBetweenVectors(VECTOR3D a, VECTOR3D b)
 
 MATRIX::MATRIX() { Identity(); }
 
-void MATRIX::Zero()
-{
+void MATRIX::Zero() {
   for (double& e : m) e = 0.0;
 }
 
-void MATRIX::Identity()
-{
+void MATRIX::Identity() {
   Zero();
   m[0] = 1.0;
   m[5] = 1.0;
@@ -197,29 +168,25 @@ void MATRIX::Identity()
   m[15] = 1.0;
 }
 
-void MATRIX::SetTranslation(VECTOR3D v)
-{
+void MATRIX::SetTranslation(VECTOR3D v) {
   m[12] = v.x;
   m[13] = v.y;
   m[14] = v.z;
 }
 
-MATRIX AddMatrix(MATRIX a, MATRIX b)
-{
+MATRIX AddMatrix(MATRIX a, MATRIX b) {
   MATRIX r;
   for (int i = 0; i < 16; ++i) r.m[i] = a.m[i] + b.m[i];
   return r;
 }
 
-MATRIX SubtractMatrix(MATRIX a, MATRIX b)
-{
+MATRIX SubtractMatrix(MATRIX a, MATRIX b) {
   MATRIX r;
   for (int i = 0; i < 16; ++i) r.m[i] = a.m[i] - b.m[i];
   return r;
 }
 
-MATRIX MultiplyMatrix(MATRIX a, MATRIX b)
-{
+MATRIX MultiplyMatrix(MATRIX a, MATRIX b) {
   // Element (row r, column c) is the sum over k of a(r, k) * b(k, c).
   MATRIX p;
   for (int c = 0; c < 4; ++c) {
@@ -231,42 +198,34 @@ MATRIX MultiplyMatrix(MATRIX a, MATRIX b)
   return p;
 }
 
-VECTOR3D MatrixRotatePoint(MATRIX m, VECTOR3D p)
-{
+VECTOR3D MatrixRotatePoint(MATRIX m, VECTOR3D p) {
   const double x = p.x, y = p.y, z = p.z;
-  return Vec(m.m[0] * x + m.m[4] * y + m.m[8] * z,
-             m.m[1] * x + m.m[5] * y + m.m[9] * z,
+  return Vec(m.m[0] * x + m.m[4] * y + m.m[8] * z, m.m[1] * x + m.m[5] * y + m.m[9] * z,
              m.m[2] * x + m.m[6] * y + m.m[10] * z);
 }
 
-VECTOR3D MatrixInverseRotatePoint(MATRIX m, VECTOR3D p)
-{
+VECTOR3D MatrixInverseRotatePoint(MATRIX m, VECTOR3D p) {
   const double x = p.x, y = p.y, z = p.z;
-  return Vec(m.m[0] * x + m.m[1] * y + m.m[2] * z,
-             m.m[4] * x + m.m[5] * y + m.m[6] * z,
+  return Vec(m.m[0] * x + m.m[1] * y + m.m[2] * z, m.m[4] * x + m.m[5] * y + m.m[6] * z,
              m.m[8] * x + m.m[9] * y + m.m[10] * z);
 }
 
-VECTOR3D MatrixTranslatePoint(MATRIX m, VECTOR3D p)
-{
+VECTOR3D MatrixTranslatePoint(MATRIX m, VECTOR3D p) {
   return Vec(p.x + m.m[12], p.y + m.m[13], p.z + m.m[14]);
 }
 
-VECTOR3D MatrixInverseTranslatePoint(MATRIX m, VECTOR3D p)
-{
+VECTOR3D MatrixInverseTranslatePoint(MATRIX m, VECTOR3D p) {
   return Vec(p.x - m.m[12], p.y - m.m[13], p.z - m.m[14]);
 }
 
-VECTOR3D MatrixPointMultiply(MATRIX m, VECTOR3D p)
-{
+VECTOR3D MatrixPointMultiply(MATRIX m, VECTOR3D p) {
   const double x = p.x, y = p.y, z = p.z;
   return Vec(m.m[0] * x + m.m[4] * y + m.m[8] * z + m.m[12],
              m.m[1] * x + m.m[5] * y + m.m[9] * z + m.m[13],
              m.m[2] * x + m.m[6] * y + m.m[10] * z + m.m[14]);
 }
 
-MATRIX MatrixFromAngle(VECTOR3D v)
-{
+MATRIX MatrixFromAngle(VECTOR3D v) {
   const double A = Radians(v.x);
   const double B = Radians(v.y);
   const double C = Radians(v.z);
@@ -287,8 +246,7 @@ MATRIX MatrixFromAngle(VECTOR3D v)
   return r;
 }
 
-VECTOR3D AngleFromMatrix(MATRIX m)
-{
+VECTOR3D AngleFromMatrix(MATRIX m) {
   const float y = Narrow(-std::asin(m.m[2]));
   const double C = std::cos(static_cast<double>(y));
   double x;
@@ -307,8 +265,7 @@ VECTOR3D AngleFromMatrix(MATRIX m)
   return Vec(clamp(dx, 0.0, 360.0), clamp(dy, 0.0, 360.0), clamp(dz, 0.0, 360.0));
 }
 
-MATRIX MatrixAngleBetweenVectors(VECTOR3D a, VECTOR3D b)
-{
+MATRIX MatrixAngleBetweenVectors(VECTOR3D a, VECTOR3D b) {
   VECTOR3D f = SubtractVectors(a, b);
   if (f.x == 0.0f && f.y == 0.0f && f.z == 0.0f) f.z = 1.0f;
   f = NormalizeVector(f);
@@ -339,21 +296,16 @@ MATRIX MatrixAngleBetweenVectors(VECTOR3D a, VECTOR3D b)
 
 QUAT::QUAT() { Identity(); }
 
-void QUAT::Identity()
-{
+void QUAT::Identity() {
   x = 0.0;
   y = 0.0;
   z = 0.0;
   w = 1.0;
 }
 
-bool QUAT::IsEqualTo(QUAT q) const
-{
-  return x == q.x && y == q.y && z == q.z && w == q.w;
-}
+bool QUAT::IsEqualTo(QUAT q) const { return x == q.x && y == q.y && z == q.z && w == q.w; }
 
-QUAT InverseQuat(QUAT q)
-{
+QUAT InverseQuat(QUAT q) {
   QUAT r;
   r.x = -q.x;
   r.y = -q.y;
@@ -362,8 +314,7 @@ QUAT InverseQuat(QUAT q)
   return r;
 }
 
-QUAT MultiplyQuats(QUAT a, QUAT b)
-{
+QUAT MultiplyQuats(QUAT a, QUAT b) {
   QUAT r;
   r.w = a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z;
   r.x = a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y;
@@ -372,8 +323,7 @@ QUAT MultiplyQuats(QUAT a, QUAT b)
   return r;
 }
 
-MATRIX QuatToRotationMatrix(QUAT q)
-{
+MATRIX QuatToRotationMatrix(QUAT q) {
   const double x = q.x, y = q.y, z = q.z, w = q.w;
   MATRIX r;  // identity: the bottom row and the translation are already right
   r.m[0] = 1.0 - 2.0 * (y * y + z * z);
@@ -388,8 +338,7 @@ MATRIX QuatToRotationMatrix(QUAT q)
   return r;
 }
 
-QUAT QuatFromMatrix(MATRIX m)
-{
+QUAT QuatFromMatrix(MATRIX m) {
   QUAT q;
   const double trace = m.m[0] + m.m[5] + m.m[10];
   if (trace > 0.0) {
@@ -423,8 +372,7 @@ QUAT QuatFromMatrix(MATRIX m)
   return q;
 }
 
-QUAT QuatSlerp(QUAT* from, QUAT* to, double t)
-{
+QUAT QuatSlerp(QUAT* from, QUAT* to, double t) {
   QUAT end = *to;
   double cosom = from->x * end.x + from->y * end.y + from->z * end.z + from->w * end.w;
   // Take the shorter way round.
@@ -457,8 +405,7 @@ QUAT QuatSlerp(QUAT* from, QUAT* to, double t)
   return r;
 }
 
-QUAT RotationToQuat(VECTOR3D v)
-{
+QUAT RotationToQuat(VECTOR3D v) {
   const double hx = Radians(v.x) * 0.5;
   const double hy = Radians(v.y) * 0.5;
   const double hz = Radians(v.z) * 0.5;
@@ -474,8 +421,7 @@ QUAT RotationToQuat(VECTOR3D v)
   return q;
 }
 
-QUAT AxisAndAngleToQuat(VECTOR3D a, double angle)
-{
+QUAT AxisAndAngleToQuat(VECTOR3D a, double angle) {
   const double s = std::sin(angle / 2.0);
   const double c = std::cos(angle / 2.0);
   QUAT q;
@@ -488,15 +434,11 @@ QUAT AxisAndAngleToQuat(VECTOR3D a, double angle)
 
 // The magnitude is the Euclidean norm sqrt(w^2 + x^2 + y^2 + z^2), so that
 // NormalizeQuat really yields a unit quaternion. No caller depends on it.
-double QuatMagnitude(QUAT q)
-{
-  return std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z);
-}
+double QuatMagnitude(QUAT q) { return std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z); }
 
 // Divides all four components by the Euclidean norm; the zero quaternion gives
 // non-finite components.
-QUAT NormalizeQuat(QUAT q)
-{
+QUAT NormalizeQuat(QUAT q) {
   const double mag = QuatMagnitude(q);
   QUAT r;
   r.x = q.x / mag;
@@ -508,8 +450,7 @@ QUAT NormalizeQuat(QUAT q)
 
 // --- clamp ---------------------------------------------------------------------
 
-double clamp(double value, double min, double max)
-{
+double clamp(double value, double min, double max) {
   // Stepping by a max that is not positive, or from an infinite value, would
   // never end: hand the value back as it came.
   if (max <= 0.0 || std::isinf(value)) return value;

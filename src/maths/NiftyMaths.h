@@ -40,10 +40,10 @@ struct COLOUR {
 struct MATRIX {
   double m[16];
 
-  MATRIX();                        // the identity
-  void Zero();                     // all sixteen elements 0
-  void Identity();                 // zeros, then 1 on the diagonal
-  void SetTranslation(VECTOR3D v); // m[12..14] = v; the rest unchanged
+  MATRIX();                         // the identity
+  void Zero();                      // all sixteen elements 0
+  void Identity();                  // zeros, then 1 on the diagonal
+  void SetTranslation(VECTOR3D v);  // m[12..14] = v; the rest unchanged
 };
 
 // x, y, z, then the scalar part w.
@@ -53,9 +53,9 @@ struct QUAT {
   double z;
   double w;
 
-  QUAT();                          // (0, 0, 0, 1)
-  void Identity();                 // (0, 0, 0, 1)
-  bool IsEqualTo(QUAT q) const;    // all four components exactly equal
+  QUAT();                        // (0, 0, 0, 1)
+  void Identity();               // (0, 0, 0, 1)
+  bool IsEqualTo(QUAT q) const;  // all four components exactly equal
 };
 
 // --- vectors (arithmetic in float unless stated) -----------------------------
@@ -67,10 +67,10 @@ VECTOR3D DivideVectors(VECTOR3D a, VECTOR3D b);    // component by component, no
 VECTOR3D ScaleVector(VECTOR3D v, double s);        // products in double
 double VectorDotProduct(VECTOR3D a, VECTOR3D b);   // summed in float
 VECTOR3D VectorCrossProduct(VECTOR3D a, VECTOR3D b);
-double VectorLength(VECTOR3D v);                   // sqrt in double of the float sum of squares
-double VectorLengthNOSQRT(VECTOR3D v);             // float sum of squares, no root
-bool CompareVectors(VECTOR3D a, VECTOR3D b);       // all three components exactly equal
-VECTOR3D NormalizeVector(VECTOR3D v);              // in double; a zero vector gives non-finite components
+double VectorLength(VECTOR3D v);              // sqrt in double of the float sum of squares
+double VectorLengthNOSQRT(VECTOR3D v);        // float sum of squares, no root
+bool CompareVectors(VECTOR3D a, VECTOR3D b);  // all three components exactly equal
+VECTOR3D NormalizeVector(VECTOR3D v);  // in double; a zero vector gives non-finite components
 point2d Make2DPoint(float x, float y);
 COLOUR MakeColour(float r, float g, float b, float a);
 VECTOR3D CalculateNormal(VECTOR3D a, VECTOR3D b, VECTOR3D c);  // (a - b) x (b - c), not normalised
@@ -105,27 +105,27 @@ inline double DistanceBetweenVectors(VECTOR3D a, VECTOR3D b) {
 
 MATRIX AddMatrix(MATRIX a, MATRIX b);
 MATRIX SubtractMatrix(MATRIX a, MATRIX b);
-MATRIX MultiplyMatrix(MATRIX a, MATRIX b);  // a * b as OpenGL multiplies them
+MATRIX MultiplyMatrix(MATRIX a, MATRIX b);                // a * b as OpenGL multiplies them
 VECTOR3D MatrixRotatePoint(MATRIX m, VECTOR3D p);         // by the upper 3x3
 VECTOR3D MatrixInverseRotatePoint(MATRIX m, VECTOR3D p);  // by its transpose
 VECTOR3D MatrixTranslatePoint(MATRIX m, VECTOR3D p);
 VECTOR3D MatrixInverseTranslatePoint(MATRIX m, VECTOR3D p);
-VECTOR3D MatrixPointMultiply(MATRIX m, VECTOR3D p);       // rotation, then translation
-MATRIX MatrixFromAngle(VECTOR3D v);         // Euler angles in degrees to a rotation
-VECTOR3D AngleFromMatrix(MATRIX m);         // back to degrees, each in [0, 360)
+VECTOR3D MatrixPointMultiply(MATRIX m, VECTOR3D p);        // rotation, then translation
+MATRIX MatrixFromAngle(VECTOR3D v);                        // Euler angles in degrees to a rotation
+VECTOR3D AngleFromMatrix(MATRIX m);                        // back to degrees, each in [0, 360)
 MATRIX MatrixAngleBetweenVectors(VECTOR3D a, VECTOR3D b);  // third column along a - b
 
 // --- quaternions (all in double) ---------------------------------------------
 
-QUAT InverseQuat(QUAT q);               // the conjugate
-QUAT MultiplyQuats(QUAT a, QUAT b);     // Hamilton product a * b
+QUAT InverseQuat(QUAT q);            // the conjugate
+QUAT MultiplyQuats(QUAT a, QUAT b);  // Hamilton product a * b
 MATRIX QuatToRotationMatrix(QUAT q);
 QUAT QuatFromMatrix(MATRIX m);
-QUAT QuatSlerp(QUAT* from, QUAT* to, double t);  // neither is changed; not renormalised
-QUAT RotationToQuat(VECTOR3D v);        // Euler angles in degrees
+QUAT QuatSlerp(QUAT* from, QUAT* to, double t);     // neither is changed; not renormalised
+QUAT RotationToQuat(VECTOR3D v);                    // Euler angles in degrees
 QUAT AxisAndAngleToQuat(VECTOR3D a, double angle);  // radians; the axis is not normalised
-double QuatMagnitude(QUAT q);           // Euclidean norm
-QUAT NormalizeQuat(QUAT q);             // divided by its Euclidean norm
+double QuatMagnitude(QUAT q);                       // Euclidean norm
+QUAT NormalizeQuat(QUAT q);                         // divided by its Euclidean norm
 
 // Wraps rather than clips: adds max while value < min, then subtracts max
 // while value >= max. With (0, 360) an angle comes into [0, 360). It always

@@ -43,7 +43,8 @@ public:
   virtual ~DownloadDelegate() = default;
   virtual void download_decideDestinationWithSuggestedFilename(URLDownload* download,
                                                                const std::string& filename) = 0;
-  virtual void download_didReceiveResponse(URLDownload* download, int64_t expectedContentLength) = 0;
+  virtual void download_didReceiveResponse(URLDownload* download,
+                                           int64_t expectedContentLength) = 0;
   virtual void download_didReceiveDataOfLength(URLDownload* download, uint32_t length) = 0;
   virtual void downloadDidFinish(URLDownload* download) = 0;
   virtual void download_didFailWithError(URLDownload* download, const NetError& error) = 0;
@@ -53,8 +54,9 @@ public:
 // hold an earlier file); false says why. It runs on a worker thread, so it
 // touches nothing but files; stop turns true when the download is
 // cancelled, and a long check gives up then.
-using DownloadCheck = std::function<bool(const std::string& receivedFile, const std::string& destination,
-                                         const std::atomic<bool>& stop, std::string* why)>;
+using DownloadCheck =
+    std::function<bool(const std::string& receivedFile, const std::string& destination,
+                       const std::atomic<bool>& stop, std::string* why)>;
 
 // An element of a property list's root array: a string, or something else.
 struct PropertyListItem {
@@ -91,5 +93,6 @@ public:
                           std::string* why) = 0;
 
   // Parses an XML or binary property list whose root is an array.
-  virtual bool parseArray(const std::string& text, std::vector<PropertyListItem>* items, std::string* why) = 0;
+  virtual bool parseArray(const std::string& text, std::vector<PropertyListItem>* items,
+                          std::string* why) = 0;
 };

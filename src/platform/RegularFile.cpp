@@ -26,7 +26,9 @@ int Refuse(std::string* why, const char* text, int code) {
   return -1;
 }
 
-int Refuse(std::string* why, mode_t mode) { return Refuse(why, WhatItIs(mode), S_ISDIR(mode) ? EISDIR : EINVAL); }
+int Refuse(std::string* why, mode_t mode) {
+  return Refuse(why, WhatItIs(mode), S_ISDIR(mode) ? EISDIR : EINVAL);
+}
 
 }  // namespace
 

@@ -28,7 +28,8 @@ StoreFile ReadStoreFile(const std::string& path, std::string* text, std::string*
   while ((got = read(fd, buffer, sizeof buffer)) != 0) {
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) *why = std::strerror(errno);
-    if (got > 0 && text->size() + size_t(got) > kLargestStore) *why = "larger than any settings file";
+    if (got > 0 && text->size() + size_t(got) > kLargestStore)
+      *why = "larger than any settings file";
     if (got < 0 || !why->empty()) break;
     text->append(buffer, size_t(got));
   }
@@ -41,10 +42,11 @@ StoreFile ReadStoreFile(const std::string& path, std::string* text, std::string*
 std::string RenameAside(const std::string& from, const std::string& to, std::string* why) {
   for (int n = 0; n < 10; ++n) {
     const std::string name = n == 0 ? to : to + "." + std::to_string(n);
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) return name;
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0)
+      return name;
     // A file system that cannot promise not to replace: look first.
-    if ((errno == EINVAL || errno == ENOSYS) && access(name.c_str(), F_OK) != 0 && errno == ENOENT &&
-        g_rename(from.c_str(), name.c_str()) == 0)
+    if ((errno == EINVAL || errno == ENOSYS) && access(name.c_str(), F_OK) != 0 &&
+        errno == ENOENT && g_rename(from.c_str(), name.c_str()) == 0)
       return name;
     if (errno != EEXIST) {
       *why = std::strerror(errno);
@@ -71,12 +73,23 @@ std::string Unescape(const char* raw) {
       continue;
     }
     switch (*++p) {
-      case 's': text += ' '; break;
-      case 'n': text += '\n'; break;
-      case 't': text += '\t'; break;
-      case 'r': text += '\r'; break;
-      case '\\': text += '\\'; break;
-      default: text += {'\\', *p};  // not an escape the key file writes: kept as it is
+      case 's':
+        text += ' ';
+        break;
+      case 'n':
+        text += '\n';
+        break;
+      case 't':
+        text += '\t';
+        break;
+      case 'r':
+        text += '\r';
+        break;
+      case '\\':
+        text += '\\';
+        break;
+      default:
+        text += {'\\', *p};  // not an escape the key file writes: kept as it is
     }
   }
   return text;
@@ -102,7 +115,8 @@ ScreenSaverDefaults::ScreenSaverDefaults(const std::string& module, const std::s
       break;
   }
   GError* error = nullptr;
-  if (g_key_file_load_from_data(file, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS, &error)) return;
+  if (g_key_file_load_from_data(file, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS, &error))
+    return;
   const std::string broken = path + ": " + error->message;
   g_error_free(error);
   g_key_file_free(file);

@@ -42,11 +42,11 @@ class HostServices {
 public:
   virtual ~HostServices() = default;
   virtual std::unique_ptr<GLView> CreateGLView() = 0;
-  virtual double Now() = 0;                  // monotonic seconds, for frame timing
-  virtual double SecondsSinceEpoch() = 0;    // wall clock, for the random seed
-  virtual int WindowScreenNumber() = 0;      // the screen that holds the view
+  virtual double Now() = 0;                // monotonic seconds, for frame timing
+  virtual double SecondsSinceEpoch() = 0;  // wall clock, for the random seed
+  virtual int WindowScreenNumber() = 0;    // the screen that holds the view
   virtual int MainScreenNumber() = 0;
-  virtual std::string ResourcePath() = 0;    // the bundle's data folder
+  virtual std::string ResourcePath() = 0;  // the bundle's data folder
   virtual std::string UserCurrencyFolder() = 0;
   virtual bool FileExists(const std::string& path) = 0;
   virtual PreferencesStore* Defaults() = 0;  // module "baCorvan3D"

@@ -97,7 +97,8 @@ public:
   virtual ~Toolkit() = default;
   // Loads the interface file of that name from the bundle and connects its
   // handlers to the actions; null (and a line on standard error) on failure.
-  virtual std::unique_ptr<InterfaceFile> loadInterface(const char* name, const ActionTable& actions) = 0;
+  virtual std::unique_ptr<InterfaceFile> loadInterface(const char* name,
+                                                       const ActionTable& actions) = 0;
   // Closes a sheet that the host showed.
   virtual void endSheet(SheetWindow* sheet) = 0;
   // Runs a modal chooser of one folder, starting in startFolder; true with

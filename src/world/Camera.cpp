@@ -71,7 +71,9 @@ void ONECAMERA::Move(MONEYSS* world) {
   const ONENOTE* followed = Following && haveNotes ? &world->Notes[FollowNote] : nullptr;
 
   const float fadeTarget = followed != nullptr ? 1000.0f : 2500.0f;
-  FadeRange = dt * MoveSpeed > 1.0 ? fadeTarget : float(FadeRange + double(fadeTarget - FadeRange) * dt * MoveSpeed);
+  FadeRange = dt * MoveSpeed > 1.0
+                  ? fadeTarget
+                  : float(FadeRange + double(fadeTarget - FadeRange) * dt * MoveSpeed);
   if (followed != nullptr) {
     const VECTOR3D n = followed->Pos;
     TargetLookAt = MakePoint(n.x, n.y - 0.75f * world->NoteScale, n.z);

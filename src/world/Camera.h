@@ -11,7 +11,7 @@ class MONEYSS;
 
 class ONECAMERA {
 public:
-  VECTOR3D Pos = MakePoint(0, 0, 25);  // the eye
+  VECTOR3D Pos = MakePoint(0, 0, 25);    // the eye
   VECTOR3D LookAt = MakePoint(0, 0, 0);  // also the centre of the notes' cube
   VECTOR3D Up;
   VECTOR3D TargetPos;
@@ -19,10 +19,10 @@ public:
   VECTOR3D Angle;       // orbit angles, degrees
   VECTOR3D AngleSpeed;  // degrees per second while spinning
   VECTOR3D TargetAngle;
-  float RotateTimer = 5.0f;   // seconds left in the rest or spin phase
+  float RotateTimer = 5.0f;  // seconds left in the rest or spin phase
   bool Rotate = true;
   bool Spinning = false;
-  int32_t FollowNote = 0;     // index of the followed note
+  int32_t FollowNote = 0;  // index of the followed note
   bool Following = false;
   float FollowTimer = 15.0f;  // seconds left in the normal or follow phase
   float MoveSpeed = 3.0f;     // easing rate of eye and look-at, recovers towards 5

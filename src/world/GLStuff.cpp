@@ -74,8 +74,11 @@ VECTOR3D PointAtEdgeOfFrustum(int plane, VECTOR3D p) {
   const float b = frustum[plane][1];
   const float c = frustum[plane][2];
   const float d = frustum[plane][3];
-  if (plane <= LEFT) p.x = -((b * p.y + d) + c * p.z) / a;
-  else if (plane <= TOP) p.y = -((c * p.z + d) + a * p.x) / b;
-  else p.z = -((b * p.y + d) + a * p.x) / c;
+  if (plane <= LEFT)
+    p.x = -((b * p.y + d) + c * p.z) / a;
+  else if (plane <= TOP)
+    p.y = -((c * p.z + d) + a * p.x) / b;
+  else
+    p.z = -((b * p.y + d) + a * p.x) / c;
   return p;
 }

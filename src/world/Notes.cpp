@@ -1,15 +1,14 @@
 #include "world/Notes.h"
 
-#include <algorithm>
-
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
 
-#include "platform/Alert.h"
 #include "maths/Random.h"
+#include "platform/Alert.h"
 #include "world/GLStuff.h"
 
 namespace {
@@ -146,8 +145,10 @@ void ONENOTE::Draw(MONEYSS* world) {
   glRotatef(Rot.x, 1, 0, 0);
   if (world->Currencies != nullptr && Currency >= 0 && Currency < world->NumCurrencies) {
     const ONECURRENCY* set = world->Currencies[Currency].NoteSet;
-    if (set != nullptr && set->NoteLists != nullptr && NoteList >= 0 && NoteList < set->NumNotes * 3) {
-      if (set->Textures != nullptr && NoteList / 3 < set->NumTextures) UploadTexture(&set->Textures[NoteList / 3]);
+    if (set != nullptr && set->NoteLists != nullptr && NoteList >= 0 &&
+        NoteList < set->NumNotes * 3) {
+      if (set->Textures != nullptr && NoteList / 3 < set->NumTextures)
+        UploadTexture(&set->Textures[NoteList / 3]);
       glCallList(set->NoteLists[NoteList]);
     }
   }
@@ -256,8 +257,8 @@ bool MONEYSS::BuildCurrencyList() {
 }
 
 void MONEYSS::FindSelectedCurrency() {
-  CurrentCurrency =
-      ::FindSelectedCurrency(Currencies, NumCurrencies, SelectedCurrencyName, sizeof SelectedCurrencyName);
+  CurrentCurrency = ::FindSelectedCurrency(Currencies, NumCurrencies, SelectedCurrencyName,
+                                           sizeof SelectedCurrencyName);
 }
 
 void MONEYSS::CleanupCurrencyList() {
@@ -266,7 +267,9 @@ void MONEYSS::CleanupCurrencyList() {
   NumCurrencies = 0;
 }
 
-bool MONEYSS::CurrencyFileExists(const char* name) { return ::CurrencyFileExists(CurrencyPath2, name); }
+bool MONEYSS::CurrencyFileExists(const char* name) {
+  return ::CurrencyFileExists(CurrencyPath2, name);
+}
 
 bool MONEYSS::LoadCurrencyData() {
   if (MIXCURRENCY) {
@@ -281,6 +284,7 @@ bool MONEYSS::LoadCurrencyData() {
     }
     return loaded > 0;
   }
-  if (Currencies == nullptr || CurrentCurrency < 0 || CurrentCurrency >= NumCurrencies) return false;
+  if (Currencies == nullptr || CurrentCurrency < 0 || CurrentCurrency >= NumCurrencies)
+    return false;
   return Currencies[CurrentCurrency].LoadData(NoteScale);
 }

@@ -15,15 +15,15 @@ class MONEYSS;
 
 // One falling banknote.
 struct ONENOTE {
-  VECTOR3D Pos;       // the pivot: a flat note's centre, a curved note's trough axis
-  VECTOR3D Vel;       // units per second
-  VECTOR3D Rot;       // degrees: x tumble, y heading, z swing
-  VECTOR3D RotSpeed;  // degrees per second for Rot.x and Rot.y
-  int32_t Currency;   // index in the world's Currencies
-  int32_t NoteList;   // 3 x denomination + variant (0, 1 curved; 2 flat)
-  int32_t Tumbling;   // 1 for a flat note
-  int32_t SwingPhase; // which SwingAngle entry rocks it
-  float Brightness;   // fade with distance from the eye
+  VECTOR3D Pos;        // the pivot: a flat note's centre, a curved note's trough axis
+  VECTOR3D Vel;        // units per second
+  VECTOR3D Rot;        // degrees: x tumble, y heading, z swing
+  VECTOR3D RotSpeed;   // degrees per second for Rot.x and Rot.y
+  int32_t Currency;    // index in the world's Currencies
+  int32_t NoteList;    // 3 x denomination + variant (0, 1 curved; 2 flat)
+  int32_t Tumbling;    // 1 for a flat note
+  int32_t SwingPhase;  // which SwingAngle entry rocks it
+  float Brightness;    // fade with distance from the eye
 
   void Reset(MONEYSS* world);  // spawn at the top of the cube
   void Move(MONEYSS* world);

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "config/Downloads.h"
 #include "PropertyList.h"
+#include "config/Downloads.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The file a download of it may write is a plain name in the currency folder.
     std::string name;
     if (DownloadFileName(entry.Location, &name, &why) &&
-        (name.find('/') != std::string::npos || name[0] == '.' || name.find('\0') != std::string::npos))
+        (name.find('/') != std::string::npos || name[0] == '.' ||
+         name.find('\0') != std::string::npos))
       __builtin_trap();
   }
   return 0;

@@ -2,9 +2,8 @@
 // surfaceless platform, no display needed.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>

@@ -2,6 +2,8 @@
 // context: which files are listed and in what order, how the selection falls
 // back, the failure messages, what a currency may cost, and that each
 // texture and display list made for a currency is released again.
+#include "data/Currency.h"
+
 #include <GL/gl.h>
 #include <dirent.h>
 #include <dlfcn.h>
@@ -19,7 +21,6 @@
 #include "LumpWriter.h"
 #include "TGAWriter.h"
 #include "TestFiles.h"
-#include "data/Currency.h"
 #include "platform/Alert.h"
 #include "world/Notes.h"
 
@@ -58,12 +59,14 @@ protected:
     NewWorld(one, two);
   }
   void TearDown() override {
-    gOpendirHook = nullptr; SetErrorHandler(std::move(previous));
+    gOpendirHook = nullptr;
+    SetErrorHandler(std::move(previous));
     world.reset();  // releases textures and lists while the context is current
     GLTest::TearDown();
   }
 
-  void NewWorld(const TempDir& first, const TempDir& second, const char* firstName = "/", const char* secondName = "/") {
+  void NewWorld(const TempDir& first, const TempDir& second, const char* firstName = "/",
+                const char* secondName = "/") {
     world = std::make_unique<MONEYSS>();
     CopyString(world->CurrencyPath, PATH_BUFFER_SIZE, (first.dir + firstName).c_str());
     CopyString(world->CurrencyPath2, PATH_BUFFER_SIZE, (second.dir + secondName).c_str());
@@ -73,7 +76,9 @@ protected:
   Strings Listed() const {
     Strings listed;
     for (int i = 0; i < world->NumCurrencies; ++i)
-      listed.push_back((std::strcmp(world->Currencies[i].Folder, world->CurrencyPath) ? "2|" : "1|") + std::string(world->Currencies[i].FileName));
+      listed.push_back(
+          (std::strcmp(world->Currencies[i].Folder, world->CurrencyPath) ? "2|" : "1|") +
+          std::string(world->Currencies[i].FileName));
     return listed;
   }
   // Lists the currencies, selects fileName and loads.
@@ -97,7 +102,9 @@ protected:
 TEST_F(CurrencyTest, ListsBothFoldersInOrderSelectsByFileNameAndFindsByHeaderName) {
   // "Name x.dosh" with as many notes as x is far into the alphabet, in both folders.
   for (std::string at : {"1a", "1b", "1d", "2c", "2a"})
-    (at[0] == '1' ? one : two).Write(at[1] + std::string(".dosh"), Currency("Name " + at.substr(1) + ".dosh", at[1] - 'a' + 1));
+    (at[0] == '1' ? one : two)
+        .Write(at[1] + std::string(".dosh"),
+               Currency("Name " + at.substr(1) + ".dosh", at[1] - 'a' + 1));
   // Not currencies: the wrong case or ending, another magic, a wrong size, too short, no notes.
   Bytes magic = Currency("Valid", 1), longer = magic;
   for (const char* name : {"EURO.DOSH", "euro.dosh.bak", "xdosh"}) {
@@ -106,8 +113,10 @@ TEST_F(CurrencyTest, ListsBothFoldersInOrderSelectsByFileNameAndFindsByHeaderNam
   }
   std::memcpy(magic.data() + 40, "CORW", 4);
   longer.push_back(0);
-  two.Write("magic.dosh", magic); one.Write("longer.dosh", longer);
-  one.Write("short.dosh", Bytes(10, 0)); two.Write("empty.dosh", BuildCurrencyFile("Empty", 1, {}));
+  two.Write("magic.dosh", magic);
+  one.Write("longer.dosh", longer);
+  one.Write("short.dosh", Bytes(10, 0));
+  two.Write("empty.dosh", BuildCurrencyFile("Empty", 1, {}));
   Strings expected;
   for (const TempDir* dir : {&one, &two})
     for (const auto& entry : std::filesystem::directory_iterator(dir->dir))
@@ -117,42 +126,86 @@ TEST_F(CurrencyTest, ListsBothFoldersInOrderSelectsByFileNameAndFindsByHeaderNam
   ASSERT_TRUE(world->BuildCurrencyList());
   EXPECT_EQ(Listed(), expected);
   for (const CURRENCYINFO* e = world->Currencies; e < world->Currencies + world->NumCurrencies; ++e)
-    EXPECT_TRUE(e->Name == "Name " + std::string(e->FileName) && e->NumNotes == e->FileName[0] - 'a' + 1) << e->FileName;
+    EXPECT_TRUE(e->Name == "Name " + std::string(e->FileName) &&
+                e->NumNotes == e->FileName[0] - 'a' + 1)
+        << e->FileName;
   // By file name, the first folder's first; a name not listed becomes the first entry's.
   for (const std::string name : {"a.dosh", "c.dosh", "C.dosh", "Name c.dosh"}) {
     CopyString(world->SelectedCurrencyName, PATH_BUFFER_SIZE, name.c_str());
     world->FindSelectedCurrency();
-    const auto at = std::find(expected.begin(), expected.end(), (name == "c.dosh" ? "2|" : "1|") + name);
+    const auto at =
+        std::find(expected.begin(), expected.end(), (name == "c.dosh" ? "2|" : "1|") + name);
     EXPECT_EQ(world->CurrentCurrency, at == expected.end() ? 0 : at - expected.begin()) << name;
-    EXPECT_EQ(world->SelectedCurrencyName, (at == expected.end() ? expected[0] : *at).substr(2)) << name;
+    EXPECT_EQ(world->SelectedCurrencyName, (at == expected.end() ? expected[0] : *at).substr(2))
+        << name;
   }
   // By the name in the header, in the second folder only.
-  for (auto [name, exists] : {std::pair<const char*, bool>{"Name c.dosh", true}, {"Name a.dosh", true}, {"Name b.dosh", false},
-                              {"c.dosh", false}, {"Name c", false}, {"Valid", false}})
+  for (auto [name, exists] : {std::pair<const char*, bool>{"Name c.dosh", true},
+                              {"Name a.dosh", true},
+                              {"Name b.dosh", false},
+                              {"c.dosh", false},
+                              {"Name c", false},
+                              {"Valid", false}})
     EXPECT_EQ(world->CurrencyFileExists(name), exists) << name;
   EXPECT_EQ(errors, Strings{});
 }
 
 TEST_F(CurrencyTest, ListingSkipsWhatDoesNotOpenAndSurvivesFilesChangingUnderIt) {
   const Bytes alpha = Currency("Alpha", 1);
-  // Runs action just before `dir` is opened for the n-th time: the count opens each folder once, then the scan.
+  // Runs action just before `dir` is opened for the n-th time: the count opens each folder once,
+  // then the scan.
   auto onOpening = [](const TempDir& dir, int n, std::function<void()> action) {
-    gOpendirHook = [folder = dir.dir + "/", n, action, seen = std::make_shared<int>(0)](const char* path) {
+    gOpendirHook = [folder = dir.dir + "/", n, action,
+                    seen = std::make_shared<int>(0)](const char* path) {
       if (folder == path && ++*seen == n) action();
     };
   };
-  struct Case { const char* name; std::function<void(const TempDir& a, const TempDir& b)> arrange; Strings listed, errors; };
+  struct Case {
+    const char* name;
+    std::function<void(const TempDir& a, const TempDir& b)> arrange;
+    Strings listed, errors;
+  };
   const Case cases[] = {
       {"a file named just .dosh is not counted, but taken when there is room",
-       [&](auto& a, auto& b) { a.Write(".dosh", alpha); b.Write("b.dosh", alpha); }, {"1|.dosh"}, {}},
-      {"a missing first folder", [&](auto& a, auto& b) { NewWorld(a, b, "/gone/"); b.Write("b.dosh", alpha); }, {"2|b.dosh"}, {}},
-      {"both folders missing", [&](auto& a, auto& b) { NewWorld(a, b, "/gone/", "/gone/"); }, {}, {"No Currency Data Found!"}},
+       [&](auto& a, auto& b) {
+         a.Write(".dosh", alpha);
+         b.Write("b.dosh", alpha);
+       },
+       {"1|.dosh"},
+       {}},
+      {"a missing first folder",
+       [&](auto& a, auto& b) {
+         NewWorld(a, b, "/gone/");
+         b.Write("b.dosh", alpha);
+       },
+       {"2|b.dosh"},
+       {}},
+      {"both folders missing",
+       [&](auto& a, auto& b) { NewWorld(a, b, "/gone/", "/gone/"); },
+       {},
+       {"No Currency Data Found!"}},
       {"a counted file gone before the scan",
-       [&](auto& a, auto&) { onOpening(a, 2, [&a] { unlink(a.Path("b.dosh").c_str()); }); a.Write("a.dosh", alpha); a.Write("b.dosh", alpha); }, {"1|a.dosh"}, {}},
+       [&](auto& a, auto&) {
+         onOpening(a, 2, [&a] { unlink(a.Path("b.dosh").c_str()); });
+         a.Write("a.dosh", alpha);
+         a.Write("b.dosh", alpha);
+       },
+       {"1|a.dosh"},
+       {}},
       {"the only counted file spoilt before the scan",
-       [&](auto& a, auto&) { onOpening(a, 2, [&a] { a.Write("a.dosh", Bytes(64, 0)); }); a.Write("a.dosh", alpha); }, {}, {"No valid currencies found!"}},
+       [&](auto& a, auto&) {
+         onOpening(a, 2, [&a] { a.Write("a.dosh", Bytes(64, 0)); });
+         a.Write("a.dosh", alpha);
+       },
+       {},
+       {"No valid currencies found!"}},
       {"a listed file gone before its header is read",
-       [&](auto& a, auto& b) { onOpening(b, 2, [&a] { unlink(a.Path("a.dosh").c_str()); }); a.Write("a.dosh", alpha); }, {"1|a.dosh"}, {"Error Loading Currency!"}},
+       [&](auto& a, auto& b) {
+         onOpening(b, 2, [&a] { unlink(a.Path("a.dosh").c_str()); });
+         a.Write("a.dosh", alpha);
+       },
+       {"1|a.dosh"},
+       {"Error Loading Currency!"}},
   };
   for (const Case& c : cases) {
     TempDir a, b;
@@ -161,15 +214,18 @@ TEST_F(CurrencyTest, ListingSkipsWhatDoesNotOpenAndSurvivesFilesChangingUnderIt)
     EXPECT_EQ(world->BuildCurrencyList(), c.errors.empty()) << c.name;
     gOpendirHook = nullptr;
     EXPECT_TRUE(Listed() == c.listed && errors == c.errors) << c.name;
-    EXPECT_TRUE(c.errors != Strings{"No Currency Data Found!"} || world->Currencies == nullptr) << c.name << ": a list is kept";
+    EXPECT_TRUE(c.errors != Strings{"No Currency Data Found!"} || world->Currencies == nullptr)
+        << c.name << ": a list is kept";
   }
 }
 
 // --- loading ---------------------------------------------------------------------------
 
 TEST_F(CurrencyTest, LoadingBuildsEachLumpsTextureAndThreeListsAndCleanupReleasesThem) {
-  const CurrencyLump text{Lump(1).data, 7, 0, 120, 60};  // not an image: a denomination without a texture
-  one.Write("a.dosh", BuildCurrencyFile("Alpha", 1, {Lump(0, 156, 70), text, Lump(2, 1, 0), Lump(3, 99, 257)}));
+  const CurrencyLump text{Lump(1).data, 7, 0, 120,
+                          60};  // not an image: a denomination without a texture
+  one.Write("a.dosh", BuildCurrencyFile("Alpha", 1,
+                                        {Lump(0, 156, 70), text, Lump(2, 1, 0), Lump(3, 99, 257)}));
   two.Write("b.dosh", Currency("Bee", 2));
   ASSERT_TRUE(Load("a.dosh"));
   EXPECT_EQ(world->Currencies[1].NoteSet, nullptr) << "only the selected currency is loaded";
@@ -181,11 +237,17 @@ TEST_F(CurrencyTest, LoadingBuildsEachLumpsTextureAndThreeListsAndCleanupRelease
     const GLuint texture = a.NoteSet->Textures[i].textureId;
     std::vector<unsigned char> texels(4 * 4 * 2, 0);
     UploadTexture(&a.NoteSet->Textures[i]);  // as the first note drawn with it would
-    if (texture != 0) { glBindTexture(GL_TEXTURE_2D, texture); glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data()); }
-    EXPECT_EQ(texels[0] + 256 * texels[3], i == 1 ? 0 : Red(i) + 256 * 255) << "texture " << i << " is not lump " << i << "'s image";
+    if (texture != 0) {
+      glBindTexture(GL_TEXTURE_2D, texture);
+      glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    }
+    EXPECT_EQ(texels[0] + 256 * texels[3], i == 1 ? 0 : Red(i) + 256 * 255)
+        << "texture " << i << " is not lump " << i << "'s image";
     for (int k = 3 * i; k < 3 * i + 3; ++k) {
       GLint bound = -1;
-      glBindTexture(GL_TEXTURE_2D, 0); glCallList(a.NoteSet->NoteLists[k]); glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+      glBindTexture(GL_TEXTURE_2D, 0);
+      glCallList(a.NoteSet->NoteLists[k]);
+      glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
       EXPECT_EQ(GLuint(bound), texture) << "list " << k;
     }
   }
@@ -196,38 +258,47 @@ TEST_F(CurrencyTest, LoadingBuildsEachLumpsTextureAndThreeListsAndCleanupRelease
   EXPECT_TRUE(LiveTextures() == 3 + 2 && LiveLists() == 12 + 6);
   world->CleanupCurrencyList();
   world->CleanupCurrencyList();  // a second time is harmless
-  EXPECT_TRUE(world->Currencies == nullptr && world->NumCurrencies == 0 && LiveTextures() + LiveLists() == 0);
+  EXPECT_TRUE(world->Currencies == nullptr && world->NumCurrencies == 0 &&
+              LiveTextures() + LiveLists() == 0);
   EXPECT_TRUE(errors.empty() && alerts.alerts.empty());
 }
 
 TEST_F(CurrencyTest, CorruptImageStopsTheLoadAndKeepsOnlyWhatWasBuilt) {
   const GLuint foreign = glGenLists(1);  // a name a careless cleanup could delete
-  glNewList(foreign, GL_COMPILE); glEndList();
-  const CurrencyLump corrupt{MakeTGA(2, 4, 2, 16, Bytes(16, 0)), 1, 0, 150, 70};  // 16-bit images are not supported
+  glNewList(foreign, GL_COMPILE);
+  glEndList();
+  const CurrencyLump corrupt{MakeTGA(2, 4, 2, 16, Bytes(16, 0)), 1, 0, 150,
+                             70};  // 16-bit images are not supported
   one.Write("bad.dosh", BuildCurrencyFile("Bad", 1, {Lump(0), corrupt, Lump(2)}));
   EXPECT_FALSE(Load("bad.dosh"));
-  EXPECT_TRUE(alerts.alerts.size() == 1 && errors.empty()) << "the decoder alone says what went wrong";
+  EXPECT_TRUE(alerts.alerts.size() == 1 && errors.empty())
+      << "the decoder alone says what went wrong";
   const ONECURRENCY* set = world->Currencies[0].NoteSet;
   ASSERT_NE(set, nullptr);
-  EXPECT_TRUE(glIsTexture(set->Textures[0].textureId) && set->Textures[1].textureId == 0 && set->Textures[2].textureId == 0);
+  EXPECT_TRUE(glIsTexture(set->Textures[0].textureId) && set->Textures[1].textureId == 0 &&
+              set->Textures[2].textureId == 0);
   EXPECT_EQ(std::vector<uint32_t>(set->NoteLists, set->NoteLists + 9), std::vector<uint32_t>(9, 0));
   world->CleanupCurrencyList();
   EXPECT_TRUE(LiveTextures() == 0 && glIsList(foreign));
 }
 
 TEST_F(CurrencyTest, LoadFailsOnAFileGoneOrShrunkSinceListingAndMixingStopsThere) {
-  // After listing, three notes become none (deleted), two (a directory not to be read past its end) or five.
+  // After listing, three notes become none (deleted), two (a directory not to be read past its end)
+  // or five.
   for (int lumps : {0, 2, 5}) {
     NewWorld(one, two);
     one.Write("a.dosh", Currency("Alpha", 3));
     two.Write("b.dosh", Currency("Bee", 1));
     ASSERT_TRUE(world->BuildCurrencyList());
-    if (lumps == 0) unlink(one.Path("a.dosh").c_str());
-    else one.Write("a.dosh", Currency("Alpha", lumps));
+    if (lumps == 0)
+      unlink(one.Path("a.dosh").c_str());
+    else
+      one.Write("a.dosh", Currency("Alpha", lumps));
     world->MIXCURRENCY = true;
     EXPECT_EQ(world->LoadCurrencyData(), lumps == 5) << lumps;
     EXPECT_EQ(errors, lumps == 5 ? Strings{} : Strings{"Unable to load currency!"}) << lumps;
-    EXPECT_EQ(LiveTextures(), lumps == 5 ? 3 + 1 : 0) << lumps << ": only the notes listed load, and a failure stops the mix";
+    EXPECT_EQ(LiveTextures(), lumps == 5 ? 3 + 1 : 0)
+        << lumps << ": only the notes listed load, and a failure stops the mix";
   }
 }
 
@@ -239,11 +310,14 @@ TEST_F(CurrencyTest, MixingLeavesOutCurrenciesPastTheLimits) {
   one.Write(evil, Currency("Many", 65));
   two.Write("c.dosh", Currency("Cee", 1));
   ASSERT_TRUE(Load("a.dosh", true));
-  EXPECT_EQ(errors, (Strings{"Unable to load currency!", one.dir + "/evil\\x1B]0;owned\\x07.dosh: 65 notes, at most 64"}));
+  EXPECT_EQ(errors, (Strings{"Unable to load currency!",
+                             one.dir + "/evil\\x1B]0;owned\\x07.dosh: 65 notes, at most 64"}));
   for (int i = 0; i < world->NumCurrencies; ++i)
-    EXPECT_EQ(world->Currencies[i].NoteSet == nullptr, world->Currencies[i].PastLimits) << world->Currencies[i].FileName;
+    EXPECT_EQ(world->Currencies[i].NoteSet == nullptr, world->Currencies[i].PastLimits)
+        << world->Currencies[i].FileName;
   EXPECT_EQ(LiveTextures(), 2 + 1);
-  for (int n = 0; n < 200; ++n) {  // the refused currency's share of the notes goes to those that loaded
+  for (int n = 0; n < 200;
+       ++n) {  // the refused currency's share of the notes goes to those that loaded
     ONENOTE note;
     note.Reset(world.get());
     ASSERT_NE(world->Currencies[note.Currency].NoteSet, nullptr) << note.Currency;

@@ -1,12 +1,13 @@
 // The note's display lists as GL runs them: every vertex with its texture
 // coordinate and normal, in strip order and winding, caught in feedback mode.
+#include "data/NoteMesh.h"
+
 #include <algorithm>
 #include <cmath>
 #include <ostream>
 #include <vector>
 
 #include "GLTest.h"
-#include "data/NoteMesh.h"
 #include "maths/NiftyMaths.h"
 
 namespace {
@@ -14,8 +15,12 @@ namespace {
 struct Vertex {
   double v[8];  // x y z, s t, normal x y z
 };
-std::ostream& operator<<(std::ostream& out, const Vertex& v) { return out << ::testing::PrintToString(v.v) << " "; }
-bool Near(const Vertex& a, const Vertex& b) { return std::equal(a.v, a.v + 8, b.v, [](double x, double y) { return std::fabs(x - y) < 5e-5; }); }
+std::ostream& operator<<(std::ostream& out, const Vertex& v) {
+  return out << ::testing::PrintToString(v.v) << " ";
+}
+bool Near(const Vertex& a, const Vertex& b) {
+  return std::equal(a.v, a.v + 8, b.v, [](double x, double y) { return std::fabs(x - y) < 5e-5; });
+}
 
 // Every vertex list draws, three per triangle, in object coordinates. Window
 // x is the object's x exactly (power-of-two scales); Mesa flips window y
@@ -25,17 +30,30 @@ bool Near(const Vertex& a, const Vertex& b) { return std::equal(a.v, a.v + 8, b.
 // difference of a vertex's two colours. Mesa joins consecutive strips with
 // degenerate triangles at the joint; those are left out.
 std::vector<Vertex> Capture(GLuint list) {
-  glViewport(-4, -4, 8, 8); glMatrixMode(GL_PROJECTION); glLoadIdentity(); glOrtho(-4, 4, -4, 4, -4, 4); glMatrixMode(GL_MODELVIEW);
-  const float swapYZ[16] = {1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1}, black[4] = {0, 0, 0, 1}, white[4] = {1, 1, 1, 1};
-  glLoadMatrixf(swapYZ); glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black); glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white); glEnable(GL_LIGHTING);
+  glViewport(-4, -4, 8, 8);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(-4, 4, -4, 4, -4, 4);
+  glMatrixMode(GL_MODELVIEW);
+  const float swapYZ[16] = {1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1},
+              black[4] = {0, 0, 0, 1}, white[4] = {1, 1, 1, 1};
+  glLoadMatrixf(swapYZ);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+  glEnable(GL_LIGHTING);
   std::vector<float> lit[2] = {std::vector<float>(1 << 14), std::vector<float>(1 << 14)};
   for (int side = 0; side < 2; ++side) {
     for (int axis = 0; axis < 3; ++axis) {
       float direction[4] = {0, 0, 0, 0}, colour[4] = {0, 0, 0, 1};
-      direction[axis] = side == 0 ? 1.0f : -1.0f; colour[axis] = 1;
-      glLightfv(GL_LIGHT0 + axis, GL_POSITION, direction); glLightfv(GL_LIGHT0 + axis, GL_DIFFUSE, colour); glEnable(GL_LIGHT0 + axis);
+      direction[axis] = side == 0 ? 1.0f : -1.0f;
+      colour[axis] = 1;
+      glLightfv(GL_LIGHT0 + axis, GL_POSITION, direction);
+      glLightfv(GL_LIGHT0 + axis, GL_DIFFUSE, colour);
+      glEnable(GL_LIGHT0 + axis);
     }
-    glFeedbackBuffer(GLsizei(lit[side].size()), GL_4D_COLOR_TEXTURE, lit[side].data()); glRenderMode(GL_FEEDBACK); glCallList(list);
+    glFeedbackBuffer(GLsizei(lit[side].size()), GL_4D_COLOR_TEXTURE, lit[side].data());
+    glRenderMode(GL_FEEDBACK);
+    glCallList(list);
     lit[side].resize(size_t(glRenderMode(GL_RENDER)));
   }
   EXPECT_EQ(lit[0].size(), lit[1].size());
@@ -47,7 +65,8 @@ std::vector<Vertex> Capture(GLuint list) {
     auto same = [&](int a, int b) { return std::equal(p + 12 * a, p + 12 * a + 3, p + 12 * b); };
     if (same(0, 1) || same(1, 2) || same(0, 2)) continue;
     for (int k = 0; k < 36; k += 12)
-      vertices.push_back({{p[k], (0.5 - p[k + 2]) * 8.0, p[k + 1], p[k + 8], p[k + 9], p[k + 4] - n[k + 4], p[k + 5] - n[k + 5], p[k + 6] - n[k + 6]}});
+      vertices.push_back({{p[k], (0.5 - p[k + 2]) * 8.0, p[k + 1], p[k + 8], p[k + 9],
+                           p[k + 4] - n[k + 4], p[k + 5] - n[k + 5], p[k + 6] - n[k + 6]}});
   }
   glDisable(GL_LIGHTING);
   return vertices;
@@ -60,8 +79,11 @@ void ExpectStrip(const std::vector<Vertex>& got, size_t first, const std::vector
     const Vertex want[3] = {strip[k + k % 2], strip[k + 1 - k % 2], strip[k + 2]};
     const Vertex* at = &got.at(3 * (first + k) + 2) - 2;
     bool match = false;
-    for (int r = 0; r < 3; ++r) match = match || (Near(at[r], want[0]) && Near(at[(r + 1) % 3], want[1]) && Near(at[(r + 2) % 3], want[2]));
-    EXPECT_TRUE(match) << "triangle " << first + k << ": " << at[0] << at[1] << at[2] << "\nexpected " << want[0] << want[1] << want[2];
+    for (int r = 0; r < 3; ++r)
+      match = match || (Near(at[r], want[0]) && Near(at[(r + 1) % 3], want[1]) &&
+                        Near(at[(r + 2) % 3], want[2]));
+    EXPECT_TRUE(match) << "triangle " << first + k << ": " << at[0] << at[1] << at[2]
+                       << "\nexpected " << want[0] << want[1] << want[2];
   }
 }
 
@@ -88,14 +110,22 @@ TEST_F(NoteMeshTest, EachListBindsItsTextureAndDrawsItsTwoStripsExactly) {
   const GLuint base = glGenLists(3);
   GLuint texture = 0;
   GLint bound = -1;
-  glGenTextures(1, &texture); CreateNote(base, base + 1, base + 2, 1.5f, 0.64f, texture, 2.0f); glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  glGenTextures(1, &texture);
+  CreateNote(base, base + 1, base + 2, 1.5f, 0.64f, texture, 2.0f);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   EXPECT_EQ(bound, 0) << "the lists were run while they were made";
   const double l = -1.5, r = 1.5, top = 0.64, bottom = -0.64;
-  const std::vector<Vertex> flat[2] = {
-      {{{l, 0, top, 0, 0, 0, 1, 0}}, {{r, 0, top, 1, 0, 0, 1, 0}}, {{l, 0, bottom, 0, .5, 0, 1, 0}}, {{r, 0, bottom, 1, .5, 0, 1, 0}}},
-      {{{l, 0, bottom, 1, 1, 0, -1, 0}}, {{r, 0, bottom, 0, 1, 0, -1, 0}}, {{l, 0, top, 1, .5, 0, -1, 0}}, {{r, 0, top, 0, .5, 0, -1, 0}}}};
+  const std::vector<Vertex> flat[2] = {{{{l, 0, top, 0, 0, 0, 1, 0}},
+                                        {{r, 0, top, 1, 0, 0, 1, 0}},
+                                        {{l, 0, bottom, 0, .5, 0, 1, 0}},
+                                        {{r, 0, bottom, 1, .5, 0, 1, 0}}},
+                                       {{{l, 0, bottom, 1, 1, 0, -1, 0}},
+                                        {{r, 0, bottom, 0, 1, 0, -1, 0}},
+                                        {{l, 0, top, 1, .5, 0, -1, 0}},
+                                        {{r, 0, top, 0, .5, 0, -1, 0}}}};
   for (GLuint list : {base, base + 1, base + 2}) {
-    glCallList(list); glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glCallList(list);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(GLuint(bound), texture) << "list " << list - base;
     const bool curved = list != base + 2;
     const std::vector<Vertex> got = Capture(list);

@@ -18,29 +18,37 @@
 #include <string>
 #include <vector>
 
+#include "HeadlessGL.h"
 #include "LumpWriter.h"
 #include "TGAWriter.h"
 #include "host/Corvan3DSSView.h"
 #include "platform/Alert.h"
-#include "HeadlessGL.h"
 
 // printf into a string, to sum many values up in one line.
 __attribute__((format(printf, 1, 2))) inline std::string Line(const char* format, ...) {
-  char text[4096];  va_list args;
-  va_start(args, format); std::vsnprintf(text, sizeof text, format, args); va_end(args);
+  char text[4096];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
   return text;
 }
 
 // The host, its preferences store (kept in memory) included.
 struct FakeHost : HostServices, PreferencesStore {
-  FakeHost(HeadlessGL* gl, std::string bundle, std::string user) : gl(gl), bundle(bundle), user(user) {}
+  FakeHost(HeadlessGL* gl, std::string bundle, std::string user)
+      : gl(gl), bundle(bundle), user(user) {}
   bool HasKey(const char* key) override { return values.count(key) > 0; }
   std::string StringForKey(const char* key) override { return HasKey(key) ? values[key] : ""; }
   bool BoolForKey(const char* key) override { return StringForKey(key) == "true"; }
-  long long IntegerForKey(const char* key) override { return HasKey(key) ? std::stoll(values[key]) : 0; }
+  long long IntegerForKey(const char* key) override {
+    return HasKey(key) ? std::stoll(values[key]) : 0;
+  }
   void SetString(const char* key, const std::string& value) override { values[key] = value; }
   void SetBool(const char* key, bool value) override { values[key] = value ? "true" : "false"; }
-  void SetInteger(const char* key, long long value) override { values[key] = std::to_string(value); }
+  void SetInteger(const char* key, long long value) override {
+    values[key] = std::to_string(value);
+  }
   bool Synchronize() override {
     ++synchronizations;
     return problem.empty();
@@ -51,15 +59,20 @@ struct FakeHost : HostServices, PreferencesStore {
     explicit Surface(FakeHost* host) : host(host) {}
     FakeHost* host;
     void MakeCurrent() override { host->gl->MakeCurrent(); }
-    void FlushBuffer() override { ++host->flushes; }  void SetFrameSize(double, double) override {}
+    void FlushBuffer() override { ++host->flushes; }
+    void SetFrameSize(double, double) override {}
   };
   std::unique_ptr<GLView> CreateGLView() override { return std::make_unique<Surface>(this); }
-  double Now() override { return now; }  double SecondsSinceEpoch() override { return 1700000000.0; }
-  int WindowScreenNumber() override { return screen; }  int MainScreenNumber() override { return 0; }
-  std::string ResourcePath() override { return bundle; }  std::string UserCurrencyFolder() override { return user; }
+  double Now() override { return now; }
+  double SecondsSinceEpoch() override { return 1700000000.0; }
+  int WindowScreenNumber() override { return screen; }
+  int MainScreenNumber() override { return 0; }
+  std::string ResourcePath() override { return bundle; }
+  std::string UserCurrencyFolder() override { return user; }
   bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
   PreferencesStore* Defaults() override { return this; }
-  Toolkit* Interface() override { return toolkit; }  Network* Net() override { return network; }
+  Toolkit* Interface() override { return toolkit; }
+  Network* Net() override { return network; }
   bool IdleStartEnabled() override { return idleStart; }
   bool SetIdleStart(bool on, std::string* why) override {
     *why = "systemctl: no user manager";
@@ -74,16 +87,20 @@ struct FakeHost : HostServices, PreferencesStore {
   Toolkit* toolkit = nullptr;  // the settings window's, when a test gives them
   Network* network = nullptr;
   std::map<std::string, std::string> values;  // the store
-  int synchronizations = 0;  // saves asked for
-  std::string problem;  // not empty: saving fails, saying this
+  int synchronizations = 0;                   // saves asked for
+  std::string problem;                        // not empty: saving fails, saying this
 };
 
 // A fresh folder under /tmp, removed with everything in it at the end.
 struct Scratch {
-  std::string dir = [] { char name[] = "/tmp/corvan-host-XXXXXX"; return std::string(mkdtemp(name)); }();
+  std::string dir = [] {
+    char name[] = "/tmp/corvan-host-XXXXXX";
+    return std::string(mkdtemp(name));
+  }();
   ~Scratch() { std::filesystem::remove_all(dir); }
   std::string Path(const std::string& name) const { return dir + "/" + name; }
-  void Write(const std::string& name, const std::vector<unsigned char>& bytes) const {  // its folders made first
+  void Write(const std::string& name,
+             const std::vector<unsigned char>& bytes) const {  // its folders made first
     std::string error;
     std::filesystem::create_directories(std::filesystem::path(Path(name)).parent_path());
     EXPECT_TRUE(WriteFileAtomically(Path(name), bytes, &error)) << error;
@@ -91,22 +108,30 @@ struct Scratch {
 };
 
 // A 24-bit TGA whose pixel (x, y), y from the bottom, is rgb(x, y) = 0xRRGGBB.
-inline std::vector<unsigned char> Tga(uint32_t width, uint32_t height, const std::function<uint32_t(uint32_t, uint32_t)>& rgb) {
+inline std::vector<unsigned char> Tga(uint32_t width, uint32_t height,
+                                      const std::function<uint32_t(uint32_t, uint32_t)>& rgb) {
   Image image{width, height, 24, {}};
-  for (uint32_t i = 0; i < width * height * 3; ++i) image.pixels.push_back(uint8_t(rgb(i / 3 % width, i / 3 / width) >> (16 - i % 3 * 8)));
+  for (uint32_t i = 0; i < width * height * 3; ++i)
+    image.pixels.push_back(uint8_t(rgb(i / 3 % width, i / 3 / width) >> (16 - i % 3 * 8)));
   return EncodeTGA(image, 2);
 }
 
 // A currency file of `notes` denominations, each image a gradient of its own.
-inline void WriteCurrency(const Scratch& dir, const std::string& file, const std::string& name, int notes) {
+inline void WriteCurrency(const Scratch& dir, const std::string& file, const std::string& name,
+                          int notes) {
   std::vector<CurrencyLump> lumps(size_t(notes), CurrencyLump{{}, 1, 0, 156, 66});
-  for (int n = 0; n < notes; ++n) lumps[n].data = Tga(16, 16, [n](uint32_t x, uint32_t y) { return 0x802020u * (n + 1) + x * 8 + y * 0x800; });
+  for (int n = 0; n < notes; ++n)
+    lumps[n].data = Tga(
+        16, 16, [n](uint32_t x, uint32_t y) { return 0x802020u * (n + 1) + x * 8 + y * 0x800; });
   dir.Write(file, BuildCurrencyFile(name, 1, lumps));
 }
 
-// The saver's artwork (brimble.artifacts): these images in this order, then grey ones up to `count`.
-inline void WriteArtwork(const Scratch& dir, std::vector<std::vector<unsigned char>> images, size_t count = 0) {
-  images.resize(std::max(images.size(), count), Tga(8, 8, [](uint32_t, uint32_t) { return 0xC0C0C0u; }));
+// The saver's artwork (brimble.artifacts): these images in this order, then grey ones up to
+// `count`.
+inline void WriteArtwork(const Scratch& dir, std::vector<std::vector<unsigned char>> images,
+                         size_t count = 0) {
+  images.resize(std::max(images.size(), count),
+                Tga(8, 8, [](uint32_t, uint32_t) { return 0xC0C0C0u; }));
   std::vector<ResourceLump> lumps;
   for (const auto& image : images) lumps.push_back(ResourceLump{image});
   dir.Write("brimble.artifacts", BuildResourceFile(lumps));
@@ -122,11 +147,15 @@ protected:
     ASSERT_TRUE(gl.Create(1024, 768, &error)) << error;
     previous = SetErrorHandler([this](const char* m) { errors += std::string(m) + "\n"; });
   }
-  void TearDown() override { SetErrorHandler(std::move(previous)); EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
+  void TearDown() override {
+    SetErrorHandler(std::move(previous));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  }
   // A view of 320 x 240 as the host installs it: sized, then started.
   std::unique_ptr<Corvan3DSSView> MakeView(bool preview) {
     auto view = std::make_unique<Corvan3DSSView>(ViewSize{320, 240}, preview, &host);
-    view->setFrameSize(ViewSize{320, 240}); view->startAnimation();
+    view->setFrameSize(ViewSize{320, 240});
+    view->startAnimation();
     return view;
   }
   // Ticks of the host's timer, each `after` seconds after the previous one.

@@ -3,9 +3,8 @@
 // layer's timers say it shows. The surface is 1024 x 768, so the overlay's
 // virtual space is the pixel grid, over a grey background; steps of 1/4 s
 // keep every timer exact.
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -16,39 +15,57 @@
 
 namespace {
 
-constexpr uint32_t kGrey = 0x404040, kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kCyan = 0x00FFFF;
+constexpr uint32_t kGrey = 0x404040, kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF,
+                   kCyan = 0x00FFFF;
 constexpr uint32_t kLit = 0xFFFFFFFF;  // anything but the background
 
 // rgb scaled, drawn with this alpha over the grey background.
 uint32_t Over(uint32_t rgb, double alpha, double scale = 1.0) {
   uint32_t out = 0;
-  for (int shift : {16, 8, 0}) out |= uint32_t(((rgb >> shift) & 0xFF) * scale * alpha + 0x40 * (1 - alpha) + 0.5) << shift;
+  for (int shift : {16, 8, 0})
+    out |= uint32_t(((rgb >> shift) & 0xFF) * scale * alpha + 0x40 * (1 - alpha) + 0.5) << shift;
   return out;
 }
 // Glyph g of the sheet (red 20 g + 30, full green) as the clock draws it: 70 % grey at 75 % alpha.
 uint32_t Glyph(uint32_t g) { return Over((20 * g + 30) << 16 | 0xFF00, 0.75, 0.7); }
 
-struct Spot { double t; int x, y; uint32_t rgb; };  // at t seconds, pixel (x, y) shows rgb
+struct Spot {
+  double t;
+  int x, y;
+  uint32_t rgb;
+};  // at t seconds, pixel (x, y) shows rgb
 
 class OverlayTest : public HostTest {
 protected:
   void SetUp() override {
     HostTest::SetUp();
-    // The glyph sheet: cells 8 texels wide, the glyphs in the top eighth, magenta below; then the badge,
-    // the upper and the lower intro image, and the two messages.
-    auto solid = [](uint32_t w, uint32_t h, uint32_t rgb) { return Tga(w, h, [rgb](uint32_t, uint32_t) { return rgb; }); };
-    WriteArtwork(bundle, {Tga(128, 64, [](uint32_t x, uint32_t y) { return y < 56 ? 0xFF00FF : (20 * (x / 8) + 30) << 16 | 0xFF00; }),
-                          solid(128, 16, kRed), solid(128, 32, kGreen), solid(128, 64, kBlue), solid(256, 16, 0xFFFF00), solid(256, 16, kCyan)});
+    // The glyph sheet: cells 8 texels wide, the glyphs in the top eighth, magenta below; then the
+    // badge, the upper and the lower intro image, and the two messages.
+    auto solid = [](uint32_t w, uint32_t h, uint32_t rgb) {
+      return Tga(w, h, [rgb](uint32_t, uint32_t) { return rgb; });
+    };
+    WriteArtwork(bundle, {Tga(128, 64,
+                              [](uint32_t x, uint32_t y) {
+                                return y < 56 ? 0xFF00FF : (20 * (x / 8) + 30) << 16 | 0xFF00;
+                              }),
+                          solid(128, 16, kRed), solid(128, 32, kGreen), solid(128, 64, kBlue),
+                          solid(256, 16, 0xFFFF00), solid(256, 16, kCyan)});
     ASSERT_TRUE(driver.Setup(false, 1024, 768));
-    ASSERT_TRUE(LoadTexturesFromDataFile(bundle.Path("brimble.artifacts").c_str(), &driver.Textures, &driver.NumTextures));
-    driver.World->SHOWCLOCK = driver.World->CLOCK12HR = true; driver.World->CLOCKSIZE = 90;
-    driver.World->Camera.Rotate = driver.World->Camera.ZOOMIN = false;  // a still camera draws no numbers
+    ASSERT_TRUE(LoadTexturesFromDataFile(bundle.Path("brimble.artifacts").c_str(), &driver.Textures,
+                                         &driver.NumTextures));
+    driver.World->SHOWCLOCK = driver.World->CLOCK12HR = true;
+    driver.World->CLOCKSIZE = 90;
+    driver.World->Camera.Rotate = driver.World->Camera.ZOOMIN =
+        false;  // a still camera draws no numbers
     driver.ClockSource = [](int* h, int* m, int* s) { *h = 0, *m = 34, *s = 56; };
-    glClearColor(0.25f, 0.25f, 0.25f, 1.0f); random = SetRandomSource([this] { return next < draws.size() ? draws[next++] : (++unscripted, 0); });
+    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
+    random =
+        SetRandomSource([this] { return next < draws.size() ? draws[next++] : (++unscripted, 0); });
   }
   void TearDown() override {
     SetRandomSource(std::move(random));
-    EXPECT_EQ(Line("%zu %d", draws.size() - next, unscripted), "0 0") << "draws left, unscripted draws";
+    EXPECT_EQ(Line("%zu %d", draws.size() - next, unscripted), "0 0")
+        << "draws left, unscripted draws";
     HostTest::TearDown();
   }
   void RunUntil(double t, double step = 0.25) {
@@ -58,65 +75,128 @@ protected:
     unsigned char p[4];
     glReadPixels(s.x, s.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
     int off = 0;
-    for (int i = 0; i < 3; ++i) off = std::max(off, std::abs(p[i] - int(((s.rgb == kLit ? kGrey : s.rgb) >> (16 - 8 * i)) & 0xFF)));
-    EXPECT_TRUE(s.rgb == kLit ? off > 8 : off <= 2) << "at " << s.t << " s, (" << s.x << ", " << s.y << ") is " << std::hex
-                                                  << (p[0] << 16 | p[1] << 8 | p[2]) << ", not " << s.rgb;
+    for (int i = 0; i < 3; ++i)
+      off = std::max(
+          off, std::abs(p[i] - int(((s.rgb == kLit ? kGrey : s.rgb) >> (16 - 8 * i)) & 0xFF)));
+    EXPECT_TRUE(s.rgb == kLit ? off > 8 : off <= 2)
+        << "at " << s.t << " s, (" << s.x << ", " << s.y << ") is " << std::hex
+        << (p[0] << 16 | p[1] << 8 | p[2]) << ", not " << s.rgb;
   }
 
   SSMAIN driver;
   std::vector<int> draws;  // the random draws, in order
-  size_t next = 0;  int unscripted = 0;
+  size_t next = 0;
+  int unscripted = 0;
   RandomSource random;
 };
 
 TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
-  draws = {100, 1, 2, 250, 0, 1};  // clock at 15.25 s; banner at 90.25 s (message 5, left); clock at 110 s; banner at 140.75 s
+  draws = {100, 1, 2,
+           250, 0, 1};  // clock at 15.25 s; banner at 90.25 s (message 5, left); clock at 110 s;
+                        // banner at 140.75 s
   const uint32_t half = Over(kBlue, 0.5);
   std::vector<Spot> spots = {
-      // The upper intro image fades in from 5 s, the lower one after it; from 12 s they fade out in turn.
-      {5.5, 512, 614, Over(kGreen, 0.5)}, {5.5, 512, 192, kGrey}, {7.5, 512, 614, kGreen}, {7.5, 512, 192, half},
-      {12.25, 512, 614, Over(kGreen, 0.5)}, {12.25, 512, 192, kBlue}, {13.25, 512, 614, kGrey}, {13.25, 512, 192, half},
+      // The upper intro image fades in from 5 s, the lower one after it; from 12 s they fade out in
+      // turn.
+      {5.5, 512, 614, Over(kGreen, 0.5)},
+      {5.5, 512, 192, kGrey},
+      {7.5, 512, 614, kGreen},
+      {7.5, 512, 192, half},
+      {12.25, 512, 614, Over(kGreen, 0.5)},
+      {12.25, 512, 192, kBlue},
+      {13.25, 512, 614, kGrey},
+      {13.25, 512, 192, half},
       // Whole, 512 x 128 centred on (512, 614.4), and 512 x 256 on (512, 192).
-      {7.5, 260, 614, kGreen}, {7.5, 764, 614, kGreen}, {7.5, 512, 554, kGreen}, {7.5, 512, 674, kGreen}, {7.5, 254, 614, kGrey}, {7.5, 770, 614, kGrey},
-      {7.5, 512, 548, kGrey}, {7.5, 512, 680, kGrey}, {7.5, 260, 192, half}, {7.5, 764, 192, half}, {7.5, 512, 68, half}, {7.5, 512, 316, half},
-      {7.5, 254, 192, kGrey}, {7.5, 770, 192, kGrey}, {7.5, 512, 62, kGrey}, {7.5, 512, 322, kGrey}, {15, 273, 384, kGrey},
-      // The clock at 20 s, 00:34:56 on a 12-hour clock: glyphs of 90 x 90 centred on y 384 from x 228.5, 67.5 apart.
-      {20, 227, 384, kGrey}, {20, 229, 384, kLit}, {20, 789, 384, kLit}, {20, 793, 384, kGrey}, {20, 273, 337, kGrey},
-      {20, 273, 346, Glyph(1)}, {20, 273, 422, Glyph(1)}, {20, 273, 431, kGrey},
-      // The first notice band, from 60 s: message 5 over a darkened screen, half way in and then whole.
-      {61.25, 100, 384, 0x109090}, {61.25, 100, 300, 0x202020}, {70, 100, 384, kCyan}, {70, 100, 356, kCyan}, {70, 100, 412, kCyan}, {70, 100, 348, 0}, {70, 100, 420, 0},
+      {7.5, 260, 614, kGreen},
+      {7.5, 764, 614, kGreen},
+      {7.5, 512, 554, kGreen},
+      {7.5, 512, 674, kGreen},
+      {7.5, 254, 614, kGrey},
+      {7.5, 770, 614, kGrey},
+      {7.5, 512, 548, kGrey},
+      {7.5, 512, 680, kGrey},
+      {7.5, 260, 192, half},
+      {7.5, 764, 192, half},
+      {7.5, 512, 68, half},
+      {7.5, 512, 316, half},
+      {7.5, 254, 192, kGrey},
+      {7.5, 770, 192, kGrey},
+      {7.5, 512, 62, kGrey},
+      {7.5, 512, 322, kGrey},
+      {15, 273, 384, kGrey},
+      // The clock at 20 s, 00:34:56 on a 12-hour clock: glyphs of 90 x 90 centred on y 384 from x
+      // 228.5, 67.5 apart.
+      {20, 227, 384, kGrey},
+      {20, 229, 384, kLit},
+      {20, 789, 384, kLit},
+      {20, 793, 384, kGrey},
+      {20, 273, 337, kGrey},
+      {20, 273, 346, Glyph(1)},
+      {20, 273, 422, Glyph(1)},
+      {20, 273, 431, kGrey},
+      // The first notice band, from 60 s: message 5 over a darkened screen, half way in and then
+      // whole.
+      {61.25, 100, 384, 0x109090},
+      {61.25, 100, 300, 0x202020},
+      {70, 100, 384, kCyan},
+      {70, 100, 356, kCyan},
+      {70, 100, 412, kCyan},
+      {70, 100, 348, 0},
+      {70, 100, 420, 0},
       // The first banner, at the top: the badge at the left edge, the message in the middle.
-      {100, 2, 744, kRed}, {100, 254, 744, kRed}, {100, 258, 744, kCyan}, {100, 766, 744, kCyan}, {100, 770, 744, kGrey},
-      {100, 128, 726, kGrey}, {100, 128, 730, kRed}, {100, 128, 758, kRed}, {100, 128, 762, kGrey}, {100, 512, 20, kGrey},
+      {100, 2, 744, kRed},
+      {100, 254, 744, kRed},
+      {100, 258, 744, kCyan},
+      {100, 766, 744, kCyan},
+      {100, 770, 744, kGrey},
+      {100, 128, 726, kGrey},
+      {100, 128, 730, kRed},
+      {100, 128, 758, kRed},
+      {100, 128, 762, kGrey},
+      {100, 512, 20, kGrey},
       // Hidden for 30 s after its 20 s: nothing at the bottom edge yet.
-      {140.5, 128, 20, kGrey}, {140.5, 896, 20, kGrey}};
+      {140.5, 128, 20, kGrey},
+      {140.5, 896, 20, kGrey}};
   int k = 0;
-  for (uint32_t glyph : {1, 2, 10, 3, 4, 10, 5, 6}) spots.push_back({20, int(273.5 + 67.5 * k++), 384, Glyph(glyph)});
-  std::stable_sort(spots.begin(), spots.end(), [](const Spot& a, const Spot& b) { return a.t < b.t; });
+  for (uint32_t glyph : {1, 2, 10, 3, 4, 10, 5, 6})
+    spots.push_back({20, int(273.5 + 67.5 * k++), 384, Glyph(glyph)});
+  std::stable_sort(spots.begin(), spots.end(),
+                   [](const Spot& a, const Spot& b) { return a.t < b.t; });
   for (const Spot& s : spots) {
     RunUntil(s.t);
     Check(s);
   }
   EXPECT_EQ(driver.ClockTimer, 250 % 180 + 60 - 30.5f);  // the second showing, drawn at 110 s
   RunUntil(140.75);
-  EXPECT_EQ(Line("%d %d %u %g", driver.BannerShown, driver.BannerTop, driver.MessageTexture, driver.BannerPos.x), "1 0 4 768");
+  EXPECT_EQ(Line("%d %d %u %g", driver.BannerShown, driver.BannerTop, driver.MessageTexture,
+                 driver.BannerPos.x),
+            "1 0 4 768");
 }
 
 TEST_F(OverlayTest, OneLongStepPastTwelveSecondsFadesTheIntroOutFromWhereItWas) {
   driver.World->SHOWCLOCK = false;
-  RunUntil(5.5); RunUntil(12.5, 7.0);  // the upper image half faded in, then one step of 7 s
-  EXPECT_EQ(Line("%g %g %d", driver.IntroAlphaUpper, driver.IntroAlphaLower, driver.IntroDone), "-6.5 -1 0");
-  Check({12.5, 512, 614, kGrey}); RunUntil(12.75);
+  RunUntil(5.5);
+  RunUntil(12.5, 7.0);  // the upper image half faded in, then one step of 7 s
+  EXPECT_EQ(Line("%g %g %d", driver.IntroAlphaUpper, driver.IntroAlphaLower, driver.IntroDone),
+            "-6.5 -1 0");
+  Check({12.5, 512, 614, kGrey});
+  RunUntil(12.75);
   EXPECT_TRUE(driver.IntroDone);
-  draws = {1, 2}; RunUntil(100.75, 2.0);
-  EXPECT_EQ(driver.BannerPos.y, 768.0f - 40.0f);  // steps of 2 s land the banner on its edge rather than past it
+  draws = {1, 2};
+  RunUntil(100.75, 2.0);
+  EXPECT_EQ(driver.BannerPos.y,
+            768.0f - 40.0f);  // steps of 2 s land the banner on its edge rather than past it
 }
 
 TEST(ClockGlyphs, TwelveAndTwentyFourHours) {
   int g[4][8];  // glyph 10 is the colon
-  ClockGlyphs(0, 0, 0, false, g[0]); ClockGlyphs(12, 0, 0, true, g[1]); ClockGlyphs(13, 5, 9, true, g[2]); ClockGlyphs(23, 59, 58, false, g[3]);
-  EXPECT_EQ(std::vector<int>(g[0], g[4]), (std::vector<int>{0, 0, 10, 0, 0, 10, 0, 0, 1, 2, 10, 0, 0, 10, 0, 0,
-                                                              0, 1, 10, 0, 5, 10, 0, 9, 2, 3, 10, 5, 9, 10, 5, 8}));
+  ClockGlyphs(0, 0, 0, false, g[0]);
+  ClockGlyphs(12, 0, 0, true, g[1]);
+  ClockGlyphs(13, 5, 9, true, g[2]);
+  ClockGlyphs(23, 59, 58, false, g[3]);
+  EXPECT_EQ(std::vector<int>(g[0], g[4]),
+            (std::vector<int>{0, 0, 10, 0, 0, 10, 0, 0, 1, 2, 10, 0, 0, 10, 0, 0,
+                              0, 1, 10, 0, 5, 10, 0, 9, 2, 3, 10, 5, 9, 10, 5, 8}));
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ TEST(PropertyListCorpus, ArraysOfStringsAreTakenEverythingElseRefused) {
     std::istringstream row(line);
     for (std::string cell; std::getline(row, cell, '|');) cells.push_back(cell);
     if (cells.size() != 6 || cells[1].find(".plist") == std::string::npos) continue;
-    const std::string file = cells[1].substr(1, cells[1].size() - 2), expect = cells[5].substr(1, cells[5].size() - 2);
+    const std::string file = cells[1].substr(1, cells[1].size() - 2),
+                      expect = cells[5].substr(1, cells[5].size() - 2);
     ++files;
     std::vector<PropertyListItem> items;
     const std::string text = Slurp(folder + "/" + file);

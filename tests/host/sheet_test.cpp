@@ -15,32 +15,41 @@ using Texts = std::vector<std::string>;
 
 class SheetTest : public HostTest {
 protected:
-  // A preview view over the currencies Alpha and Beta in the bundle and Gamma in the user's folder, with
-  // its world running or not, and its sheet open.
+  // A preview view over the currencies Alpha and Beta in the bundle and Gamma in the user's folder,
+  // with its world running or not, and its sheet open.
   void Open(bool withWorld) {
-    WriteCurrency(bundle, "A.dosh", "Alpha", 1); WriteCurrency(bundle, "B.dosh", "Beta", 2); WriteCurrency(user, "Mine.dosh", "Gamma", 1);
-    host.toolkit = &desk; host.network = &desk;
-    host.values = {{"version", "1.1"}, {"NumNotes", "20"}, {"NoteSize", "100"}, {"RotMode", "2"}, {"ClockSize", "90"},
-                         {"SelectedCurrency", "B.dosh"}, {"CurrencyPath2", user.dir}};
+    WriteCurrency(bundle, "A.dosh", "Alpha", 1);
+    WriteCurrency(bundle, "B.dosh", "Beta", 2);
+    WriteCurrency(user, "Mine.dosh", "Gamma", 1);
+    host.toolkit = &desk;
+    host.network = &desk;
+    host.values = {{"version", "1.1"},         {"NumNotes", "20"},  {"NoteSize", "100"},
+                   {"RotMode", "2"},           {"ClockSize", "90"}, {"SelectedCurrency", "B.dosh"},
+                   {"CurrencyPath2", user.dir}};
     view = MakeView(true);
     if (withWorld) Tick(*view, 0);
     ASSERT_NE(view->configureSheet(), nullptr);
   }
   FakeControl& C(const char* id) { return desk.loaded->controls[id]; }
-  // The controls in one line: main monitor only, clock shown, 12-hour, zoom, rotation, note size, note
-  // count, clock size, currency; then which are enabled: the clock's size and 12-hour switch, and the
-  // five download controls.
+  // The controls in one line: main monitor only, clock shown, 12-hour, zoom, rotation, note size,
+  // note count, clock size, currency; then which are enabled: the clock's size and 12-hour switch,
+  // and the five download controls.
   std::string Shown() {
     std::string line;
-    for (const char* id : {"oMainMonitorOnly", "oShowClock", "o12HrClock", "oZoomIn", "oRotMode", "oNoteSize", "oNumNotes", "oClockSize", "oCurrency", "|",
-                           "oClockSize", "o12HrClock", "|"})
-      line += *id == '|' ? "|" : line.find('|') == std::string::npos ? std::to_string(C(id).value) + " " : C(id).enabled ? "1" : "0";
+    for (const char* id :
+         {"oMainMonitorOnly", "oShowClock", "o12HrClock", "oZoomIn", "oRotMode", "oNoteSize",
+          "oNumNotes", "oClockSize", "oCurrency", "|", "oClockSize", "o12HrClock", "|"})
+      line += *id == '|'                            ? "|"
+              : line.find('|') == std::string::npos ? std::to_string(C(id).value) + " "
+              : C(id).enabled                       ? "1"
+                                                    : "0";
     return line + Usable();
   }
   // Which of the menu of offers, Download, Check for Downloads, the folder and Save can be used.
   std::string Usable() {
     std::string bits;
-    for (const char* id : {"oAvailableDownloads", "oDownload", "oCheckDownloads", "oDirectory", "oSave"})
+    for (const char* id :
+         {"oAvailableDownloads", "oDownload", "oCheckDownloads", "oDirectory", "oSave"})
       bits += C(id).enabled ? "1" : "0";
     return bits;
   }
@@ -70,10 +79,12 @@ protected:
   std::unique_ptr<Corvan3DSSView> view;
 };
 
-// The sheet shows the settings; Cancel stores nothing; Save stores every control and rebuilds the world.
+// The sheet shows the settings; Cancel stores nothing; Save stores every control and rebuilds the
+// world.
 TEST_F(SheetTest, ShowCancelAndSave) {
   Scratch other;  // a second folder, chosen in the sheet
-  WriteCurrency(other, "Mine.dosh", "Gamma", 1); Open(true);
+  WriteCurrency(other, "Mine.dosh", "Gamma", 1);
+  Open(true);
   const MONEYSS* world = view->ssMain->World;
   Texts names = {"Mix Currencies"};  // then the world's currencies in its order
   for (int i = 0; i < world->NumCurrencies; ++i) names.push_back(world->Currencies[i].Name);
@@ -84,32 +95,57 @@ TEST_F(SheetTest, ShowCancelAndSave) {
   EXPECT_EQ(C("oCatalogueServer").texts, Texts{""});
   EXPECT_EQ(C("oCatalogueServer").placeholder, "http://localhost:8000");
   EXPECT_EQ(C("oIdleMinutes").value, 5);
-  C("oShowClock").value = 1; desk.Act("configureSheet_update");
+  C("oShowClock").value = 1;
+  desk.Act("configureSheet_update");
   EXPECT_EQ(Shown().substr(Shown().find('|')), "|11|11111");
   desk.Act("configureSheet_defaults");
   EXPECT_EQ(Shown(), Line("0 0 0 1 3 150 500 90 %d |00|11111", world->CurrentCurrency + 1));
   const auto stored = host.values;
   Choose("/new/folder");
-  EXPECT_EQ(desk.chooser + " " + C("oDirectory").texts.at(0), "Select Currency Folder from " + user.dir + " /new/folder");
+  EXPECT_EQ(desk.chooser + " " + C("oDirectory").texts.at(0),
+            "Select Currency Folder from " + user.dir + " /new/folder");
   desk.Act("configureSheet_cancel");
   EXPECT_EQ(host.values, stored);
   EXPECT_EQ(view->mySettings.TOT_NUM_NOTES + desk.sheetsEnded, 20 + 1);
-  view->mySettings.MIXCURRENCY = true; view->configureSheet();
+  view->mySettings.MIXCURRENCY = true;
+  view->configureSheet();
   EXPECT_EQ(C("oCurrency").value, 0);
-  for (auto [id, value] : {std::pair{"oMainMonitorOnly", 1}, {"oShowClock", 1}, {"o12HrClock", 1}, {"oZoomIn", 1}, {"oRotMode", 1},
-                           {"oNoteSize", 75}, {"oNumNotes", 30}, {"oClockSize", 120}, {"oCurrency", world->NumCurrencies},
-                           {"oIdleMinutes", 12}, {"oIdleStart", 1}})
+  for (auto [id, value] : {std::pair{"oMainMonitorOnly", 1},
+                           {"oShowClock", 1},
+                           {"o12HrClock", 1},
+                           {"oZoomIn", 1},
+                           {"oRotMode", 1},
+                           {"oNoteSize", 75},
+                           {"oNumNotes", 30},
+                           {"oClockSize", 120},
+                           {"oCurrency", world->NumCurrencies},
+                           {"oIdleMinutes", 12},
+                           {"oIdleStart", 1}})
     C(id).value = value;  // the last currency, from the user's folder
   C("oCatalogueServer").texts.push_back(" http://cat.example:81 ");
-  Choose(other.dir); desk.Act("configureSheet_save");
-  EXPECT_EQ(host.values, (std::map<std::string, std::string>{{"version", "1.1"}, {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Mine.dosh"},
-                         {"NoteSize", "75"}, {"NumNotes", "30"}, {"RotMode", "1"}, {"ZoomIn", "true"}, {"MixCurrency", "false"}, {"ShowClock", "true"},
-                         {"Clock12Hr", "true"}, {"ClockSize", "120"}, {"CurrencyPath2", other.dir}, {"CatalogueServer", "http://cat.example:81"},
-                         {"IdleMinutes", "12"}}));
+  Choose(other.dir);
+  desk.Act("configureSheet_save");
+  EXPECT_EQ(host.values,
+            (std::map<std::string, std::string>{{"version", "1.1"},
+                                                {"MainMonitorOnly", "true"},
+                                                {"SelectedCurrency", "Mine.dosh"},
+                                                {"NoteSize", "75"},
+                                                {"NumNotes", "30"},
+                                                {"RotMode", "1"},
+                                                {"ZoomIn", "true"},
+                                                {"MixCurrency", "false"},
+                                                {"ShowClock", "true"},
+                                                {"Clock12Hr", "true"},
+                                                {"ClockSize", "120"},
+                                                {"CurrencyPath2", other.dir},
+                                                {"CatalogueServer", "http://cat.example:81"},
+                                                {"IdleMinutes", "12"}}));
   EXPECT_EQ(host.idleStart, true);
   world = view->ssMain->World;
-  EXPECT_EQ(Line("%g %lld %s %d %d %d", world->NoteScale, (long long)world->TOT_NUM_NOTES, world->Currencies[world->CurrentCurrency].Name,
-                 view->glReady, desk.sheetsEnded, host.synchronizations > 0), "0.75 30 Gamma 0 2 1");
+  EXPECT_EQ(Line("%g %lld %s %d %d %d", world->NoteScale, (long long)world->TOT_NUM_NOTES,
+                 world->Currencies[world->CurrentCurrency].Name, view->glReady, desk.sheetsEnded,
+                 host.synchronizations > 0),
+            "0.75 30 Gamma 0 2 1");
   // A start with the session that cannot be undone is said; the rest is saved.
   view->configureSheet();
   EXPECT_EQ(C("oIdleStart").value, 1);
@@ -118,20 +154,26 @@ TEST_F(SheetTest, ShowCancelAndSave) {
   std::string alert;
   ScopedAlertHandler catcher([&alert](const char* text, const char*) { alert = text; });
   desk.Act("configureSheet_save");
-  EXPECT_EQ(alert, "The saver cannot be stopped from starting when the computer is idle.\nsystemctl: no user manager");
+  EXPECT_EQ(alert,
+            "The saver cannot be stopped from starting when the computer is idle.\nsystemctl: no "
+            "user manager");
   EXPECT_EQ(desk.sheetsEnded, 3);
 }
 
-// A Save the store cannot keep says so, and nothing behaves as saved: the sheet stays open, the view
-// keeps its settings and its world.
+// A Save the store cannot keep says so, and nothing behaves as saved: the sheet stays open, the
+// view keeps its settings and its world.
 TEST_F(SheetTest, ASaveThatCannotBeStoredSaysSo) {
   Open(true);
   host.problem = "baCorvan3D.conf: not saved: Permission denied";
   C("oNumNotes").value = 30;
   std::string alert;
-  ScopedAlertHandler catcher([&alert](const char* text, const char* caption) { alert = std::string(caption) + ": " + text; });
+  ScopedAlertHandler catcher([&alert](const char* text, const char* caption) {
+    alert = std::string(caption) + ": " + text;
+  });
   desk.Act("configureSheet_save");
-  EXPECT_EQ(alert, "Settings not saved: Your settings could not be saved.\nbaCorvan3D.conf: not saved: Permission denied");
+  EXPECT_EQ(alert,
+            "Settings not saved: Your settings could not be saved.\nbaCorvan3D.conf: not saved: "
+            "Permission denied");
   EXPECT_EQ(desk.sheetsEnded, 0);
   EXPECT_EQ(view->mySettings.TOT_NUM_NOTES, 20);
   EXPECT_EQ(view->ssMain->World->TOT_NUM_NOTES, 20);
@@ -148,7 +190,8 @@ TEST_F(SheetTest, TheCatalogueOffersWhatIsNotInstalledAndOnlyUsableEntries) {
   desk.Act("configureSheet_checkdownloads");
   desk.Act("configureSheet_checkdownloads");  // a second click while reading does nothing
   ASSERT_EQ(desk.reads.size(), 1u);
-  EXPECT_EQ(desk.reads[0]->url, "http://cat.example:81/mac/zips/corvan/corvanCurrencies-v11.plist at most 1048576");
+  EXPECT_EQ(desk.reads[0]->url,
+            "http://cat.example:81/mac/zips/corvan/corvanCurrencies-v11.plist at most 1048576");
   EXPECT_EQ(Usable(), "00111");
   desk.Answer(true, {"Alpha;a.dosh", "Delta;d.dosh", "Gamma;g.dosh", "Epsilon;e.dosh;more;parts"});
   EXPECT_EQ(Offers(), "Delta,Epsilon, 1");
@@ -162,23 +205,29 @@ TEST_F(SheetTest, TheCatalogueOffersWhatIsNotInstalledAndOnlyUsableEntries) {
   EXPECT_EQ(Offers() + Line(" %u", view->numDownloads), "None, 0 0");
   EXPECT_EQ(Status(), "Error! Could not connect to the server!\nrefused");
   const std::string n39(39, 'n'), p511(511, 'p');
-  List({"Delta;d.dosh", "no separator", ";empty.dosh", "Empty;", n39 + "n;x.dosh", n39 + ";" + p511, "N;" + p511 + "p"});
+  List({"Delta;d.dosh", "no separator", ";empty.dosh", "Empty;", n39 + "n;x.dosh", n39 + ";" + p511,
+        "N;" + p511 + "p"});
   EXPECT_EQ(Offers(), "Delta," + n39 + ", 1");
   EXPECT_EQ(Status(), "");  // the listing's own error is gone
   for (const char* broken : {"not a property list", "<plist><dict/></plist>"}) {
     desk.Act("configureSheet_checkdownloads");
     desk.Answer(true, {}, broken);
   }
-  EXPECT_EQ(C("oDownloadText").texts, (Texts{"Error! Could not connect to the server!\nrefused", "",
-                                             "Error! The catalogue could not be understood!\nnot a property list",
-                                             "Error! The catalogue could not be understood!\nthe property list's root is not an array"}));
-  const char odd[] = "<plist><array><integer>3</integer><string>A;a\0.dosh</string><string>B;b</string></array></plist>";
-  desk.Act("configureSheet_checkdownloads"); desk.Answer(true, {}, std::string(odd, sizeof odd - 1));
+  EXPECT_EQ(C("oDownloadText").texts,
+            (Texts{"Error! Could not connect to the server!\nrefused", "",
+                   "Error! The catalogue could not be understood!\nnot a property list",
+                   "Error! The catalogue could not be understood!\nthe property list's root is not "
+                   "an array"}));
+  const char odd[] =
+      "<plist><array><integer>3</integer><string>A;a\0.dosh</string><string>B;b</string></array></"
+      "plist>";
+  desk.Act("configureSheet_checkdownloads");
+  desk.Answer(true, {}, std::string(odd, sizeof odd - 1));
   EXPECT_EQ(Offers(), "B, 1");  // not strings, or strings holding a NUL, are passed over
 }
 
-// A download goes to the file its entry names, whatever the server suggests, says how it goes, and is
-// cancelled with the view. Without a world nothing is filtered and Save stores "mix".
+// A download goes to the file its entry names, whatever the server suggests, says how it goes, and
+// is cancelled with the view. Without a world nothing is filtered and Save stores "mix".
 TEST_F(SheetTest, ADownloadInstallsTheEntrysOwnFileAndSaysHowItGoes) {
   Open(false);
   List({"Delta;d.dosh", "Gamma;sub/Gamma%20New.dosh"});
@@ -186,20 +235,27 @@ TEST_F(SheetTest, ADownloadInstallsTheEntrysOwnFileAndSaysHowItGoes) {
   desk.Act("configureSheet_download");  // one download at a time
   ASSERT_EQ(desk.downloads.size(), 1u);
   view->download_decideDestinationWithSuggestedFilename(request, "Euro.dosh");
-  EXPECT_EQ(request->url, "http://localhost:8000/mac/zips/corvan/sub/Gamma%20New.dosh at most 67108864");
+  EXPECT_EQ(request->url,
+            "http://localhost:8000/mac/zips/corvan/sub/Gamma%20New.dosh at most 67108864");
   EXPECT_EQ(request->destination, user.dir + "/Gamma New.dosh (replacing)");
   EXPECT_EQ(Usable() + Line(" %d", C("oProgress").animating), "00000 1");
   view->download_didReceiveResponse(request, 200000);
   for (int i = 0; i < 4; ++i) view->download_didReceiveDataOfLength(request, 50000);
   view->downloadDidFinish(request);
   EXPECT_EQ(C("oProgress").progress, (std::vector<double>{25, 50, 75, 100}));
-  EXPECT_EQ(C("oDownloadText").texts, (Texts{"Downloading, Please Wait: 25.00% Complete\n", "Downloading, Please Wait: 50.00% Complete\n",
-                                             "Downloading, Please Wait: 75.00% Complete\n", "Downloading, Please Wait: 100.00% Complete\n", "Download Complete!"}));
+  EXPECT_EQ(C("oDownloadText").texts,
+            (Texts{"Downloading, Please Wait: 25.00% Complete\n",
+                   "Downloading, Please Wait: 50.00% Complete\n",
+                   "Downloading, Please Wait: 75.00% Complete\n",
+                   "Downloading, Please Wait: 100.00% Complete\n", "Download Complete!"}));
   // The bar stops, no download runs, and the catalogue is read again: meanwhile nothing is offered.
-  EXPECT_EQ(Usable() + Line(" %d %d %zu", C("oProgress").animating, view->theDownload != nullptr, desk.reads.size()), "00111 0 0 2");
+  EXPECT_EQ(Usable() + Line(" %d %d %zu", C("oProgress").animating, view->theDownload != nullptr,
+                            desk.reads.size()),
+            "00111 0 0 2");
   desk.Answer(true, {"Delta;d.dosh"});
   EXPECT_EQ(Usable() + " " + Status(), "11111 Download Complete!");
-  // Without a length the bytes are counted; a listing ending meanwhile does not speak over it; a failure is said.
+  // Without a length the bytes are counted; a listing ending meanwhile does not speak over it; a
+  // failure is said.
   request = Download(0);
   view->download_didReceiveResponse(request, -1);
   view->download_didReceiveDataOfLength(request, 50000);
@@ -213,16 +269,20 @@ TEST_F(SheetTest, ADownloadInstallsTheEntrysOwnFileAndSaysHowItGoes) {
   List({"Query;get.php?id=5"});
   Download(0);
   EXPECT_EQ(desk.downloads.size(), 2u);
-  EXPECT_EQ(Status(), "Download failed! Error - unsafe file name \"get.php\" (a currency file name is letters, digits, \".\", \"-\", \"_\" "
-                      "and spaces, ending in \".dosh\") get.php?id=5");
-  for (const char* type : {"application/macbinary", "application/binhex", "application/octet-stream", ""})
+  EXPECT_EQ(Status(),
+            "Download failed! Error - unsafe file name \"get.php\" (a currency file name is "
+            "letters, digits, \".\", \"-\", \"_\" "
+            "and spaces, ending in \".dosh\") get.php?id=5");
+  for (const char* type :
+       {"application/macbinary", "application/binhex", "application/octet-stream", ""})
     EXPECT_FALSE(view->download_shouldDecode(request, type)) << type;
   EXPECT_TRUE(view->download_shouldDecode(request, "application/gzip"));
   desk.Act("configureSheet_save");
   EXPECT_EQ(host.values["MixCurrency"] + " " + host.values["SelectedCurrency"], "true USA.dosh");
   desk.browser = false;
   desk.Act("configureSheet_openwebsite");
-  EXPECT_EQ(desk.opened.at(0).substr(0, 7) + " " + Status(), "file:// The web page cannot be opened: no browser here");
+  EXPECT_EQ(desk.opened.at(0).substr(0, 7) + " " + Status(),
+            "file:// The web page cannot be opened: no browser here");
   List({"Delta;d.dosh"});
   Download(0);
   desk.Act("configureSheet_checkdownloads");
@@ -261,8 +321,8 @@ TEST(DownloadNames, TheEntrysLocationNamesTheFile) {
   EXPECT_EQ(request.failure, "no currency folder is set");
 }
 
-// Only a file that holds the currency asked for is installed, and only over nothing or over a file of
-// the same currency; each reason is said once.
+// Only a file that holds the currency asked for is installed, and only over nothing or over a file
+// of the same currency; each reason is said once.
 TEST(DownloadedFiles, OnlyTheChosenCurrencyReplacesOnlyItsOwnFile) {
   Scratch dir;
   WriteCurrency(dir, "peso.dosh", "Test Peso", 1);
@@ -272,7 +332,8 @@ TEST(DownloadedFiles, OnlyTheChosenCurrencyReplacesOnlyItsOwnFile) {
   std::vector<unsigned char> junk;
   for (int i = 0; i < 300; ++i) junk.insert(junk.end(), {'C', 'O', 'R', 'V'});
   dir.Write("junk.dosh", junk);
-  const std::string junkWhy = "not a currency file: size check mismatch: file is 1200 bytes, header says 2846732476";
+  const std::string junkWhy =
+      "not a currency file: size check mismatch: file is 1200 bytes, header says 2846732476";
   struct Case {
     const char* received;
     const char* name;
@@ -283,7 +344,8 @@ TEST(DownloadedFiles, OnlyTheChosenCurrencyReplacesOnlyItsOwnFile) {
       {"peso.dosh", "Test Peso", "new.dosh", ""},
       {"peso.dosh", "Test Peso", "old-peso.dosh", ""},
       {"peso.dosh", "Test Slow", "new.dosh", "the file holds \"Test Peso\", not \"Test Slow\""},
-      {"peso.dosh", "Test Peso", "slow.dosh", dir.Path("slow.dosh") + " is kept: it holds \"Test Slow\", not \"Test Peso\""},
+      {"peso.dosh", "Test Peso", "slow.dosh",
+       dir.Path("slow.dosh") + " is kept: it holds \"Test Slow\", not \"Test Peso\""},
       {"peso.dosh", "Test Peso", "junk.dosh", dir.Path("junk.dosh") + " is kept: it is " + junkWhy},
       {"empty.dosh", "Test Peso", "new.dosh", "not a currency file: it is empty"},
       {"junk.dosh", "Test Peso", "new.dosh", junkWhy},

@@ -22,6 +22,10 @@ for node in ET.parse(ui).iter("object"):
 for source in sources:
     for label in re.findall(r'_with_mnemonic\("([^"]*)"\)', open(source).read()):
         letters[label[label.index("_") + 1].lower()].append(label)
-problems += [f"Alt+{letter} is {' and '.join(labels)}" for letter, labels in letters.items() if len(labels) > 1]
+problems += [
+    f"Alt+{letter} is {' and '.join(labels)}"
+    for letter, labels in letters.items()
+    if len(labels) > 1
+]
 print("\n".join(problems) or f"{len(letters)} mnemonics, each used once")
 sys.exit(1 if problems else 0)

@@ -2,6 +2,8 @@
 // loader would have decoded and prepared itself, and nothing is handed over
 // for a file that is another, or changed, or an image that did not decode
 // (its loader decodes it again and says why).
+#include "data/Prefetch.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,7 +13,6 @@
 #include "TGAWriter.h"
 #include "TestFiles.h"
 #include "data/MoneyFile.h"
-#include "data/Prefetch.h"
 #include "image/TGALoader.h"
 
 namespace {
@@ -44,11 +45,16 @@ TEST(Prefetch, HandsOverWhatTheLoaderWouldMakeAndOnlyThat) {
   Bytes bad = Picture(2, 9);
   bad[16] = 16;  // a depth the decoder refuses
   const std::string path = dir.Write("a.dosh", BuildCurrencyFile("Alpha", 1,
-      {{Picture(2, 1), 1, 0, 100, 50}, {Picture(10, 2), 1, 2, 100, 50}, {bad, 1, 0, 100, 50}, {{7}, 7, 0, 1, 1}}));
-  const std::string changed = dir.Write("b.dosh", BuildCurrencyFile("Beta", 1, {{Picture(2, 3), 1, 1, 1, 1}}));
+                                                                 {{Picture(2, 1), 1, 0, 100, 50},
+                                                                  {Picture(10, 2), 1, 2, 100, 50},
+                                                                  {bad, 1, 0, 100, 50},
+                                                                  {{7}, 7, 0, 1, 1}}));
+  const std::string changed =
+      dir.Write("b.dosh", BuildCurrencyFile("Beta", 1, {{Picture(2, 3), 1, 1, 1, 1}}));
   AlertRecorder alerts;
   PrefetchImages({{path, {}}, {changed, {}}, {dir.Path("missing.dosh"), {}}});
-  dir.Write("b.dosh", BuildCurrencyFile("Beta", 1, {{Picture(2, 4), 1, 1, 1, 1}}));  // another file now
+  dir.Write("b.dosh",
+            BuildCurrencyFile("Beta", 1, {{Picture(2, 4), 1, 1, 1, 1}}));  // another file now
 
   EXPECT_EQ(Taken(path, 1), Decoded(path, 1, 2));
   EXPECT_EQ(Taken(path, 0), Decoded(path, 0, 0));

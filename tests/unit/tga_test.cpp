@@ -2,7 +2,6 @@
 // the stream, and every failure with its caption and text. Each case goes
 // through both entry points (path and stream), which must agree.
 #include <gtest/gtest.h>
-
 #include <malloc.h>
 
 #include <algorithm>
@@ -25,18 +24,24 @@ struct TGATest : ::testing::Test {
     const bool pathOk = LoadTGA(&fromPath, path.c_str());
     texture.FreePixels();
     const bool ok = LoadTGA2(&texture, &stream);
-    EXPECT_TRUE(ok == pathOk && alerts.alerts.size() == (ok ? 0u : 2u) && Pixels(fromPath) == Pixels(texture) &&
-                (ok || alerts.alerts[0] == alerts.alerts[1])) << "the entry points disagree: " << alerts.alerts.size();
-    return alerts.alerts.empty() ? "" : alerts.alerts.back().first + ": " + alerts.alerts.back().second;
+    EXPECT_TRUE(ok == pathOk && alerts.alerts.size() == (ok ? 0u : 2u) &&
+                Pixels(fromPath) == Pixels(texture) && (ok || alerts.alerts[0] == alerts.alerts[1]))
+        << "the entry points disagree: " << alerts.alerts.size();
+    return alerts.alerts.empty() ? ""
+                                 : alerts.alerts.back().first + ": " + alerts.alerts.back().second;
   }
-  static Bytes Pixels(const Texture& t) { return t.pixels ? Bytes(t.pixels, t.pixels + size_t(t.width) * t.height * t.bitsPerPixel / 8) : Bytes(); }
+  static Bytes Pixels(const Texture& t) {
+    return t.pixels ? Bytes(t.pixels, t.pixels + size_t(t.width) * t.height * t.bitsPerPixel / 8)
+                    : Bytes();
+  }
   TempDir dir;
   Texture texture;
 };
 
 TEST_F(TGATest, DecodesToRGBInFileRowOrder) {
   std::vector<std::pair<Bytes, Bytes>> cases = {
-      {MakeTGA(2, 2, 1, 24, {0x10, 0x20, 0x30, 0x40, 0x50, 0x60}), {0x30, 0x20, 0x10, 0x60, 0x50, 0x40}},
+      {MakeTGA(2, 2, 1, 24, {0x10, 0x20, 0x30, 0x40, 0x50, 0x60}),
+       {0x30, 0x20, 0x10, 0x60, 0x50, 0x40}},
       {MakeTGA(2, 1, 1, 32, {0x10, 0x20, 0x30, 0xFF}, 8), {0x30, 0x20, 0x10, 0xFF}},
       // The descriptor's origin bits are ignored: rows stay bottom row first.
       {MakeTGA(2, 1, 2, 24, {1, 2, 3, 4, 5, 6}, 0x20), {3, 2, 1, 6, 5, 4}},
@@ -51,21 +56,25 @@ TEST_F(TGATest, DecodesToRGBInFileRowOrder) {
   for (uint8_t bytes : {3, 4}) {
     Bytes raw, rgb, rle, runs;
     for (uint32_t i = 0; i < 300 * 700 * bytes; ++i) raw.push_back(uint8_t(i * 7 + i / 1000));
-    for (size_t i = 0; i < raw.size(); ++i) rgb.push_back(raw[i - i % bytes + (i % bytes == 0 ? 2 : i % bytes == 2 ? 0 : i % bytes)]);
+    for (size_t i = 0; i < raw.size(); ++i)
+      rgb.push_back(raw[i - i % bytes + (i % bytes == 0 ? 2 : i % bytes == 2 ? 0 : i % bytes)]);
     for (size_t p = 0, count, n = 0; p < 300 * 700; p += count, ++n) {
       const bool run = n % 2;
       count = std::min<size_t>(1 + p % 128, 300 * 700 - p);
       rle.push_back(uint8_t(count - 1 + run * 128));
-      rle.insert(rle.end(), raw.begin() + long(bytes * p), raw.begin() + long(bytes * (p + (run ? 1 : count))));
+      rle.insert(rle.end(), raw.begin() + long(bytes * p),
+                 raw.begin() + long(bytes * (p + (run ? 1 : count))));
       for (size_t i = p; i < p + count; ++i)
-        runs.insert(runs.end(), rgb.begin() + long(bytes * (run ? p : i)), rgb.begin() + long(bytes * ((run ? p : i) + 1)));
+        runs.insert(runs.end(), rgb.begin() + long(bytes * (run ? p : i)),
+                    rgb.begin() + long(bytes * ((run ? p : i) + 1)));
     }
     cases.push_back({MakeTGA(2, 300, 700, bytes * 8, raw), rgb});
     cases.push_back({MakeTGA(10, 300, 700, bytes * 8, rle), runs});
   }
   for (const auto& [file, pixels] : cases) {
     EXPECT_EQ(Decode(file), "");
-    const uint32_t format = file[16] == 32 ? 0x1908 : 0x1907;  // GL_RGBA, GL_RGB: set by the uncompressed decoder
+    const uint32_t format =
+        file[16] == 32 ? 0x1908 : 0x1907;  // GL_RGBA, GL_RGB: set by the uncompressed decoder
     EXPECT_TRUE(Pixels(texture) == pixels && (file[2] == 10 || texture.format == format))
         << "type " << int(file[2]) << ", " << texture.width << "x" << texture.height;
   }
@@ -74,47 +83,62 @@ TEST_F(TGATest, DecodesToRGBInFileRowOrder) {
 TEST_F(TGATest, LeavesTheStreamRightAfterTheImage) {
   // An image inside other bytes, as in a lump file: the decoder reads ahead
   // but must leave the stream where the image ends; after a failure, failed.
-  for (const Bytes& image : {MakeTGA(2, 2, 1, 24, {1, 2, 3, 4, 5, 6}), MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3, 0, 4, 5, 6})})
+  for (const Bytes& image : {MakeTGA(2, 2, 1, 24, {1, 2, 3, 4, 5, 6}),
+                             MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3, 0, 4, 5, 6})})
     for (const Bytes& tail : {Bytes{0xCC, 0xDD}, Bytes{}}) {
       Bytes file = {0xAA, 0xBB};
-      file.insert(file.end(), image.begin(), image.end()); file.insert(file.end(), tail.begin(), tail.end());
+      file.insert(file.end(), image.begin(), image.end());
+      file.insert(file.end(), tail.begin(), tail.end());
       std::ifstream stream(dir.Write("lump.bin", file), std::ios::binary);
       texture.FreePixels();
-      EXPECT_TRUE(stream.seekg(2) && LoadTGA2(&texture, &stream) && stream.good() && stream.tellg() == std::streamoff(2 + image.size()))
+      EXPECT_TRUE(stream.seekg(2) && LoadTGA2(&texture, &stream) && stream.good() &&
+                  stream.tellg() == std::streamoff(2 + image.size()))
           << int(image[2]);
     }
-  std::ifstream stream(dir.Write("t.tga", MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3})), std::ios::binary);
+  std::ifstream stream(dir.Write("t.tga", MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3})),
+                       std::ios::binary);
   AlertRecorder alerts;
   texture.FreePixels();
   EXPECT_TRUE(!LoadTGA2(&texture, &stream) && stream.fail() && stream.is_open());
 }
 
 TEST_F(TGATest, EachFailureHasItsAlert) {
-  const std::string invalid = "Invalid Image: TGA file be type 2 or type 10 ", info = "ERROR: Invalid texture information";
+  const std::string invalid = "Invalid Image: TGA file be type 2 or type 10 ",
+                    info = "ERROR: Invalid texture information";
   std::vector<std::pair<Bytes, std::string>> cases;
-  for (uint8_t type : {0, 1, 3, 9, 11, 32}) cases.push_back({MakeTGA(type, 1, 1, 24, {1, 2, 3}), invalid});
+  for (uint8_t type : {0, 1, 3, 9, 11, 32})
+    cases.push_back({MakeTGA(type, 1, 1, 24, {1, 2, 3}), invalid});
   for (size_t at : {0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11})  // ID length, colour map, origin
     cases.push_back({MakeTGA(2, 1, 1, 24, {1, 2, 3}), invalid}), cases.back().first[at] = 1;
   for (uint8_t type : {2, 10}) {
-    cases.push_back({MakeTGA(type, 0, 4, 24, {}), info}), cases.push_back({MakeTGA(type, 4, 0, 24, {}), info});
-    for (uint8_t depth : {0, 8, 15, 16, 23, 25, 31, 33, 255}) cases.push_back({MakeTGA(type, 1, 1, depth, {1, 2, 3, 4}), info});
+    cases.push_back({MakeTGA(type, 0, 4, 24, {}), info}),
+        cases.push_back({MakeTGA(type, 4, 0, 24, {}), info});
+    for (uint8_t depth : {0, 8, 15, 16, 23, 25, 31, 33, 255})
+      cases.push_back({MakeTGA(type, 1, 1, depth, {1, 2, 3, 4}), info});
   }
   const Bytes header = MakeTGA(2, 1, 1, 24, {});
-  cases.insert(cases.end(), {
-      {{}, "ERROR: Could not read file header"}, {Bytes(11, 0), "ERROR: Could not read file header"},
-      {Bytes(header.begin(), header.begin() + 17), "ERROR: Could not read info header"},
-      {MakeTGA(2, 2, 1, 24, {1, 2, 3, 4, 5}), "ERROR: Could not read image data"}, {MakeTGA(2, 1, 1, 32, {1, 2, 3}), "ERROR: Could not read image data"},
-      // Run-length: at a packet boundary, inside a raw packet, before a run's pixel.
-      {MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3}), "ERROR: Could not read RLE header"}, {MakeTGA(10, 3, 1, 24, {}), "ERROR: Could not read RLE header"},
-      {MakeTGA(10, 3, 1, 24, {0x02, 1, 2, 3, 4, 5, 6, 7}), "ERROR: Could not read image data"},
-      {MakeTGA(10, 3, 1, 24, {0x80, 1, 2, 3, 0x81, 1, 2}), "ERROR: Could not read from file"},
-      // A run of four into three pixels, and a raw packet one too long.
-      {MakeTGA(10, 3, 1, 24, {0x83, 1, 2, 3}), "ERROR: Too many pixels read"},
-      {MakeTGA(10, 3, 1, 24, {0x00, 1, 1, 1, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9}), "ERROR: Too many pixels read"}});
+  cases.insert(
+      cases.end(),
+      {{{}, "ERROR: Could not read file header"},
+       {Bytes(11, 0), "ERROR: Could not read file header"},
+       {Bytes(header.begin(), header.begin() + 17), "ERROR: Could not read info header"},
+       {MakeTGA(2, 2, 1, 24, {1, 2, 3, 4, 5}), "ERROR: Could not read image data"},
+       {MakeTGA(2, 1, 1, 32, {1, 2, 3}), "ERROR: Could not read image data"},
+       // Run-length: at a packet boundary, inside a raw packet, before a run's pixel.
+       {MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3}), "ERROR: Could not read RLE header"},
+       {MakeTGA(10, 3, 1, 24, {}), "ERROR: Could not read RLE header"},
+       {MakeTGA(10, 3, 1, 24, {0x02, 1, 2, 3, 4, 5, 6, 7}), "ERROR: Could not read image data"},
+       {MakeTGA(10, 3, 1, 24, {0x80, 1, 2, 3, 0x81, 1, 2}), "ERROR: Could not read from file"},
+       // A run of four into three pixels, and a raw packet one too long.
+       {MakeTGA(10, 3, 1, 24, {0x83, 1, 2, 3}), "ERROR: Too many pixels read"},
+       {MakeTGA(10, 3, 1, 24, {0x00, 1, 1, 1, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9}),
+        "ERROR: Too many pixels read"}});
   for (const auto& [bytes, message] : cases)
-    EXPECT_EQ(Decode(bytes) + (texture.pixels ? ", with pixels" : ""), message) << ::testing::PrintToString(bytes);
+    EXPECT_EQ(Decode(bytes) + (texture.pixels ? ", with pixels" : ""), message)
+        << ::testing::PrintToString(bytes);
   // What the header said stays in the record after a failure.
-  EXPECT_TRUE(Decode(MakeTGA(2, 7, 9, 16, {})) == info && texture.width == 7 && texture.height == 9 && texture.bitsPerPixel == 16);
+  EXPECT_TRUE(Decode(MakeTGA(2, 7, 9, 16, {})) == info && texture.width == 7 &&
+              texture.height == 9 && texture.bitsPerPixel == 16);
   AlertRecorder alerts;
   std::ifstream closed;
   EXPECT_FALSE(LoadTGA2(&texture, nullptr) || LoadTGA2(&texture, &closed) ||
@@ -127,9 +151,12 @@ TEST_F(TGATest, EachFailureHasItsAlert) {
 TEST_F(TGATest, CraftedHugeHeaderAllocatesLittle) {
   const std::pair<Bytes, const char*> cases[] = {
       {MakeTGA(2, 16384, 16384, 32, Bytes(12, 7)), "ERROR: Could not read image data"},
-      {MakeTGA(10, 16384, 16384, 32, {0x81, 1, 2, 3, 4, 0x81, 1, 2, 3, 4, 0xFF}), "ERROR: Could not read from file"},
-      {MakeTGA(10, 65535, 65535, 32, {0x81, 1, 2, 3, 4, 0x81, 1, 2, 3, 4}), "ERROR: Could not read RLE header"},
-      {MakeTGA(10, 16384, 16384, 32, {0x7F, 1, 2, 3, 4, 1, 2, 3, 4}), "ERROR: Could not read image data"}};
+      {MakeTGA(10, 16384, 16384, 32, {0x81, 1, 2, 3, 4, 0x81, 1, 2, 3, 4, 0xFF}),
+       "ERROR: Could not read from file"},
+      {MakeTGA(10, 65535, 65535, 32, {0x81, 1, 2, 3, 4, 0x81, 1, 2, 3, 4}),
+       "ERROR: Could not read RLE header"},
+      {MakeTGA(10, 16384, 16384, 32, {0x7F, 1, 2, 3, 4, 1, 2, 3, 4}),
+       "ERROR: Could not read image data"}};
   for (const auto& [file, message] : cases)
     for (bool stream : {true, false}) {
       size_t inUse = 0;  // when the alert is raised, the pixel buffer is still held
@@ -139,8 +166,10 @@ TEST_F(TGATest, CraftedHugeHeaderAllocatesLittle) {
         alert = std::string(caption) + ": " + text;
       });
       std::ifstream in(dir.Write("huge.tga", file), std::ios::binary);
-      const bool loaded = stream ? LoadTGA2(&texture, &in) : LoadTGA(&texture, dir.Path("huge.tga").c_str());
-      EXPECT_TRUE(!loaded && alert == message && inUse < size_t(64) << 20) << alert << ", " << inUse << " bytes in use";
+      const bool loaded =
+          stream ? LoadTGA2(&texture, &in) : LoadTGA(&texture, dir.Path("huge.tga").c_str());
+      EXPECT_TRUE(!loaded && alert == message && inUse < size_t(64) << 20)
+          << alert << ", " << inUse << " bytes in use";
     }
 }
 

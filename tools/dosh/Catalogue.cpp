@@ -12,15 +12,16 @@
 #include <memory>
 #include <set>
 
+#include "CurlNetwork.h"
+#include "PropertyList.h"
 #include "config/Downloads.h"
 #include "data/Currency.h"
 #include "data/MoneyFile.h"
 #include "platform/Bundle.h"
-#include "CurlNetwork.h"
-#include "PropertyList.h"
 
 const char kCatalogueUsage[] = "corvan-dosh catalogue DIR [--base URL]";
-const char kFetchUsage[] = "corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [--cacert FILE] [NAME...]";
+const char kFetchUsage[] =
+    "corvan-dosh fetch URL [--into DIR] [--timeout SECONDS] [--cacert FILE] [NAME...]";
 
 namespace {
 
@@ -69,27 +70,28 @@ std::vector<Offer> CurrenciesIn(const std::string& folder, bool* ok) {
       continue;
     }
     if (name.find(';') != std::string::npos) {
-      std::fprintf(stderr, "corvan-dosh: %s: left out: its name \"%s\" holds a \";\"\n", Printable(path).c_str(),
-                   Printable(name).c_str());
+      std::fprintf(stderr, "corvan-dosh: %s: left out: its name \"%s\" holds a \";\"\n",
+                   Printable(path).c_str(), Printable(name).c_str());
       continue;
     }
     offers.push_back(Offer{name, file});
   }
-  std::sort(offers.begin(), offers.end(),
-            [](const Offer& a, const Offer& b) { return a.name != b.name ? a.name < b.name : a.file < b.file; });
+  std::sort(offers.begin(), offers.end(), [](const Offer& a, const Offer& b) {
+    return a.name != b.name ? a.name < b.name : a.file < b.file;
+  });
   // A catalogue offers each currency once: by its name.
   for (size_t i = 1; i < offers.size();) {
     if (offers[i].name != offers[i - 1].name) {
       ++i;
       continue;
     }
-    std::fprintf(stderr, "corvan-dosh: %s: left out: %s offers \"%s\" already\n", Printable(offers[i].file).c_str(),
-                 Printable(offers[i - 1].file).c_str(), Printable(offers[i].name).c_str());
+    std::fprintf(stderr, "corvan-dosh: %s: left out: %s offers \"%s\" already\n",
+                 Printable(offers[i].file).c_str(), Printable(offers[i - 1].file).c_str(),
+                 Printable(offers[i].name).c_str());
     offers.erase(offers.begin() + long(i));
   }
   return offers;
 }
-
 
 // Installs an entry into a folder, saying how it went on the terminal.
 class FetchDelegate : public DownloadDelegate {
@@ -97,19 +99,22 @@ public:
   FetchDelegate(std::string folder, const DOWNLOADDATA& entry, std::string file)
       : folder(std::move(folder)), entry(entry), file(std::move(file)) {}
 
-  void download_decideDestinationWithSuggestedFilename(URLDownload* download, const std::string&) override {
-    ChooseDestination(download, folder, entry.Location);  // the entry's own name, whatever is suggested
+  void download_decideDestinationWithSuggestedFilename(URLDownload* download,
+                                                       const std::string&) override {
+    ChooseDestination(download, folder,
+                      entry.Location);  // the entry's own name, whatever is suggested
   }
   void download_didReceiveResponse(URLDownload*, int64_t) override {}
   void download_didReceiveDataOfLength(URLDownload*, uint32_t) override {}
   void downloadDidFinish(URLDownload*) override {
-    std::printf("installed \"%s\" as %s into %s\n", Printable(entry.Name).c_str(), Printable(file).c_str(),
-                Printable(folder).c_str());
+    std::printf("installed \"%s\" as %s into %s\n", Printable(entry.Name).c_str(),
+                Printable(file).c_str(), Printable(folder).c_str());
     done = ok = true;
   }
   void download_didFailWithError(URLDownload*, const NetError& error) override {
-    std::fprintf(stderr, "corvan-dosh: \"%s\": download failed: %s %s\n", Printable(entry.Name).c_str(),
-                 error.description.c_str(), Printable(error.failingURL).c_str());
+    std::fprintf(stderr, "corvan-dosh: \"%s\": download failed: %s %s\n",
+                 Printable(entry.Name).c_str(), error.description.c_str(),
+                 Printable(error.failingURL).c_str());
     done = true;
   }
 
@@ -152,11 +157,13 @@ bool ReadCatalogueAt(CurlNetwork* net, const std::string& url, std::vector<DOWNL
   return false;
 }
 
-bool Install(CurlNetwork* net, const std::string& catalogue, const DOWNLOADDATA& entry, const std::string& into) {
+bool Install(CurlNetwork* net, const std::string& catalogue, const DOWNLOADDATA& entry,
+             const std::string& into) {
   std::string url, file, why;
-  if (!DownloadFileName(entry.Location, &file, &why) || !net->resolveURL(catalogue, entry.Location, &url, &why)) {
-    std::fprintf(stderr, "corvan-dosh: \"%s\": %s: %s\n", Printable(entry.Name).c_str(), why.c_str(),
-                 Printable(entry.Location).c_str());
+  if (!DownloadFileName(entry.Location, &file, &why) ||
+      !net->resolveURL(catalogue, entry.Location, &url, &why)) {
+    std::fprintf(stderr, "corvan-dosh: \"%s\": %s: %s\n", Printable(entry.Name).c_str(),
+                 why.c_str(), Printable(entry.Location).c_str());
     return false;
   }
   FetchDelegate delegate(into, entry, file);
@@ -217,8 +224,8 @@ int CatalogueCommand(const std::vector<std::string>& args) {
   for (const Offer& offer : offers) {
     const std::string location = AddressOf(base, offer.file);
     if (location.size() >= sizeof DOWNLOADDATA::Location) {
-      std::fprintf(stderr, "corvan-dosh: %s: left out: its address is longer than %zu bytes\n", offer.file.c_str(),
-                   sizeof DOWNLOADDATA::Location - 1);
+      std::fprintf(stderr, "corvan-dosh: %s: left out: its address is longer than %zu bytes\n",
+                   offer.file.c_str(), sizeof DOWNLOADDATA::Location - 1);
       continue;
     }
     entries.push_back(offer.name + ";" + location);
@@ -255,10 +262,13 @@ int FetchCommand(const std::vector<std::string>& args) {
   if (into.empty()) return UsageError("--into wants a folder", kFetchUsage);
 
   for (int signal : {SIGINT, SIGTERM, SIGHUP})
-    g_unix_signal_add(signal, [](gpointer) -> gboolean {
-      gInterrupted = true;
-      return G_SOURCE_CONTINUE;
-    }, nullptr);
+    g_unix_signal_add(
+        signal,
+        [](gpointer) -> gboolean {
+          gInterrupted = true;
+          return G_SOURCE_CONTINUE;
+        },
+        nullptr);
   const int status = Fetch(options, url, into, names);
   if (!gInterrupted) return status;
   std::fprintf(stderr, "corvan-dosh: interrupted; nothing half arrived is left\n");

@@ -31,7 +31,8 @@ const int kOk = 0;
 const int kFailed = 1;
 const int kUsage = 2;
 
-const char kPackUsage[] = "corvan-dosh pack OUT.dosh --name NAME [--version 0|1] IMAGE:WxH[:ALPHA]...";
+const char kPackUsage[] =
+    "corvan-dosh pack OUT.dosh --name NAME [--version 0|1] IMAGE:WxH[:ALPHA]...";
 const char kPackResUsage[] = "corvan-dosh pack-res OUT.artifacts IMAGE[:ALPHA]...";
 const char kInfoUsage[] = "corvan-dosh info FILE";
 const char kExtractUsage[] = "corvan-dosh extract FILE INDEX OUT.tga|OUT.png";
@@ -100,7 +101,8 @@ bool ParseSigned(const std::string& text, int32_t* value) {
   if (!LooksSigned(text)) return false;
   const bool negative = text[0] == '-';
   uint32_t magnitude = 0;
-  if (!ParseUnsigned(text.substr(text[0] == '-' || text[0] == '+' ? 1 : 0), &magnitude)) return false;
+  if (!ParseUnsigned(text.substr(text[0] == '-' || text[0] == '+' ? 1 : 0), &magnitude))
+    return false;
   if (magnitude > (negative ? 2147483648u : 2147483647u)) return false;
   *value = negative ? int32_t(-int64_t(magnitude)) : int32_t(magnitude);
   return true;
@@ -115,8 +117,8 @@ bool ParseNoteSize(const std::string& text, uint32_t* width, uint32_t* height) {
     length = 2;
   }
   if (at == std::string::npos) return false;
-  return ParseUnsigned(text.substr(0, at), width) && ParseUnsigned(text.substr(at + length), height) &&
-         *width > 0 && *height > 0;
+  return ParseUnsigned(text.substr(0, at), width) &&
+         ParseUnsigned(text.substr(at + length), height) && *width > 0 && *height > 0;
 }
 
 std::string LowerExtension(const std::string& path) {
@@ -148,7 +150,8 @@ void SplitAlpha(const std::string& text, std::string* rest, std::string* alpha) 
   }
 }
 
-bool ParseAlpha(const std::string& arg, const std::string& alpha, ImageItem* item, std::string* error) {
+bool ParseAlpha(const std::string& arg, const std::string& alpha, ImageItem* item,
+                std::string* error) {
   if (alpha.empty() || ParseSigned(alpha, &item->alphaMode)) return true;
   *error = arg + ": alpha mode " + alpha + " does not fit in 32 bits";
   return false;
@@ -166,7 +169,8 @@ bool ParseNoteItem(const std::string& arg, ImageItem* item, std::string* error) 
   item->path = rest.substr(0, colon);
   const std::string size = rest.substr(colon + 1);
   if (!ParseNoteSize(size, &item->width, &item->height)) {
-    *error = arg + ": bad note size \"" + size + "\": expected WxH, two positive whole numbers in hundredths of a note unit";
+    *error = arg + ": bad note size \"" + size +
+             "\": expected WxH, two positive whole numbers in hundredths of a note unit";
     return false;
   }
   return ParseAlpha(arg, alpha, item, error);
@@ -203,7 +207,8 @@ bool ReadWholeFile(const std::string& path, Bytes* bytes, std::string* error) {
 // The saver takes no image larger than kMaxImageSide texels a side, so
 // neither does the tool: a larger one is refused from its header, before it
 // is decoded. A header the decoder would not take is left to it to describe.
-bool WithinSide(const std::string& path, const unsigned char* header, size_t length, std::string* error) {
+bool WithinSide(const std::string& path, const unsigned char* header, size_t length,
+                std::string* error) {
   TGASize size;
   if (length < 18 || !PeekTGAHeader(header, &size)) return true;
   const std::string excess = ImageSideExcess(size, kMaxImageSide);
@@ -298,7 +303,8 @@ int ParsePackArgs(const Args& args, bool currency, PackArgs* parsed) {
       return UsageError("unknown option " + arg, usage);
     }
   }
-  if (positional.size() < 2) return UsageError("needs an output file and at least one image", usage);
+  if (positional.size() < 2)
+    return UsageError("needs an output file and at least one image", usage);
   if (currency && !parsed->haveName) return UsageError("--name is required", usage);
   parsed->out = positional[0];
   parsed->images.assign(positional.begin() + 1, positional.end());
@@ -308,7 +314,8 @@ int ParsePackArgs(const Args& args, bool currency, PackArgs* parsed) {
 // A lump file's offsets and size check are 32-bit.
 bool FitsInFile(const std::string& out, uint64_t total, std::string* error) {
   if (total <= UINT32_MAX) return true;
-  *error = out + ": " + std::to_string(total) + " bytes is too large for a lump file (at most 4 GiB)";
+  *error =
+      out + ": " + std::to_string(total) + " bytes is too large for a lump file (at most 4 GiB)";
   return false;
 }
 
@@ -316,14 +323,15 @@ int Pack(const Args& args) {
   PackArgs parsed;
   if (const int status = ParsePackArgs(args, true, &parsed); status != kOk) return status;
   if (parsed.name.empty() || parsed.name.size() > 39)
-    return Failure("corvan-dosh: name \"" + parsed.name + "\" is " + std::to_string(parsed.name.size()) +
-                   " bytes long: it must be 1 to 39 bytes");
+    return Failure("corvan-dosh: name \"" + parsed.name + "\" is " +
+                   std::to_string(parsed.name.size()) + " bytes long: it must be 1 to 39 bytes");
   if (parsed.version != "0" && parsed.version != "1")
     return Failure("corvan-dosh: version \"" + parsed.version + "\": must be 0 or 1");
 
   if (parsed.images.size() > kMaxCurrencyNotes)
-    return Failure("corvan-dosh: " + std::to_string(parsed.images.size()) + " images: a currency holds at most " +
-                   std::to_string(kMaxCurrencyNotes) + " notes");
+    return Failure("corvan-dosh: " + std::to_string(parsed.images.size()) +
+                   " images: a currency holds at most " + std::to_string(kMaxCurrencyNotes) +
+                   " notes");
 
   std::vector<ImageItem> items(parsed.images.size());
   std::string error;
@@ -337,8 +345,9 @@ int Pack(const Args& args) {
     if (!LoadLumpImage(items[i].path, &lumps[i].data, &error)) return Failure(error);
     pixelBytes += DecodedBytes(lumps[i].data);
     if (pixelBytes > kMaxCurrencyPixelBytes)
-      return Failure(parsed.out + ": the images up to " + items[i].path + " hold " + std::to_string(pixelBytes) +
-                     " bytes of decoded pixels, at most " + std::to_string(kMaxCurrencyPixelBytes));
+      return Failure(parsed.out + ": the images up to " + items[i].path + " hold " +
+                     std::to_string(pixelBytes) + " bytes of decoded pixels, at most " +
+                     std::to_string(kMaxCurrencyPixelBytes));
     lumps[i].alphaMode = items[i].alphaMode;
     lumps[i].width = items[i].width;
     lumps[i].height = items[i].height;
@@ -347,8 +356,8 @@ int Pack(const Args& args) {
   if (!FitsInFile(parsed.out, total, &error)) return Failure(error);
   const Bytes file = BuildCurrencyFile(parsed.name, uint8_t(parsed.version[0] - '0'), lumps);
   if (!WriteFileAtomically(parsed.out, file, &error)) return Failure(error);
-  std::printf("%s: currency \"%s\", %zu notes, %zu bytes\n", parsed.out.c_str(), parsed.name.c_str(),
-              lumps.size(), file.size());
+  std::printf("%s: currency \"%s\", %zu notes, %zu bytes\n", parsed.out.c_str(),
+              parsed.name.c_str(), lumps.size(), file.size());
   return kOk;
 }
 
@@ -369,7 +378,8 @@ int PackRes(const Args& args) {
   if (!FitsInFile(parsed.out, total, &error)) return Failure(error);
   const Bytes file = BuildResourceFile(lumps);
   if (!WriteFileAtomically(parsed.out, file, &error)) return Failure(error);
-  std::printf("%s: resource file, %zu lumps, %zu bytes\n", parsed.out.c_str(), lumps.size(), file.size());
+  std::printf("%s: resource file, %zu lumps, %zu bytes\n", parsed.out.c_str(), lumps.size(),
+              file.size());
   return kOk;
 }
 
@@ -380,7 +390,8 @@ int PackRes(const Args& args) {
 bool IsResourceFile(const std::string& path) {
   unsigned char start[44] = {};
   std::ifstream in;
-  if (OpenRegularStream(path.c_str(), &in, nullptr)) in.read(reinterpret_cast<char*>(start), sizeof start);
+  if (OpenRegularStream(path.c_str(), &in, nullptr))
+    in.read(reinterpret_cast<char*>(start), sizeof start);
   const std::streamsize got = in.gcount();
   if (got >= 44 && std::memcmp(start + 40, "CORV", 4) == 0) return false;
   if (got >= 4 && std::memcmp(start, "BRMF", 4) == 0) return true;
@@ -453,15 +464,17 @@ bool PrintLimits(const std::string& path, MONEYFILE& file) {
   CurrencyCost cost;
   std::string why;
   const bool within = CheckCurrencyLimits(&file, 0, &cost, &why);
-  std::printf("  limits      %u notes, %u texels a side, %llu bytes of decoded pixels\n", unsigned(kMaxCurrencyNotes),
-              unsigned(kMaxImageSide), static_cast<unsigned long long>(kMaxCurrencyPixelBytes));
+  std::printf("  limits      %u notes, %u texels a side, %llu bytes of decoded pixels\n",
+              unsigned(kMaxCurrencyNotes), unsigned(kMaxImageSide),
+              static_cast<unsigned long long>(kMaxCurrencyPixelBytes));
   if (!within) {
     std::fflush(stdout);
     Failure(path + ": " + why);
     return false;
   }
-  std::printf("  cost        %u notes, %u texels a side, %llu bytes of decoded pixels\n", unsigned(cost.notes),
-              unsigned(cost.largestSide), static_cast<unsigned long long>(cost.pixelBytes));
+  std::printf("  cost        %u notes, %u texels a side, %llu bytes of decoded pixels\n",
+              unsigned(cost.notes), unsigned(cost.largestSide),
+              static_cast<unsigned long long>(cost.pixelBytes));
   return true;
 }
 
@@ -491,14 +504,16 @@ int PrintInfo(const std::string& path, FILE_T& file, bool currency) {
     if (currency) std::printf("  %-10s", NoteSize(lump).c_str());
     std::printf("  %s\n", image.c_str());
   }
-  if (failed > 0) return Failure(path + ": " + std::to_string(failed) + " image lump(s) do not decode");
+  if (failed > 0)
+    return Failure(path + ": " + std::to_string(failed) + " image lump(s) do not decode");
   return kOk;
 }
 
 int Info(const Args& args) {
   if (args.size() != 1) return UsageError("info needs one file", kInfoUsage);
   const std::string& path = args[0];
-  return WithLumpFile(path, [&path](auto& file, bool currency) { return PrintInfo(path, file, currency); });
+  return WithLumpFile(
+      path, [&path](auto& file, bool currency) { return PrintInfo(path, file, currency); });
 }
 
 // ---- extract, decode ------------------------------------------------------------
@@ -536,11 +551,13 @@ int ExtractDecoded(const std::string& path, FILE_T& file, int index, const std::
 }
 
 int Extract(const Args& args) {
-  if (args.size() != 3) return UsageError("extract needs a file, a lump number and an output file", kExtractUsage);
+  if (args.size() != 3)
+    return UsageError("extract needs a file, a lump number and an output file", kExtractUsage);
   const std::string& path = args[0];
   const std::string& out = args[2];
   uint32_t index = 0;
-  if (!ParseUnsigned(args[1], &index)) return Failure("corvan-dosh: \"" + args[1] + "\" is not a lump number");
+  if (!ParseUnsigned(args[1], &index))
+    return Failure("corvan-dosh: \"" + args[1] + "\" is not a lump number");
   const std::string extension = LowerExtension(out);
   if (extension != ".tga" && extension != ".png")
     return Failure(out + ": unknown output type: use .tga (as stored) or .png (decoded)");
@@ -562,8 +579,10 @@ int Decode(const Args& args) {
   Texture texture;
   if (!LoadTGA(&texture, args[0].c_str())) return kFailed;
   const size_t size = size_t(texture.width) * texture.height * (texture.bitsPerPixel / 8);
-  if (!WriteFileAtomically(args[1], Bytes(texture.pixels, texture.pixels + size), &error)) return Failure(error);
-  std::printf("%u %u %u\n", unsigned(texture.width), unsigned(texture.height), unsigned(texture.bitsPerPixel));
+  if (!WriteFileAtomically(args[1], Bytes(texture.pixels, texture.pixels + size), &error))
+    return Failure(error);
+  std::printf("%u %u %u\n", unsigned(texture.width), unsigned(texture.height),
+              unsigned(texture.bitsPerPixel));
   return kOk;
 }
 
@@ -578,9 +597,10 @@ int main(int argc, char** argv) {
   const Args args(argv + 2, argv + argc);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kHelp, stdout);
-    std::fputs("  corvan-dosh --help | --version\n"
-               "      Prints this text, or the version. See corvan-dosh(1).\n",
-               stdout);
+    std::fputs(
+        "  corvan-dosh --help | --version\n"
+        "      Prints this text, or the version. See corvan-dosh(1).\n",
+        stdout);
     return kOk;
   }
   if (command == "--version") {  // the project's

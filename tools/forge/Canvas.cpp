@@ -45,8 +45,7 @@ Rgb Hex(uint32_t rgb) {
 }
 
 Rgb Mix(Rgb from, Rgb to, double t) {
-  return {from.r + (to.r - from.r) * t, from.g + (to.g - from.g) * t,
-          from.b + (to.b - from.b) * t};
+  return {from.r + (to.r - from.r) * t, from.g + (to.g - from.g) * t, from.b + (to.b - from.b) * t};
 }
 
 void SetColour(cairo_t* cr, Rgb colour, double alpha) {
@@ -63,12 +62,16 @@ struct FaceName {
 
 FaceName NameOf(Face face) {
   switch (face) {
-    case Face::Sans: return {"DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL};
-    case Face::SansBold: return {"DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD};
+    case Face::Sans:
+      return {"DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL};
+    case Face::SansBold:
+      return {"DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD};
     case Face::SansCondensedBold:
       return {"DejaVu Sans Condensed", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD};
-    case Face::Serif: return {"DejaVu Serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL};
-    case Face::SerifBold: return {"DejaVu Serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD};
+    case Face::Serif:
+      return {"DejaVu Serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL};
+    case Face::SerifBold:
+      return {"DejaVu Serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD};
     case Face::SerifItalic:
       return {"DejaVu Serif", CAIRO_FONT_SLANT_ITALIC, CAIRO_FONT_WEIGHT_NORMAL};
     case Face::MonoBold:

@@ -39,7 +39,8 @@ struct Section {
 };
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // The decoded image as the saver would show it: rows turned top-down and the
@@ -73,7 +74,9 @@ bool DecodeLump(FILE_READER& file, int index, Texture* texture) {
   return file.lumps[index].type == 1 && file.SeekLump(index) && LoadTGA2(texture, &file.stream);
 }
 
-std::string Size(uint32_t w, uint32_t h) { return std::to_string(w) + "\u00D7" + std::to_string(h); }
+std::string Size(uint32_t w, uint32_t h) {
+  return std::to_string(w) + "\u00D7" + std::to_string(h);
+}
 
 bool ReadResource(const std::string& path, Section* section, std::string* error) {
   RESFILE file;
@@ -162,8 +165,8 @@ int Layout(const std::vector<Section>& sections, std::vector<std::vector<Placed>
 }
 
 void PaintTile(cairo_t* cr, const Tile& tile, double x, double y) {
-  CairoSurface surface(
-      cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(tile.image.width), int(tile.image.height)));
+  CairoSurface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(tile.image.width),
+                                                  int(tile.image.height)));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return;
   unsigned char* data = cairo_image_surface_get_data(surface.get());
   const int stride = cairo_image_surface_get_stride(surface.get());

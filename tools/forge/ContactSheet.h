@@ -8,5 +8,4 @@
 // Reads the bundle folder bundleDir and writes the sheet to outPng. Overlay
 // images are shown over a dark ground with the alpha their mode gives them,
 // notes at their true proportions with the back face above the front.
-bool WriteContactSheet(const std::string& bundleDir, const std::string& outPng,
-                       std::string* error);
+bool WriteContactSheet(const std::string& bundleDir, const std::string& outPng, std::string* error);

@@ -14,10 +14,10 @@ enum class Motif { CompassStar, CircleFlower, Blossom, Waves, Peaks };
 
 struct NoteDesign {
   uint32_t value;
-  uint32_t width;   // note size in hundredths of a note unit (millimetres)
+  uint32_t width;  // note size in hundredths of a note unit (millimetres)
   uint32_t height;
-  Rgb ink;          // the note's main colour
-  Rgb accent;       // its second colour
+  Rgb ink;     // the note's main colour
+  Rgb accent;  // its second colour
 };
 
 struct CurrencyDesign {
@@ -29,7 +29,7 @@ struct CurrencyDesign {
   std::string symbol;       // "$"
   std::string serialLetters;
   Motif motif;
-  Rgb paper;                // unprinted paper, before the note's own tint
+  Rgb paper;  // unprinted paper, before the note's own tint
   Rgb serialInk;
   std::vector<NoteDesign> notes;
 };

@@ -50,14 +50,22 @@ OutlinePoint PointOnOutline(const Rect& r, double corner, double s) {
                         -std::sin(a)};
   };
   switch (part) {
-    case 0: return {left + s, r.y, 0, 1};
-    case 1: return onArc(right, upper, -kPi / 2);
-    case 2: return {r.x + r.w, upper + s, -1, 0};
-    case 3: return onArc(right, lower, 0);
-    case 4: return {right - s, r.y + r.h, 0, -1};
-    case 5: return onArc(left, lower, kPi / 2);
-    case 6: return {r.x, lower - s, 1, 0};
-    default: return onArc(left, upper, kPi);
+    case 0:
+      return {left + s, r.y, 0, 1};
+    case 1:
+      return onArc(right, upper, -kPi / 2);
+    case 2:
+      return {r.x + r.w, upper + s, -1, 0};
+    case 3:
+      return onArc(right, lower, 0);
+    case 4:
+      return {right - s, r.y + r.h, 0, -1};
+    case 5:
+      return onArc(left, lower, kPi / 2);
+    case 6:
+      return {r.x, lower - s, 1, 0};
+    default:
+      return onArc(left, upper, kPi);
   }
 }
 
@@ -78,7 +86,8 @@ void Rosette(cairo_t* cr, double cx, double cy, const RosetteShape& shape, const
   const int crests = shape.lobes * std::max(shape.harmonic, 1);
   // Enough points for every crest, and about one per two pixels around the
   // rim on the surface it lands on.
-  const int steps = std::max(crests * 8, std::min(crests * 24, int(DeviceLength(cr, shape.outer) * kPi)));
+  const int steps =
+      std::max(crests * 8, std::min(crests * 24, int(DeviceLength(cr, shape.outer) * kPi)));
   for (int j = 0; j < shape.strands; ++j) {
     const double phase = 2 * kPi * j / shape.strands;
     for (int i = 0; i < steps; ++i) {

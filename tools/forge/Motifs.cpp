@@ -201,8 +201,8 @@ void Waves(cairo_t* cr, double cx, double cy, double r, const MotifColours& c) {
 }
 
 // A mountain with a snow cap and its shaded side hatched.
-void Mountain(cairo_t* cr, double x0, double x1, double base, double peakX, double peakY,
-              Rgb fill, const MotifColours& c, double lineWidth) {
+void Mountain(cairo_t* cr, double x0, double x1, double base, double peakX, double peakY, Rgb fill,
+              const MotifColours& c, double lineWidth) {
   cairo_move_to(cr, x0, base);
   cairo_line_to(cr, peakX, peakY);
   cairo_line_to(cr, x1, base);
@@ -320,7 +320,8 @@ void Ribbons(cairo_t* cr, const Rect& a, const MotifColours& c) {
   const double seed = a.h * 0.16;  // a lattice of overlapping circles
   int row = 0;
   for (double y = a.y; y <= a.y + a.h + seed; y += seed * 0.866, ++row)
-    for (double x = a.x + (row % 2) * seed / 2; x <= a.x + a.w + seed; x += seed) Circle(cr, x, y, seed);
+    for (double x = a.x + (row % 2) * seed / 2; x <= a.x + a.w + seed; x += seed)
+      Circle(cr, x, y, seed);
   StrokeWith(cr, {c.accent, 0.5, lw});
   // Three woven ribbons, each a bundle of parallel waves.
   for (int ribbon = 0; ribbon < 3; ++ribbon) {
@@ -365,7 +366,7 @@ void Garden(cairo_t* cr, const Rect& a, const MotifColours& c) {
     }
     FillAndOutline(cr, Mix(c.light, c.accent, 0.6), 1, {c.ink, 1, lw});
   }
-  const double spots[7][3] = {{0.12, 0.3, 0.17}, {0.3, 0.72, 0.2}, {0.5, 0.4, 0.3},
+  const double spots[7][3] = {{0.12, 0.3, 0.17}, {0.3, 0.72, 0.2},  {0.5, 0.4, 0.3},
                               {0.7, 0.75, 0.17}, {0.86, 0.32, 0.2}, {0.95, 0.85, 0.12},
                               {0.05, 0.85, 0.12}};
   for (const auto& spot : spots)
@@ -386,7 +387,8 @@ void Sea(cairo_t* cr, const Rect& a, const MotifColours& c) {
     const double s = a.h * 0.04;
     cairo_move_to(cr, bx - s, by - s * 0.3);
     cairo_curve_to(cr, bx - s * 0.5, by - s * 0.6, bx - s * 0.2, by - s * 0.3, bx, by);
-    cairo_curve_to(cr, bx + s * 0.2, by - s * 0.3, bx + s * 0.5, by - s * 0.6, bx + s, by - s * 0.3);
+    cairo_curve_to(cr, bx + s * 0.2, by - s * 0.3, bx + s * 0.5, by - s * 0.6, bx + s,
+                   by - s * 0.3);
   }
   StrokeWith(cr, {c.ink, 1, lw * 1.4});
   WaveScales(cr, {a.x, a.y + a.h * 0.5, a.w, a.h * 0.5}, a.h * 0.13, c, lw);
@@ -435,20 +437,40 @@ double Scatter::Next() {
 
 void DrawEmblem(cairo_t* cr, Motif motif, double cx, double cy, double r, const MotifColours& c) {
   switch (motif) {
-    case Motif::CompassStar: CompassStar(cr, cx, cy, r, c); break;
-    case Motif::CircleFlower: CircleFlower(cr, cx, cy, r, c); break;
-    case Motif::Blossom: Blossom(cr, cx, cy, r, c); break;
-    case Motif::Waves: Waves(cr, cx, cy, r, c); break;
-    case Motif::Peaks: Peaks(cr, cx, cy, r, c); break;
+    case Motif::CompassStar:
+      CompassStar(cr, cx, cy, r, c);
+      break;
+    case Motif::CircleFlower:
+      CircleFlower(cr, cx, cy, r, c);
+      break;
+    case Motif::Blossom:
+      Blossom(cr, cx, cy, r, c);
+      break;
+    case Motif::Waves:
+      Waves(cr, cx, cy, r, c);
+      break;
+    case Motif::Peaks:
+      Peaks(cr, cx, cy, r, c);
+      break;
   }
 }
 
 void DrawScene(cairo_t* cr, Motif motif, const Rect& area, const MotifColours& c) {
   switch (motif) {
-    case Motif::CompassStar: Sunrise(cr, area, c); break;
-    case Motif::CircleFlower: Ribbons(cr, area, c); break;
-    case Motif::Blossom: Garden(cr, area, c); break;
-    case Motif::Waves: Sea(cr, area, c); break;
-    case Motif::Peaks: Mountains(cr, area, c); break;
+    case Motif::CompassStar:
+      Sunrise(cr, area, c);
+      break;
+    case Motif::CircleFlower:
+      Ribbons(cr, area, c);
+      break;
+    case Motif::Blossom:
+      Garden(cr, area, c);
+      break;
+    case Motif::Waves:
+      Sea(cr, area, c);
+      break;
+    case Motif::Peaks:
+      Mountains(cr, area, c);
+      break;
   }
 }

@@ -79,8 +79,8 @@ void SolidText(cairo_t* cr, const std::string& text, double x, double y, Align a
 // Paper with a soft light in its middle, and a plain margin all round so that
 // the two faces meet on paper where the texture joins them.
 void Paper(const NoteFace& f, double lightX) {
-  cairo_pattern_t* glow = cairo_pattern_create_radial(f.w * lightX, f.h * 0.5, 0, f.w * lightX,
-                                                       f.h * 0.5, f.w * 0.7);
+  cairo_pattern_t* glow =
+      cairo_pattern_create_radial(f.w * lightX, f.h * 0.5, 0, f.w * lightX, f.h * 0.5, f.w * 0.7);
   cairo_pattern_add_color_stop_rgb(glow, 0, f.Light().r, f.Light().g, f.Light().b);
   cairo_pattern_add_color_stop_rgb(glow, 1, f.paper.r, f.paper.g, f.paper.b);
   cairo_set_source(f.cr, glow);
@@ -329,7 +329,12 @@ void DrawFace(cairo_t* cr, const CurrencyDesign& currency, const NoteDesign& not
   cairo_clip(cr);
   cairo_translate(cr, 0, top);
   cairo_scale(cr, kNoteImageSize / double(note.width), rows / double(note.height));
-  const NoteFace face{cr,  currency, note, serial, double(note.width), double(note.height),
+  const NoteFace face{cr,
+                      currency,
+                      note,
+                      serial,
+                      double(note.width),
+                      double(note.height),
                       Mix(currency.paper, note.ink, 0.1)};
   if (front)
     DrawFront(face);

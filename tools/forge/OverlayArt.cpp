@@ -144,11 +144,11 @@ Image Message(const std::string& text) {
 }  // namespace
 
 std::vector<OverlayImage> DrawOverlayImages() {
-  return {{"clock glyphs", GlyphSheet(), kBrightnessAlpha},
-          {"banner badge", BannerBadge(), kBrightnessAlpha},
-          {"intro title", IntroTitle(), kBrightnessAlpha},
-          {"intro emblem", IntroEmblem(), kBrightnessAlpha},
-          {"message: time", Message("TIME IS MONEY \u00B7 TAKE A MOMENT"), kBrightnessAlpha},
-          {"message: fortune", Message("CORVAN 3D \u00B7 A FORTUNE IN FREE FALL"),
-           kBrightnessAlpha}};
+  return {
+      {"clock glyphs", GlyphSheet(), kBrightnessAlpha},
+      {"banner badge", BannerBadge(), kBrightnessAlpha},
+      {"intro title", IntroTitle(), kBrightnessAlpha},
+      {"intro emblem", IntroEmblem(), kBrightnessAlpha},
+      {"message: time", Message("TIME IS MONEY \u00B7 TAKE A MOMENT"), kBrightnessAlpha},
+      {"message: fortune", Message("CORVAN 3D \u00B7 A FORTUNE IN FREE FALL"), kBrightnessAlpha}};
 }

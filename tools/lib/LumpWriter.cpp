@@ -30,7 +30,8 @@ void AppendLE32(std::vector<unsigned char>& bytes, uint32_t value) {
 
 // Appends every lump's data after the header and returns their offsets.
 template <class LUMP>
-std::vector<uint32_t> AppendLumpData(std::vector<unsigned char>& bytes, const std::vector<LUMP>& lumps) {
+std::vector<uint32_t> AppendLumpData(std::vector<unsigned char>& bytes,
+                                     const std::vector<LUMP>& lumps) {
   std::vector<uint32_t> offsets;
   for (const LUMP& lump : lumps) {
     offsets.push_back(static_cast<uint32_t>(bytes.size()));
@@ -85,7 +86,8 @@ std::vector<unsigned char> BuildResourceFile(const std::vector<ResourceLump>& lu
     AppendLE32(bytes, static_cast<uint32_t>(lumps[i].alphaMode));
     bytes.resize(bytes.size() + 12, 0);
   }
-  static_assert(kResourceEntrySize == 4 * 4 + 12, "a resource directory entry is four words and 12 bytes");
+  static_assert(kResourceEntrySize == 4 * 4 + 12,
+                "a resource directory entry is four words and 12 bytes");
   PutLE32(bytes, 12, static_cast<uint32_t>(lumps.size()));
   PutLE32(bytes, 20, dirOffset);
   FillSizeCheck(bytes, 16);
@@ -134,15 +136,19 @@ bool WriteFileAtomically(const std::string& path, const std::vector<unsigned cha
   // The temporary file lives beside the target: rename only replaces
   // atomically within one file system.
   const std::string folder = FolderOf(path);
-  const std::string base = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+  const std::string base =
+      path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
   std::string temp = (folder == "/" ? "" : folder) + "/." + base + ".XXXXXX";
   const int fd = ::mkstemp(&temp[0]);
   if (fd < 0) return Failed(error, path, "cannot create a temporary file", errno);
 
   const char* step = nullptr;
-  if (!WriteAll(fd, bytes.data(), bytes.size())) step = "cannot write";
-  else if (::fchmod(fd, NewFileMode()) != 0) step = "cannot set permissions";
-  else if (::fsync(fd) != 0) step = "cannot flush to disk";
+  if (!WriteAll(fd, bytes.data(), bytes.size()))
+    step = "cannot write";
+  else if (::fchmod(fd, NewFileMode()) != 0)
+    step = "cannot set permissions";
+  else if (::fsync(fd) != 0)
+    step = "cannot flush to disk";
   int code = errno;
   if (::close(fd) != 0 && step == nullptr) {
     step = "cannot write";

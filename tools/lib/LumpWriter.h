@@ -12,7 +12,7 @@ struct CurrencyLump {
   std::vector<unsigned char> data;  // a TGA image when type is 1
   uint32_t type = 1;
   int32_t alphaMode = 0;
-  uint32_t width = 0;   // note size in hundredths of a note unit
+  uint32_t width = 0;  // note size in hundredths of a note unit
   uint32_t height = 0;
 };
 

@@ -59,8 +59,10 @@ bool ReadPNG(const std::string& path, Image* image, std::string* error, uint32_t
   png.image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
 
   if (maxSide > 0 && (png.image.width > maxSide || png.image.height > maxSide))
-    return Fail(error, path, "image " + std::to_string(png.image.width) + "x" + std::to_string(png.image.height) +
-                                 ", at most " + std::to_string(maxSide) + " texels a side");
+    return Fail(error, path,
+                "image " + std::to_string(png.image.width) + "x" +
+                    std::to_string(png.image.height) + ", at most " + std::to_string(maxSide) +
+                    " texels a side");
 
   Image result;
   result.width = png.image.width;
@@ -70,8 +72,9 @@ bool ReadPNG(const std::string& path, Image* image, std::string* error, uint32_t
   try {
     result.pixels.resize(size);
   } catch (const std::bad_alloc&) {
-    return Fail(error, path, "too large to load (" + std::to_string(result.width) + "x" +
-                                 std::to_string(result.height) + ")");
+    return Fail(error, path,
+                "too large to load (" + std::to_string(result.width) + "x" +
+                    std::to_string(result.height) + ")");
   }
   if (!png_image_finish_read(&png.image, nullptr, result.pixels.data(), 0, nullptr))
     return Fail(error, path, std::string("bad PNG: ") + png.image.message);
@@ -81,8 +84,8 @@ bool ReadPNG(const std::string& path, Image* image, std::string* error, uint32_t
 
 bool WritePNG(const std::string& path, const Image& image, std::string* error) {
   const unsigned channels = image.bitsPerPixel / 8;
-  if ((image.bitsPerPixel != 24 && image.bitsPerPixel != 32) || image.width == 0 || image.height == 0 ||
-      image.pixels.size() != size_t(image.width) * image.height * channels)
+  if ((image.bitsPerPixel != 24 && image.bitsPerPixel != 32) || image.width == 0 ||
+      image.height == 0 || image.pixels.size() != size_t(image.width) * image.height * channels)
     return Fail(error, path, "invalid image: needs 24 or 32 bits and width x height pixels");
 
   PngImage png;
@@ -94,7 +97,8 @@ bool WritePNG(const std::string& path, const Image& image, std::string* error) {
   if (!png_image_write_to_memory(&png.image, nullptr, &size, 0, image.pixels.data(), 0, nullptr))
     return Fail(error, path, std::string("cannot encode PNG: ") + png.image.message);
   std::vector<unsigned char> bytes(size);
-  if (!png_image_write_to_memory(&png.image, bytes.data(), &size, 0, image.pixels.data(), 0, nullptr))
+  if (!png_image_write_to_memory(&png.image, bytes.data(), &size, 0, image.pixels.data(), 0,
+                                 nullptr))
     return Fail(error, path, std::string("cannot encode PNG: ") + png.image.message);
   bytes.resize(size);
   return WriteFileAtomically(path, bytes, error);

@@ -28,7 +28,8 @@ void AppendHeader(std::vector<unsigned char>& out, const Image& image, int type)
 }
 
 // One pixel in the file's blue, green, red (, alpha) order.
-void AppendPixel(std::vector<unsigned char>& out, const unsigned char* rgb, uint32_t bytesPerPixel) {
+void AppendPixel(std::vector<unsigned char>& out, const unsigned char* rgb,
+                 uint32_t bytesPerPixel) {
   out.push_back(rgb[2]);
   out.push_back(rgb[1]);
   out.push_back(rgb[0]);
@@ -81,7 +82,8 @@ std::vector<unsigned char> EncodeTGA(const Image& image, int type) {
     if (type == 10) {
       AppendRLERow(out, row, image.width, bytesPerPixel);
     } else {
-      for (uint32_t x = 0; x < image.width; ++x) AppendPixel(out, row + size_t(x) * bytesPerPixel, bytesPerPixel);
+      for (uint32_t x = 0; x < image.width; ++x)
+        AppendPixel(out, row + size_t(x) * bytesPerPixel, bytesPerPixel);
     }
   }
   return out;
