@@ -5,16 +5,10 @@
 
 template <class READER>
 void ExerciseLumpFile(READER& file, const char* path) {
-  if (!file.Open(path)) {
-    file.Close();
-    return;
-  }
-  const int count = int(file.header.numLumps);
+  const int count = file.Open(path) ? int(file.header.numLumps) : -2;
   for (int i = -1; i <= count; ++i) {
-    if (file.SeekLump(i) && file.lumps[i].type == 1) {
-      Texture texture;
-      LoadTGA2(&texture, &file.stream);
-    }
+    Texture texture;
+    if (file.SeekLump(i) && file.lumps[i].type == 1) LoadTGA2(&texture, &file.stream);
     void* bytes = nullptr;
     if (file.LoadData(i, &bytes)) delete[] static_cast<unsigned char*>(bytes);
   }

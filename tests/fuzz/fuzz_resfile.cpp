@@ -1,14 +1,7 @@
 // The resource file: open, then seek to, decode and load every lump.
-#include <cstdint>
-
 #include "FuzzFile.h"
 #include "LumpFuzz.h"
 #include "data/ResFile.h"
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SilenceAlerts();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RESFILE file;

@@ -10,9 +10,7 @@
 
 TempDir::TempDir() {
   char pattern[] = "/tmp/corvan-test-XXXXXX";
-  const char* made = mkdtemp(pattern);
-  if (made == nullptr) ADD_FAILURE() << "cannot create a scratch folder";
-  dir = made ? made : "/tmp";
+  dir = mkdtemp(pattern) ? pattern : (ADD_FAILURE() << "cannot create a scratch folder", "/tmp");
 }
 
 TempDir::~TempDir() {

@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "LumpWriter.h"
 #include "TGAWriter.h"
 #include "TestFiles.h"
@@ -24,44 +21,44 @@ Bytes Picture(int type, uint8_t seed) {
   return EncodeTGA(image, type);
 }
 
+Bytes Prepared(const Texture& image) {
+  EXPECT_TRUE(image.prepared);
+  return Bytes(image.pixels, image.pixels + image.width * image.height * 4);
+}
+
 // What the loader makes of lump index itself: decoded, then prepared.
 Bytes Decoded(const std::string& path, int index, int alphaMode) {
   MONEYFILE file;
   Texture image;
-  EXPECT_TRUE(file.Open(path.c_str()) && file.SeekLump(index) && LoadTGA2(&image, &file.stream) &&
-              PrepareTexture(&image, alphaMode));
-  return Bytes(image.pixels, image.pixels + image.width * image.height * 4);
+  EXPECT_TRUE(file.Open(path.c_str()) && file.SeekLump(index) && LoadTGA2(&image, &file.stream));
+  PrepareTexture(&image, alphaMode);
+  return Prepared(image);
 }
 
 Bytes Taken(const std::string& path, int index) {
   Texture image;
-  if (!TakePrefetchedImage(path, index, &image)) return {};
-  EXPECT_TRUE(image.prepared);
-  return Bytes(image.pixels, image.pixels + image.width * image.height * 4);
+  return TakePrefetchedImage(path, index, &image) ? Prepared(image) : Bytes{'n', 'o', 'n', 'e'};
 }
 
 TEST(Prefetch, HandsOverWhatTheLoaderWouldMakeAndOnlyThat) {
   TempDir dir;
   Bytes bad = Picture(2, 9);
   bad[16] = 16;  // a depth the decoder refuses
-  const std::string path = dir.Write("a.dosh", BuildCurrencyFile("Alpha", 1,
-                                                                 {{Picture(2, 1), 1, 0, 100, 50},
-                                                                  {Picture(10, 2), 1, 2, 100, 50},
-                                                                  {bad, 1, 0, 100, 50},
-                                                                  {{7}, 7, 0, 1, 1}}));
-  const std::string changed =
-      dir.Write("b.dosh", BuildCurrencyFile("Beta", 1, {{Picture(2, 3), 1, 1, 1, 1}}));
+  const std::string path = dir.Write(
+      "a.dosh",
+      BuildCurrencyFile("Alpha", 1, {{Picture(2, 1)}, {Picture(10, 2), 1, 2}, {bad}, {{7}, 7}}));
+  const std::string changed = dir.Write("b.dosh", BuildCurrencyFile("Beta", 1, {{Picture(2, 3)}}));
   AlertRecorder alerts;
   PrefetchImages({{path, {}}, {changed, {}}, {dir.Path("missing.dosh"), {}}});
-  dir.Write("b.dosh",
-            BuildCurrencyFile("Beta", 1, {{Picture(2, 4), 1, 1, 1, 1}}));  // another file now
+  dir.Write("b.dosh", BuildCurrencyFile("Beta", 1, {{Picture(2, 4)}}));  // another file now
 
+  const Bytes none = {'n', 'o', 'n', 'e'};
   EXPECT_EQ(Taken(path, 1), Decoded(path, 1, 2));
   EXPECT_EQ(Taken(path, 0), Decoded(path, 0, 0));
-  EXPECT_EQ(Taken(path, 0), Bytes()) << "handed over twice";
-  EXPECT_EQ(Taken(path, 2), Bytes()) << "an image that does not decode";
-  EXPECT_EQ(Taken(path, 3), Bytes()) << "a lump that is no image";
-  EXPECT_EQ(Taken(changed, 0), Bytes()) << "a file replaced since";
+  EXPECT_EQ(Taken(path, 0), none) << "handed over twice";
+  EXPECT_EQ(Taken(path, 2), none) << "an image that does not decode";
+  EXPECT_EQ(Taken(path, 3), none) << "a lump that is no image";
+  EXPECT_EQ(Taken(changed, 0), none) << "a file replaced since";
   EXPECT_EQ(alerts.alerts.size(), 0u) << "the loader, not the prefetch, says what is wrong";
   DiscardPrefetchedImages();
 }

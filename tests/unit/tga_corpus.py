@@ -13,49 +13,36 @@ if not os.path.exists(os.path.join(folder, "manifest.json")):
     print("%s: no TGA corpus at %s" % ("FAIL (CI=true)" if ci else "SKIPPED", folder))
     sys.exit(1 if ci else 77)
 manifest = json.load(open(os.path.join(folder, "manifest.json")))
+read = lambda name: open(os.path.join(folder, name), "rb").read()
+cases = {name: (read(name), entry) for name, entry in manifest["files"].items()}
+for name, entry in manifest.get("derived", {}).items():
+    data = bytearray(read(entry["source"]))
+    if entry["transform"] == "zero_origin":
+        data[8:12] = bytes(4)
+    else:  # strip_id
+        data[18 : 18 + data[0]], data[0:1] = b"", b"\0"
+    cases[name] = (bytes(data), entry)
 
 failed = 0
 with tempfile.TemporaryDirectory() as scratch:
-    cases = {
-        name: (open(os.path.join(folder, name), "rb").read(), entry)
-        for name, entry in manifest["files"].items()
-    }
-    for name, entry in manifest.get("derived", {}).items():
-        data = bytearray(open(os.path.join(folder, entry["source"]), "rb").read())
-        if entry["transform"] == "zero_origin":
-            data[8:12] = bytes(4)
-        else:  # strip_id
-            data[18 : 18 + data[0]], data[0:1] = b"", b"\0"
-        cases[name] = (bytes(data), entry)
+    image, raw = os.path.join(scratch, "in.tga"), os.path.join(scratch, "out.raw")
     for name, (data, entry) in sorted(cases.items()):
-        expect, image, raw = (
-            entry["expect"],
-            os.path.join(scratch, name),
-            os.path.join(scratch, "out.raw"),
-        )
+        expect = entry["expect"]
         open(image, "wb").write(data)
         run = subprocess.run([tool, "decode", image, raw], capture_output=True, text=True)
         if expect["ok"]:
+            pixels = open(raw, "rb").read() if run.returncode == 0 else b""
             got = (
                 run.returncode,
                 run.stdout.strip(),
-                open(raw, "rb").read() if run.returncode == 0 else b"",
+                hashlib.sha256(pixels).hexdigest(),
+                len(pixels),
             )
-            got = got[:2] + (hashlib.sha256(got[2]).hexdigest(), len(got[2]))
-            want = (
-                0,
-                "%d %d %d" % (expect["width"], expect["height"], expect["bpp"]),
-                expect["sha256"],
-                expect["bytes"],
-            )
+            want = (0, "%(width)d %(height)d %(bpp)d" % expect, expect["sha256"], expect["bytes"])
         else:
-            caption = (
-                "Invalid Image" if expect["error"] == "TGA file be type 2 or type 10 " else "ERROR"
-            )
-            got, want = (run.returncode, run.stderr.rstrip("\n")), (
-                1,
-                caption + ": " + expect["error"],
-            )
+            invalid = expect["error"] == "TGA file be type 2 or type 10 "
+            got = (run.returncode, run.stderr.rstrip("\n"))
+            want = (1, ("Invalid Image: " if invalid else "ERROR: ") + expect["error"])
         if got != want:
             failed += 1
             print("FAIL %s: got %r, expected %r" % (name, got, want))
