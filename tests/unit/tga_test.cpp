@@ -94,16 +94,15 @@ TEST_F(TGATest, EachFailureHasItsAlert) {
                     info = "ERROR: Invalid texture information",
                     data = "ERROR: Could not read image data";
   std::vector<std::pair<Bytes, std::string>> cases;
-  for (uint8_t type : {0, 1, 3, 9, 11, 32})
-    cases.push_back({MakeTGA(type, 1, 1, 24, {1, 2, 3}), invalid});
-  for (size_t at : {0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11}) {  // ID length, colour map, origin
+  for (uint8_t type : {1, 3, 9, 11}) cases.push_back({MakeTGA(type, 1, 1, 24, {1, 2, 3}), invalid});
+  for (size_t at : {0, 1, 5, 8, 11}) {  // ID length, colour map, origin
     cases.push_back({MakeTGA(2, 1, 1, 24, {1, 2, 3}), invalid});
     cases.back().first[at] = 1;
   }
   for (uint8_t type : {2, 10}) {
     cases.push_back({MakeTGA(type, 0, 4, 24, {}), info});
     cases.push_back({MakeTGA(type, 4, 0, 24, {}), info});
-    for (uint8_t depth : {0, 8, 16, 23, 25, 31, 33, 255})
+    for (uint8_t depth : {0, 16, 23, 25, 33})
       cases.push_back({MakeTGA(type, 1, 1, depth, {1, 2, 3, 4}), info});
   }
   const Bytes header = MakeTGA(2, 1, 1, 24, {});

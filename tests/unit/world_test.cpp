@@ -296,8 +296,7 @@ TEST_F(CameraTest, FollowSwitchDrawsTheNoteThenTheTimerAndRestartsBothRates) {
     EXPECT_EQ(std::tie(camera.Following, camera.FollowNote, camera.FollowTimer),
               std::make_tuple(s.following, s.followed, s.left));
     // Both rates start again from 0 and have recovered for one step.
-    EXPECT_EQ(std::tie(camera.AngleRate, camera.MoveSpeed),
-              std::make_tuple(float(0.25 * 0.25), float(5 * 0.25 * 0.25)));
+    EXPECT_EQ(std::tie(camera.AngleRate, camera.MoveSpeed), std::make_tuple(0.0625f, 0.3125f));
     EXPECT_EQ(camera.TargetPos, s.pos);
     EXPECT_EQ(camera.TargetLookAt, s.lookAt);
   }
