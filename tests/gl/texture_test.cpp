@@ -25,9 +25,9 @@ std::pair<Bytes, Bytes> Image0(Texture& texture) {
 
 using TextureTest = GLTest;
 
-// Each build leaves its texture bound, clamped, linear and without mipmaps, and takes the pixels;
-// the texture's name goes with it.
-TEST_F(TextureTest, EachBuildKeepsTheColoursDerivesItsModesAlphaAndOwnsAClampedLinearTexture) {
+// Each build, once uploaded, leaves its texture bound, clamped, linear and without mipmaps, and
+// takes the pixels; the texture's name goes with it.
+TEST_F(TextureTest, AlphaModesAndTextureState) {
   // Six pixels, two a row: the key colour, then one step off it in each channel, the key again,
   // another colour.
   const Bytes keyed = {50, 60, 70, 51, 60, 70, 50, 59, 70, 50, 60, 71, 50, 60, 70, 200, 10, 90},
@@ -55,9 +55,10 @@ TEST_F(TextureTest, EachBuildKeepsTheColoursDerivesItsModesAlphaAndOwnsAClampedL
     texture->bitsPerPixel = bits;
     texture->pixels = static_cast<unsigned char*>(std::malloc(pixels.size()));
     std::memcpy(texture->pixels, pixels.data(), pixels.size());
-    ASSERT_TRUE(BuildTexture(texture.get(), mode));
-    EXPECT_EQ(texture->pixels, nullptr);
+    ASSERT_TRUE(BuildTextureLater(texture.get(), mode));
     const GLuint name = texture->textureId;
+    EXPECT_EQ(Image0(*texture), std::pair(colours, alphas)) << bits << " bits, mode " << mode;
+    EXPECT_EQ(texture->pixels, nullptr);
     // The bound texture, its wrap s and t, min and mag filters, level 0 width and height, and
     // level 1 width.
     std::vector<GLint> state(8);
@@ -70,18 +71,17 @@ TEST_F(TextureTest, EachBuildKeepsTheColoursDerivesItsModesAlphaAndOwnsAClampedL
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &state[7]);
     EXPECT_EQ(state, (std::vector<GLint>{GLint(name), GL_CLAMP, GL_CLAMP, GL_LINEAR, GL_LINEAR, 2,
                                          GLint(texture->height), 0}));
-    EXPECT_EQ(Image0(*texture), std::pair(colours, alphas)) << bits << " bits, mode " << mode;
     texture.reset();
     EXPECT_FALSE(glIsTexture(name)) << "the texture's name outlives it";
   }
   Texture nothing;  // nothing decoded: nothing built
-  EXPECT_FALSE(BuildTexture(&nothing, 0));
+  EXPECT_FALSE(BuildTextureLater(&nothing, 0));
   EXPECT_EQ(nothing.textureId, 0u);
 }
 
 // One element per lump; only images are built, each with its lump's alpha mode, and the first bad
 // image stops the loading.
-TEST_F(TextureTest, ResourceFileGivesOneTexturePerLumpUpToTheFirstBadImage) {
+TEST_F(TextureTest, ResourceFileStopsAtTheFirstBadImage) {
   const Image image{2, 1, 24, {5, 6, 7, 5, 6, 8}};
   ResourceLump bad{EncodeTGA(image, 2), 1, 0};
   bad.data[16] = 16;  // a depth the decoder refuses

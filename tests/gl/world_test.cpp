@@ -45,7 +45,7 @@ std::vector<std::vector<double>> Feedback(const std::function<void()>& draw) {
 
 // Notes are culled against glOrtho(-10, 10, -10, 10, -10, 10). The one denomination's list k
 // marks itself with pass-through token k and draws kPoints.
-TEST_F(WorldTest, NoteTurnsByHeadingSwingTumbleIsCulledByItsScaleAndRestoresTheMatrix) {
+TEST_F(WorldTest, NotesTurnCullAndRestoreTheMatrix) {
   constexpr float kPoints[4][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
   world->Currencies = new CURRENCYINFO[world->NumCurrencies = 1];
   ONECURRENCY* set = world->Currencies[0].NoteSet = new ONECURRENCY;
@@ -110,7 +110,7 @@ TEST_F(WorldTest, NoteTurnsByHeadingSwingTumbleIsCulledByItsScaleAndRestoresTheM
       << "notes 0 and 1 alone, in order";
 }
 
-TEST_F(WorldTest, SetupReadsThePercentSizeJoinsFoldersAndSpawnsEachNoteFromItsDraws) {
+TEST_F(WorldTest, SetupSpawnsEachNoteFromItsDraws) {
   // "cur", relative to the working folder, is just long enough to be given a slash.
   TempDir root, second;
   char cwd[4096];

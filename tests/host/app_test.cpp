@@ -127,7 +127,7 @@ TEST(Trace, NumbersReadBackExactly) {
 
 // A hack's window is on the monitor holding its centre (right and bottom edges belong to the next
 // one; nowhere is the first); the primary monitor is the main screen.
-TEST(XScreenSaverHost, PicksTheMonitorAndTheWindowsOwnGlxConfigurationAndPacesItsTicks) {
+TEST(XScreenSaverHost, MonitorGlxConfigurationAndPacing) {
   std::vector<MonitorRect> monitors = {{0, 0, 1920, 1080, false}, {1920, 0, 1280, 1024, true}};
   EXPECT_EQ(std::vector<int>({MonitorAt(monitors, 960, 540), MonitorAt(monitors, 1920, 10),
                               MonitorAt(monitors, 1919, 1079), MonitorAt(monitors, 5, 1080),

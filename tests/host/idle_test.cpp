@@ -61,7 +61,7 @@ std::pair<Steps, std::string> Play(const Steps& steps) {
   return did;
 }
 
-TEST(IdleSaver, StartsWhenIdleAndFreeEndsWhenTheUserIsBack) {
+TEST(IdleSaver, StartsWhenIdleEndsWhenBack) {
   for (const Steps& steps : std::vector<Steps>{
            // Held off: asked again every 5 s while idle, started once free; not once the user is
            // back.

@@ -90,7 +90,7 @@ protected:
   RandomSource random;
 };
 
-TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
+TEST_F(OverlayTest, EachLayerShowsWhereAndWhen) {
   // The clock at 15.25 s; the banner at 90.25 s (message 5, left); the clock at 110 s; the banner
   // at 140.75 s.
   draws = {100, 1, 2, 250, 0, 1};
@@ -160,7 +160,7 @@ TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
       std::tuple(true, false, 4u, 768.0f));
 }
 
-TEST_F(OverlayTest, OneLongStepPastTwelveSecondsFadesTheIntroOutFromWhereItWas) {
+TEST_F(OverlayTest, ALongStepFadesTheIntroOutFromWhereItWas) {
   driver.World->SHOWCLOCK = false;
   RunUntil(5.5);
   RunUntil(12.5, 7.0);  // the upper image half faded in, then one step of 7 s

@@ -23,7 +23,7 @@ std::string ReadFile(const std::string& path) {
 using Loaded = std::tuple<long long, long long, float, int, bool, bool, bool, bool, long long, bool,
                           std::string, std::string, int>;
 
-TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
+TEST(Settings, DefaultsUnlessThisVersion) {
   TempDir bundle, user;
   const std::string fallback = user.Path("CorvanData"), file = user.Path("notes.txt");
   FakeHost host(nullptr, bundle.dir, fallback);
@@ -75,7 +75,7 @@ TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
 // A file that is read but does not parse is moved aside, never over an earlier one, and what is set
 // then is saved atomically, bytes and all, and read back by the next instance; when it cannot be
 // moved it is left alone, and nothing is saved.
-TEST(KeyFileStore, KeepsValuesAndBytesAndNeverLosesAFileItCannotUse) {
+TEST(KeyFileStore, NeverLosesAFileItCannotParse) {
   const std::string corrupt = "[broken\n\xFF=",
                     text = "/home/caf\xE9/Z\xC5\x82oty  two\ttab\nline\\";
   for (int earlier : {0, 1, 10}) {  // .corrupt, .corrupt.1, ... already there
@@ -113,7 +113,7 @@ TEST(KeyFileStore, KeepsValuesAndBytesAndNeverLosesAFileItCannotUse) {
 // runs on the defaults and saves nothing. Tests run as root, so "cannot be read" is what root
 // cannot read either: a folder or a FIFO (an open would wait for ever) where the file should be, a
 // path through a file.
-TEST(KeyFileStore, AnUnreadableStoreIsLeftAloneAndNeverWritten) {
+TEST(KeyFileStore, AnUnreadableStoreIsLeftAlone) {
   TempDir dir;
   std::filesystem::create_directory(dir.Path("folder.conf"));
   dir.Write("folder.conf/inside", {'k'});

@@ -22,7 +22,6 @@ protected:
 
 TEST_F(ViewTest, TicksBecomeStepsOfTheMeasuredTime) {
   auto view = MakeView(false);
-  EXPECT_EQ(view->animationTimeInterval(), 1 / 35.0);
   EXPECT_EQ(view->ssMain, nullptr);  // no GL work before the first tick
   // Tick times whose differences are exact in binary; then frames drawn, run time, last step.
   for (auto [now, frames, run, step] :
@@ -42,7 +41,7 @@ TEST_F(ViewTest, TicksBecomeStepsOfTheMeasuredTime) {
   EXPECT_EQ(errors, "");
 }
 
-TEST_F(ViewTest, AResizeSetsThePreviewUpAgainAndItDrawsNoOverlay) {
+TEST_F(ViewTest, AResizedPreviewDrawsNoOverlay) {
   auto view = MakeView(true);  // the preview leaves the perspective projection in place
   Tick(*view, 0);
   // A view of no height is drawn square.
@@ -84,7 +83,7 @@ TEST_F(ViewTest, MainMonitorOnlyDarkensTheOtherScreens) {
 
 // Rebuilt as the settings window's Save does, with two currencies mixed and artwork that holds
 // half the images.
-TEST_F(ViewTest, RebuiltWorldsLeaveNoGLObjectsBehindAndWhatIsMissingIsSaid) {
+TEST_F(ViewTest, RebuildsLeakNothingAndMissingDataIsSaid) {
   bundle.Write("Second.dosh", Currency("Second Mark", 3));
   WriteArtwork(bundle, {}, 3);
   host.SetBool("MixCurrency", true);
