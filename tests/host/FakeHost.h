@@ -1,38 +1,18 @@
 // A host for the view made of fakes: a clock the test moves, numbered
-// screens, an in-memory preferences store, and a GL surface that is a real
-// offscreen context shared by all views of the test. Also scratch folders,
-// and currencies and artwork made there by the project's own writers.
+// screens, an in-memory preferences store, and a GL surface that is the
+// test's one offscreen context. Also the saver's artwork, made by the
+// project's own writers.
 #pragma once
 
-#include <GL/gl.h>
-#include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "HeadlessGL.h"
-#include "LumpWriter.h"
-#include "TGAWriter.h"
+#include "../gl/GLTest.h"
 #include "host/Corvan3DSSView.h"
-#include "platform/Alert.h"
-
-// printf into a string, to sum many values up in one line.
-__attribute__((format(printf, 1, 2))) inline std::string Line(const char* format, ...) {
-  char text[4096];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}
 
 // The host, its preferences store (kept in memory) included.
 struct FakeHost : HostServices, PreferencesStore {
@@ -91,45 +71,17 @@ struct FakeHost : HostServices, PreferencesStore {
   std::string problem;                        // not empty: saving fails, saying this
 };
 
-// A fresh folder under /tmp, removed with everything in it at the end.
-struct Scratch {
-  std::string dir = [] {
-    char name[] = "/tmp/corvan-host-XXXXXX";
-    return std::string(mkdtemp(name));
-  }();
-  ~Scratch() { std::filesystem::remove_all(dir); }
-  std::string Path(const std::string& name) const { return dir + "/" + name; }
-  void Write(const std::string& name,
-             const std::vector<unsigned char>& bytes) const {  // its folders made first
-    std::string error;
-    std::filesystem::create_directories(std::filesystem::path(Path(name)).parent_path());
-    EXPECT_TRUE(WriteFileAtomically(Path(name), bytes, &error)) << error;
-  }
-};
-
 // A 24-bit TGA whose pixel (x, y), y from the bottom, is rgb(x, y) = 0xRRGGBB.
-inline std::vector<unsigned char> Tga(uint32_t width, uint32_t height,
-                                      const std::function<uint32_t(uint32_t, uint32_t)>& rgb) {
+inline Bytes Tga(uint32_t width, uint32_t height,
+                 const std::function<uint32_t(uint32_t, uint32_t)>& rgb) {
   Image image{width, height, 24, {}};
   for (uint32_t i = 0; i < width * height * 3; ++i)
     image.pixels.push_back(uint8_t(rgb(i / 3 % width, i / 3 / width) >> (16 - i % 3 * 8)));
   return EncodeTGA(image, 2);
 }
 
-// A currency file of `notes` denominations, each image a gradient of its own.
-inline void WriteCurrency(const Scratch& dir, const std::string& file, const std::string& name,
-                          int notes) {
-  std::vector<CurrencyLump> lumps(size_t(notes), CurrencyLump{{}, 1, 0, 156, 66});
-  for (int n = 0; n < notes; ++n)
-    lumps[n].data = Tga(
-        16, 16, [n](uint32_t x, uint32_t y) { return 0x802020u * (n + 1) + x * 8 + y * 0x800; });
-  dir.Write(file, BuildCurrencyFile(name, 1, lumps));
-}
-
-// The saver's artwork (brimble.artifacts): these images in this order, then grey ones up to
-// `count`.
-inline void WriteArtwork(const Scratch& dir, std::vector<std::vector<unsigned char>> images,
-                         size_t count = 0) {
+// The saver's artwork: these images in this order, then grey ones up to `count`.
+inline void WriteArtwork(const TempDir& dir, std::vector<Bytes> images, size_t count = 0) {
   images.resize(std::max(images.size(), count),
                 Tga(8, 8, [](uint32_t, uint32_t) { return 0xC0C0C0u; }));
   std::vector<ResourceLump> lumps;
@@ -137,19 +89,17 @@ inline void WriteArtwork(const Scratch& dir, std::vector<std::vector<unsigned ch
   dir.Write("brimble.artifacts", BuildResourceFile(lumps));
 }
 
-// A test on the fake host: a GL surface of 1024 x 768 on Mesa's software
-// renderer, a bundle and a user's folder, and the loading errors said so far.
-class HostTest : public ::testing::Test {
+// A test on the fake host: a GL surface of 1024 x 768, a bundle and a user's
+// folder, and the loading errors said so far, one a line.
+class HostTest : public GLTestOf<1024, 768> {
 protected:
   void SetUp() override {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    std::string error;
-    ASSERT_TRUE(gl.Create(1024, 768, &error)) << error;
+    GLTestOf::SetUp();
     previous = SetErrorHandler([this](const char* m) { errors += std::string(m) + "\n"; });
   }
   void TearDown() override {
     SetErrorHandler(std::move(previous));
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    GLTestOf::TearDown();
   }
   // A view of 320 x 240 as the host installs it: sized, then started.
   std::unique_ptr<Corvan3DSSView> MakeView(bool preview) {
@@ -160,14 +110,10 @@ protected:
   }
   // Ticks of the host's timer, each `after` seconds after the previous one.
   void Tick(Corvan3DSSView& view, double after, int times = 1) {
-    for (int i = 0; i < times; ++i) {
-      host.now += after;
-      view.animateOneFrame();
-    }
+    for (int i = 0; i < times; ++i) host.now += after, view.animateOneFrame();
   }
 
-  HeadlessGL gl;
-  Scratch bundle, user;
+  TempDir bundle, user;
   FakeHost host{&gl, bundle.dir, user.dir};
   std::string errors;
   ErrorHandler previous;

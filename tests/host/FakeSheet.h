@@ -56,12 +56,11 @@ struct FakeInterface : InterfaceFile {
   FakeInterface() {
     for (const char* id :
          {"oSave", "oDirectory", "oCheckDownloads", "oDownload", "oMainMonitorOnly", "oShowClock",
-          "o12HrClock", "oZoomIn", "oCurrency", "oRotMode", "oAvailableDownloads", "oClockSize",
-          "oNoteSize", "oNumNotes", "oProgress", "oDownloadText", "oCatalogueServer",
-          "oIdleMinutes", "oIdleStart"})
-      controls[id].items = std::string(id) == "oRotMode"
-                               ? std::vector<std::string>{"0", "1", "2", "3"}
-                               : std::vector<std::string>{};
+          "o12HrClock", "oZoomIn", "oCurrency", "oAvailableDownloads", "oClockSize", "oNoteSize",
+          "oNumNotes", "oProgress", "oDownloadText", "oCatalogueServer", "oIdleMinutes",
+          "oIdleStart"})
+      controls[id];
+    controls["oRotMode"].items = {"0", "1", "2", "3"};
   }
   std::map<std::string, FakeControl> controls;
   SheetWindow sheet;
@@ -80,7 +79,7 @@ struct FakeInterface : InterfaceFile {
 
 // A request the test ends by hand.
 struct FakeRequest : URLDownload {
-  std::string url, destination, failure;
+  std::string url, destination, failure;  // url: the address, then " at most " the size
   bool cancelled = false;
   Network::TextHandler done;  // for a catalogue read
   void cancel() override { cancelled = true; }
@@ -92,12 +91,12 @@ struct FakeRequest : URLDownload {
 
 // The toolkit and the network of the settings window.
 struct FakeDesktop : Toolkit, Network {
-  std::unique_ptr<FakeInterface> next =
-      std::make_unique<FakeInterface>();  // what loading the interface file gives
+  std::unique_ptr<FakeInterface> next = std::make_unique<FakeInterface>();  // the next one loaded
   FakeInterface* loaded = nullptr;
   ActionTable actions;
   std::string loadedName, chooser, folderToChoose;
   int sheetsEnded = 0;
+  bool browser = true;  // whether a page can be opened
   std::vector<std::string> opened;
   std::vector<std::unique_ptr<FakeRequest>> reads, downloads;
 
@@ -110,15 +109,15 @@ struct FakeDesktop : Toolkit, Network {
   }
   void endSheet(SheetWindow*) override { ++sheetsEnded; }
   bool chooseFolder(const char* title, const char* start, std::string* chosen) override {
-    return chooser = std::string(title) + " from " + start, *chosen = folderToChoose,
-           !folderToChoose.empty();
+    chooser = std::string(title) + " from " + start;
+    *chosen = folderToChoose;
+    return !folderToChoose.empty();
   }
   bool openURL(const std::string& address, std::string* why) override {
     opened.push_back(address);
     *why = "no browser here";
     return browser;
   }
-  bool browser = true;  // whether a page can be opened
   // Runs the action the interface file connected under this handler name.
   void Act(const std::string& handler) {
     for (auto& [name, run] : actions)
@@ -150,11 +149,8 @@ struct FakeDesktop : Toolkit, Network {
   }
   // Answers the last catalogue read: a catalogue of these entries, or this text, or "refused".
   void Answer(bool ok, const std::vector<std::string>& entries, const std::string& text = "") {
-    TextReply reply;
-    reply.ok = ok;
-    reply.text = text.empty() ? WritePropertyListArray(entries) : text;
-    reply.error = ok ? "" : "refused";
-    reply.address = reads.back()->url.substr(0, reads.back()->url.find(" at most "));
-    reads.back()->done(reply);
+    reads.back()->done(TextReply{ok, text.empty() ? WritePropertyListArray(entries) : text,
+                                 ok ? "" : "refused",
+                                 reads.back()->url.substr(0, reads.back()->url.find(" at most "))});
   }
 };

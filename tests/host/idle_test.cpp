@@ -25,32 +25,25 @@ struct FakeDesktop : IdleInhibitors, SaverProcess {
   }
   void Terminate() override { calls += "term "; }
   void Kill() override { calls += "kill "; }
-  bool held = false;
-  bool startable = true;
+  bool held = false, startable = true;
   std::string calls;
 };
 
-// At a time, an event, and what the watcher does: the calls it makes, when
-// it next wants a tick, and whether it has finished (with its exit status).
-struct Step {
-  double at;
-  std::string event;
-  std::string done;
-};
+// At a time, an event; then what the watcher did: the calls it made, when it next wants a tick,
+// and whether it has finished (with its exit status).
+using Steps = std::vector<std::tuple<double, std::string, std::string>>;
 
-// Runs the steps on a fresh watcher; returns what each did, one line a step,
-// and the log it wrote.
-std::string Play(const std::vector<Step>& steps, std::string* log) {
+// Runs the steps on a fresh watcher: what each did, and the log it wrote.
+std::pair<Steps, std::string> Play(const Steps& steps) {
   FakeDesktop desktop;
   double clock = 0.0;
+  std::pair<Steps, std::string> did;
   IdleSaver saver(
       &desktop, &desktop, [&] { return clock; },
-      [&](const std::string& line) { *log += line + "\n"; });
-  std::string did;
-  for (const Step& step : steps) {
-    clock = step.at;
+      [&](const std::string& line) { did.second += line + "\n"; });
+  for (const auto& [at, e, expected] : steps) {
+    clock = at;
     desktop.calls.clear();
-    const std::string& e = step.event;
     if (e == "idle") saver.UserIdle();
     if (e == "active") saver.UserActive();
     if (e == "ended") saver.SaverEnded("exit status 1");
@@ -60,98 +53,84 @@ std::string Play(const std::vector<Step>& steps, std::string* log) {
     if (e == "hold" || e == "release") desktop.held = e == "hold";
     if (e == "broken") desktop.startable = false;
     const double next = saver.NextTick();
-    did += Line("%g %s: %snext %s", step.at, e.c_str(), desktop.calls.c_str(),
-                std::isinf(next) ? "never" : std::to_string(int(next)).c_str());
-    if (saver.Finished()) did += Line(", finished %d", saver.ExitStatus());
-    did += "\n";
+    std::string done =
+        desktop.calls + "next " + (std::isinf(next) ? "never" : std::to_string(int(next)));
+    if (saver.Finished()) done += ", finished " + std::to_string(saver.ExitStatus());
+    did.first.emplace_back(at, e, done);
   }
   return did;
 }
 
-std::string Expected(const std::vector<Step>& steps) {
-  std::string lines;
-  for (const Step& step : steps)
-    lines += Line("%g %s: %s\n", step.at, step.event.c_str(), step.done.c_str());
-  return lines;
-}
-
-TEST(IdleSaver, StartsWhenIdleAndFreeEndsWhenTheUserIsBack) {
-  const std::vector<std::vector<Step>> cases = {
-      // The plain cycle, twice; a repeated report changes nothing.
-      {{10, "idle", "ask start next never"},
-       {11, "idle", "next never"},
-       {30, "active", "term next 35"},
-       {31, "ended", "next never"},
-       {40, "idle", "ask start next never"}},
-      // Held off: asked again every 5 s while idle, started once free; not once the user is back.
-      {{0, "hold", "next never"},
-       {10, "idle", "ask next 15"},
-       {14, "tick", "next 15"},
-       {15, "tick", "ask next 20"},
-       {16, "release", "next 20"},
-       {20, "tick", "ask start next never"},
-       {30, "active", "term next 35"},
-       {31, "ended", "next never"},
-       {32, "hold", "next never"},
-       {40, "idle", "ask next 45"},
-       {41, "active", "next never"},
-       {45, "tick", "next never"}},
-      // A saver that ends by itself (a crash) is not restarted until the next idle time.
-      {{10, "idle", "ask start next never"},
-       {12, "ended", "next never"},
-       {13, "tick", "next never"},
-       {14, "idle", "next never"},
-       {20, "active", "next never"},
-       {30, "idle", "ask start next never"}},
-      // One that cannot start is not tried again in the same idle time either.
-      {{0, "broken", "next never"},
-       {10, "idle", "ask start next never"},
-       {99, "tick", "next never"},
-       {100, "active", "next never"},
-       {110, "idle", "ask start next never"}},
-      // One that ignores SIGTERM is killed 5 s later, once.
-      {{10, "idle", "ask start next never"},
-       {20, "active", "term next 25"},
-       {24, "tick", "next 25"},
-       {25, "tick", "kill next never"},
-       {26, "tick", "next never"},
-       {27, "ended", "next never"}},
-      // Idle again before the last saver has ended: the next starts once it has.
-      {{10, "idle", "ask start next never"},
-       {20, "active", "term next 25"},
-       {21, "idle", "next 25"},
-       {22, "ended", "ask start next never"}},
-      // A lost watch ends the saver, then the watcher, with status 1; a quit with 0.
-      {{10, "idle", "ask start next never"},
-       {20, "lost", "term next 25"},
-       {21, "idle", "next 25"},
-       {22, "ended", "next never, finished 1"}},
-      {{0, "hold", "next never"},
-       {10, "idle", "ask next 15"},
-       {11, "quit", "next never, finished 0"},
-       {15, "tick", "next never, finished 0"},
-       {16, "lost", "next never, finished 0"}},
-  };
-  for (const std::vector<Step>& steps : cases) {
-    std::string log;
-    EXPECT_EQ(Play(steps, &log), Expected(steps));
-  }
+TEST(IdleSaver, StartsWhenIdleEndsWhenBack) {
+  for (const Steps& steps : std::vector<Steps>{
+           // Held off: asked again every 5 s while idle, started once free; not once the user is
+           // back.
+           {{0, "hold", "next never"},
+            {10, "idle", "ask next 15"},
+            {14, "tick", "next 15"},
+            {15, "tick", "ask next 20"},
+            {16, "release", "next 20"},
+            {20, "tick", "ask start next never"},
+            {30, "active", "term next 35"},
+            {31, "ended", "next never"},
+            {32, "hold", "next never"},
+            {40, "idle", "ask next 45"},
+            {41, "active", "next never"},
+            {45, "tick", "next never"}},
+           // A saver that ends by itself (a crash) is not restarted until the next idle time.
+           {{10, "idle", "ask start next never"},
+            {12, "ended", "next never"},
+            {13, "tick", "next never"},
+            {14, "idle", "next never"},
+            {20, "active", "next never"},
+            {30, "idle", "ask start next never"}},
+           // One that cannot start is not tried again in the same idle time either.
+           {{0, "broken", "next never"},
+            {10, "idle", "ask start next never"},
+            {99, "tick", "next never"},
+            {100, "active", "next never"},
+            {110, "idle", "ask start next never"}},
+           // One that ignores SIGTERM is killed 5 s later, once.
+           {{10, "idle", "ask start next never"},
+            {20, "active", "term next 25"},
+            {24, "tick", "next 25"},
+            {25, "tick", "kill next never"},
+            {26, "tick", "next never"},
+            {27, "ended", "next never"}},
+           // A repeated report changes nothing; idle again before the last saver has ended, the
+           // next starts once it has.
+           {{10, "idle", "ask start next never"},
+            {11, "idle", "next never"},
+            {20, "active", "term next 25"},
+            {21, "idle", "next 25"},
+            {22, "ended", "ask start next never"}},
+           // A lost watch ends the saver, then the watcher, with status 1; a quit with 0.
+           {{10, "idle", "ask start next never"},
+            {20, "lost", "term next 25"},
+            {21, "idle", "next 25"},
+            {22, "ended", "next never, finished 1"}},
+           {{0, "hold", "next never"},
+            {10, "idle", "ask next 15"},
+            {11, "quit", "next never, finished 0"},
+            {15, "tick", "next never, finished 0"},
+            {16, "lost", "next never, finished 0"}}})
+    EXPECT_EQ(Play(steps).first, steps);
 }
 
 TEST(IdleSaver, SaysWhatItDoesAndWhy) {
-  std::string log;
-  Play({{0, "hold", ""},
-        {10, "idle", ""},
-        {15, "tick", ""},
-        {16, "release", ""},
-        {20, "tick", ""},
-        {22, "ended", ""},
-        {30, "active", ""},
-        {31, "broken", ""},
-        {40, "idle", ""},
-        {50, "lost", ""}},
-       &log);
-  EXPECT_EQ(log,
+  Steps steps;
+  for (auto [at, event] : {std::pair{0, "hold"},
+                           {10, "idle"},
+                           {15, "tick"},
+                           {16, "release"},
+                           {20, "tick"},
+                           {22, "ended"},
+                           {30, "active"},
+                           {31, "broken"},
+                           {40, "idle"},
+                           {50, "lost"}})
+    steps.emplace_back(at, event, "");
+  EXPECT_EQ(Play(steps).second,
             "idle, but a video holds the saver off; asking again every 5 s\n"
             "idle: the saver starts\n"
             "the saver ended by itself (exit status 1)\n"
@@ -162,9 +141,12 @@ TEST(IdleSaver, SaysWhatItDoesAndWhy) {
 TEST(IdleSaver, IdleMinutesFromTheStore) {
   FakeHost store(nullptr, "", "");
   EXPECT_EQ(IdleMinutes(&store), 5);
-  const std::pair<std::string, int> cases[] = {
-      {"0", 0}, {"1", 1}, {"-3", 0}, {"1440", 1440}, {"1441", 1440}, {"99999999999", 1440}};
-  for (const auto& [stored, minutes] : cases) {
+  for (auto [stored, minutes] : {std::pair{"0", 0},
+                                 {"1", 1},
+                                 {"-3", 0},
+                                 {"1440", 1440},
+                                 {"1441", 1440},
+                                 {"99999999999", 1440}}) {
     store.values["IdleMinutes"] = stored;
     EXPECT_EQ(IdleMinutes(&store), minutes) << stored;
   }

@@ -64,8 +64,8 @@ protected:
   }
   void TearDown() override {
     SetRandomSource(std::move(random));
-    EXPECT_EQ(Line("%zu %d", draws.size() - next, unscripted), "0 0")
-        << "draws left, unscripted draws";
+    EXPECT_EQ(next, draws.size()) << "draws left";
+    EXPECT_EQ(unscripted, 0);
     HostTest::TearDown();
   }
   void RunUntil(double t, double step = 0.25) {
@@ -78,7 +78,7 @@ protected:
     for (int i = 0; i < 3; ++i)
       off = std::max(
           off, std::abs(p[i] - int(((s.rgb == kLit ? kGrey : s.rgb) >> (16 - 8 * i)) & 0xFF)));
-    EXPECT_TRUE(s.rgb == kLit ? off > 8 : off <= 2)
+    EXPECT_EQ(s.rgb == kLit ? off > 8 : off <= 2, true)
         << "at " << s.t << " s, (" << s.x << ", " << s.y << ") is " << std::hex
         << (p[0] << 16 | p[1] << 8 | p[2]) << ", not " << s.rgb;
   }
@@ -90,10 +90,10 @@ protected:
   RandomSource random;
 };
 
-TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
-  draws = {100, 1, 2,
-           250, 0, 1};  // clock at 15.25 s; banner at 90.25 s (message 5, left); clock at 110 s;
-                        // banner at 140.75 s
+TEST_F(OverlayTest, EachLayerShowsWhereAndWhen) {
+  // The clock at 15.25 s; the banner at 90.25 s (message 5, left); the clock at 110 s; the banner
+  // at 140.75 s.
+  draws = {100, 1, 2, 250, 0, 1};
   const uint32_t half = Over(kBlue, 0.5);
   std::vector<Spot> spots = {
       // The upper intro image fades in from 5 s, the lower one after it; from 12 s they fade out in
@@ -108,20 +108,12 @@ TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
       {13.25, 512, 192, half},
       // Whole, 512 x 128 centred on (512, 614.4), and 512 x 256 on (512, 192).
       {7.5, 260, 614, kGreen},
-      {7.5, 764, 614, kGreen},
-      {7.5, 512, 554, kGreen},
       {7.5, 512, 674, kGreen},
       {7.5, 254, 614, kGrey},
-      {7.5, 770, 614, kGrey},
-      {7.5, 512, 548, kGrey},
       {7.5, 512, 680, kGrey},
       {7.5, 260, 192, half},
-      {7.5, 764, 192, half},
-      {7.5, 512, 68, half},
       {7.5, 512, 316, half},
       {7.5, 254, 192, kGrey},
-      {7.5, 770, 192, kGrey},
-      {7.5, 512, 62, kGrey},
       {7.5, 512, 322, kGrey},
       {15, 273, 384, kGrey},
       // The clock at 20 s, 00:34:56 on a 12-hour clock: glyphs of 90 x 90 centred on y 384 from x
@@ -132,26 +124,21 @@ TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
       {20, 793, 384, kGrey},
       {20, 273, 337, kGrey},
       {20, 273, 346, Glyph(1)},
-      {20, 273, 422, Glyph(1)},
       {20, 273, 431, kGrey},
       // The first notice band, from 60 s: message 5 over a darkened screen, half way in and then
       // whole.
       {61.25, 100, 384, 0x109090},
       {61.25, 100, 300, 0x202020},
       {70, 100, 384, kCyan},
-      {70, 100, 356, kCyan},
-      {70, 100, 412, kCyan},
       {70, 100, 348, 0},
       {70, 100, 420, 0},
       // The first banner, at the top: the badge at the left edge, the message in the middle.
       {100, 2, 744, kRed},
-      {100, 254, 744, kRed},
       {100, 258, 744, kCyan},
       {100, 766, 744, kCyan},
       {100, 770, 744, kGrey},
       {100, 128, 726, kGrey},
       {100, 128, 730, kRed},
-      {100, 128, 758, kRed},
       {100, 128, 762, kGrey},
       {100, 512, 20, kGrey},
       // Hidden for 30 s after its 20 s: nothing at the bottom edge yet.
@@ -168,20 +155,20 @@ TEST_F(OverlayTest, EachLayerShowsWhereAndWhenItsTimersSay) {
   }
   EXPECT_EQ(driver.ClockTimer, 250 % 180 + 60 - 30.5f);  // the second showing, drawn at 110 s
   RunUntil(140.75);
-  EXPECT_EQ(Line("%d %d %u %g", driver.BannerShown, driver.BannerTop, driver.MessageTexture,
-                 driver.BannerPos.x),
-            "1 0 4 768");
+  EXPECT_EQ(
+      std::tuple(driver.BannerShown, driver.BannerTop, driver.MessageTexture, driver.BannerPos.x),
+      std::tuple(true, false, 4u, 768.0f));
 }
 
-TEST_F(OverlayTest, OneLongStepPastTwelveSecondsFadesTheIntroOutFromWhereItWas) {
+TEST_F(OverlayTest, ALongStepFadesTheIntroOutFromWhereItWas) {
   driver.World->SHOWCLOCK = false;
   RunUntil(5.5);
   RunUntil(12.5, 7.0);  // the upper image half faded in, then one step of 7 s
-  EXPECT_EQ(Line("%g %g %d", driver.IntroAlphaUpper, driver.IntroAlphaLower, driver.IntroDone),
-            "-6.5 -1 0");
+  EXPECT_EQ(std::tuple(driver.IntroAlphaUpper, driver.IntroAlphaLower, driver.IntroDone),
+            std::tuple(-6.5f, -1.0f, false));
   Check({12.5, 512, 614, kGrey});
   RunUntil(12.75);
-  EXPECT_TRUE(driver.IntroDone);
+  EXPECT_EQ(driver.IntroDone, true);
   draws = {1, 2};
   RunUntil(100.75, 2.0);
   EXPECT_EQ(driver.BannerPos.y,
@@ -189,14 +176,15 @@ TEST_F(OverlayTest, OneLongStepPastTwelveSecondsFadesTheIntroOutFromWhereItWas) 
 }
 
 TEST(ClockGlyphs, TwelveAndTwentyFourHours) {
-  int g[4][8];  // glyph 10 is the colon
+  int g[5][8];  // glyph 10 is the colon
   ClockGlyphs(0, 0, 0, false, g[0]);
   ClockGlyphs(12, 0, 0, true, g[1]);
   ClockGlyphs(13, 5, 9, true, g[2]);
   ClockGlyphs(23, 59, 58, false, g[3]);
-  EXPECT_EQ(std::vector<int>(g[0], g[4]),
-            (std::vector<int>{0, 0, 10, 0, 0, 10, 0, 0, 1, 2, 10, 0, 0, 10, 0, 0,
-                              0, 1, 10, 0, 5, 10, 0, 9, 2, 3, 10, 5, 9, 10, 5, 8}));
+  ClockGlyphs(0, 1, 2, true, g[4]);
+  EXPECT_EQ(std::vector<int>(g[0], g[5]),
+            (std::vector<int>{0,  0, 10, 0, 0, 10, 0, 0, 1,  2, 10, 0, 0, 10, 0, 0, 0,  1, 10, 0, 5,
+                              10, 0, 9,  2, 3, 10, 5, 9, 10, 5, 8,  1, 2, 10, 0, 1, 10, 0, 2}));
 }
 
 }  // namespace

@@ -18,38 +18,33 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
-  Scratch bundle, user;
-  FakeHost host(nullptr, bundle.dir, user.Path("CorvanData"));
+// Notes, size in percent and as a scale, rotation, zoom, mix, clock shown, 12-hour, clock size,
+// main monitor only, the selected file, the user's folder; and how often the store was saved.
+using Loaded = std::tuple<long long, long long, float, int, bool, bool, bool, bool, long long, bool,
+                          std::string, std::string, int>;
+
+TEST(Settings, DefaultsUnlessThisVersion) {
+  TempDir bundle, user;
+  const std::string fallback = user.Path("CorvanData"), file = user.Path("notes.txt");
+  FakeHost host(nullptr, bundle.dir, fallback);
   SETTINGS s;
-  bool mainMonitorOnly = true;
-  // The record in one line: notes, size in percent and as a scale, rotation, zoom, mix, clock
-  // (shown, 12-hour, size), main monitor only, the selected file, the user's folder; and how often
-  // the store was saved.
   auto load = [&] {
+    bool mainMonitorOnly = true;
     host.synchronizations = 0;
     LoadSettings(&host, &host, &s, &mainMonitorOnly);
-    EXPECT_EQ(s.CurrencyPath, bundle.dir);
-    return Line("%lld %lld %g %d %d %d %d %d %lld %d %s %s (%d)", (long long)s.TOT_NUM_NOTES,
-                (long long)s.LNOTESIZE, s.NoteSize, s.ROTMODE, s.ZOOMIN, s.MIXCURRENCY, s.SHOWCLOCK,
-                s.CLOCK12HR, (long long)s.CLOCKSIZE, mainMonitorOnly, s.SelectedCurrencyName,
-                s.CurrencyPath2, host.synchronizations);
+    EXPECT_STREQ(s.CurrencyPath, bundle.dir.c_str());
+    return Loaded(s.TOT_NUM_NOTES, s.LNOTESIZE, s.NoteSize, s.ROTMODE, s.ZOOMIN, s.MIXCURRENCY,
+                  s.SHOWCLOCK, s.CLOCK12HR, s.CLOCKSIZE, mainMonitorOnly, s.SelectedCurrencyName,
+                  s.CurrencyPath2, host.synchronizations);
   };
-  const std::string reset = "500 150 1.5 3 1 0 0 0 90 0 USA.dosh ",
-                    fallback = user.Path("CorvanData"), file = user.Path("notes.txt");
-  EXPECT_EQ(load(), reset + fallback + " (2)");  // a fresh store: the defaults, then the folder
-  EXPECT_EQ(host.values, (std::map<std::string, std::string>{{"version", "1.1"},
-                                                             {"MainMonitorOnly", "false"},
-                                                             {"SelectedCurrency", "USA.dosh"},
-                                                             {"NoteSize", "150"},
-                                                             {"NumNotes", "500"},
-                                                             {"RotMode", "3"},
-                                                             {"ZoomIn", "true"},
-                                                             {"MixCurrency", "false"},
-                                                             {"ShowClock", "false"},
-                                                             {"Clock12Hr", "false"},
-                                                             {"ClockSize", "90"},
-                                                             {"CurrencyPath2", fallback}}));
+  auto reset = [](const std::string& folder, int saves) {
+    return Loaded(500, 150, 1.5f, 3, true, false, false, false, 90, false, "USA.dosh", folder,
+                  saves);
+  };
+  EXPECT_EQ(load(), reset(fallback, 2));  // a fresh store: the defaults, then the folder
+  // What was loaded came from the store, so the defaults were written under their keys.
+  EXPECT_EQ(host.values.size(), 12u);
+  EXPECT_EQ(host.values["version"], "1.1");
   // Any other version, or none, is reset; in this one nothing is rewritten nor checked: ZoomIn
   // stays missing, so false.
   for (const std::string version : {"1.0", "1.10", "", "none", "1.1"}) {
@@ -59,35 +54,36 @@ TEST(Settings, TheDefaultsAreWrittenUnlessTheStoreIsOfThisVersion) {
         {"ClockSize", "120"},       {"MainMonitorOnly", "true"}, {"SelectedCurrency", "Euro.dosh"},
         {"CurrencyPath2", user.dir}};
     if (version != "none") host.values["version"] = version;
-    EXPECT_EQ(load(),
-              (version == "1.1" ? "-3 75 0.75 7 0 1 1 1 120 1 Euro.dosh " + user.dir + " (0)"
-                                : reset + user.dir + " (1)"))
+    EXPECT_EQ(load(), version == "1.1" ? Loaded(-3, 75, 0.75f, 7, false, true, true, true, 120,
+                                                true, "Euro.dosh", user.dir, 0)
+                                       : reset(user.dir, 1))
         << version;
   }
   // A folder that has gone is replaced by the default, in the store too; only existence is tested,
   // so a plain file stays in use. A missing name leaves its field as it was; one too long for it
   // leaves it empty.
   user.Write("notes.txt", {1});
-  for (auto [folder, used, saved] : {std::tuple{user.Path("gone"), fallback, 1}, {file, file, 0}}) {
+  for (auto [folder, used, saves] : {std::tuple{user.Path("gone"), fallback, 1}, {file, file, 0}}) {
     host.values = {{"version", "1.1"}, {"CurrencyPath2", folder}};
-    EXPECT_EQ(load() + " " + host.values["CurrencyPath2"],
-              "0 0 0 0 0 0 0 0 0 0 Euro.dosh " + used + Line(" (%d) ", saved) + used);
+    EXPECT_EQ(load(), Loaded(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Euro.dosh", used, saves));
+    EXPECT_EQ(host.values["CurrencyPath2"], used);
   }
   host.values["SelectedCurrency"] = std::string(20000, 'a');
-  EXPECT_EQ(load(), "0 0 0 0 0 0 0 0 0 0  " + file + " (0)");
+  EXPECT_EQ(load(), Loaded(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "", file, 0));
 }
 
 // A file that is read but does not parse is moved aside, never over an earlier one, and what is set
 // then is saved atomically, bytes and all, and read back by the next instance; when it cannot be
 // moved it is left alone, and nothing is saved.
-TEST(KeyFileStore, KeepsValuesAndBytesAndNeverLosesAFileItCannotUse) {
+TEST(KeyFileStore, NeverLosesAFileItCannotParse) {
   const std::string corrupt = "[broken\n\xFF=",
                     text = "/home/caf\xE9/Z\xC5\x82oty  two\ttab\nline\\";
   for (int earlier : {0, 1, 10}) {  // .corrupt, .corrupt.1, ... already there
-    Scratch dir;
+    TempDir dir;
+    std::filesystem::create_directory(dir.Path("corvan3d"));
     const std::string path = dir.Path("corvan3d/baCorvan3D.conf"),
                       aside = path + (earlier ? ".corrupt.1" : ".corrupt");
-    dir.Write("corvan3d/baCorvan3D.conf", {corrupt.begin(), corrupt.end()});
+    dir.Write("corvan3d/baCorvan3D.conf", Bytes(corrupt.begin(), corrupt.end()));
     for (int n = 0; n < earlier; ++n)
       dir.Write("corvan3d/baCorvan3D.conf.corrupt" + (n ? "." + std::to_string(n) : ""), {'x'});
     auto store = std::make_unique<ScreenSaverDefaults>("baCorvan3D", path);
@@ -98,34 +94,34 @@ TEST(KeyFileStore, KeepsValuesAndBytesAndNeverLosesAFileItCannotUse) {
     EXPECT_NE(store->Problem().find(moved ? "; moved aside to " + aside : "cannot move it aside"),
               std::string::npos)
         << store->Problem();
-    EXPECT_EQ(Line("%lld %d ", store->IntegerForKey("N"), store->Synchronize()) +
-                  ReadFile(moved ? aside : path) + ReadFile(path + ".corrupt"),
-              Line("5000000000 %d ", moved) + corrupt +
-                  (earlier > 0 ? "x" : corrupt));  // set values are there at once
+    EXPECT_EQ(store->IntegerForKey("N"), 5000000000LL);  // set values are there at once
+    EXPECT_EQ(store->Synchronize(), moved);
+    EXPECT_EQ(ReadFile(moved ? aside : path), corrupt);
+    EXPECT_EQ(ReadFile(path + ".corrupt"), earlier > 0 ? "x" : corrupt);
     if (!moved) continue;
     store = std::make_unique<ScreenSaverDefaults>("baCorvan3D", path);
-    EXPECT_EQ(store->Problem() + Line("%lld %d %d", store->IntegerForKey("N"),
-                                      store->BoolForKey("Z"), store->StringForKey("S") == text),
-              "5000000000 1 1");
+    EXPECT_EQ(std::tuple(store->Problem(), store->IntegerForKey("N"), store->BoolForKey("Z"),
+                         store->StringForKey("S")),
+              std::tuple("", 5000000000LL, true, text));
     EXPECT_EQ(ReadFile(path).find("[baCorvan3D]\nN=5000000000\n"), 0u) << ReadFile(path);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("corvan3d")), {}),
               2 + earlier);  // no temporary file left beside it
   }
 }
 
-// A store that cannot be read may hold everything the user set: it is left as
-// it is, the saver runs on the defaults and saves nothing. Tests run as root,
-// so "cannot be read" is what root cannot read either: a folder or a FIFO (an
-// open would wait for ever) where the file should be, a path through a file.
-TEST(KeyFileStore, AnUnreadableStoreIsLeftAloneAndNeverWritten) {
-  Scratch dir;
+// A store that cannot be read may hold everything the user set: it is left as it is, the saver
+// runs on the defaults and saves nothing. Tests run as root, so "cannot be read" is what root
+// cannot read either: a folder or a FIFO (an open would wait for ever) where the file should be, a
+// path through a file.
+TEST(KeyFileStore, AnUnreadableStoreIsLeftAlone) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.Path("folder.conf"));
   dir.Write("folder.conf/inside", {'k'});
   dir.Write("plain", {'p'});
   ASSERT_EQ(mkfifo(dir.Path("fifo.conf").c_str(), 0600), 0);
-  for (const auto& [name, why] :
-       {std::pair<std::string, std::string>{"folder.conf", "Is a directory"},
-        {"fifo.conf", "Is a FIFO"},
-        {"plain/baCorvan3D.conf", "Not a directory"}}) {
+  for (auto [name, why] : {std::pair{"folder.conf", "Is a directory"},
+                           {"fifo.conf", "Is a FIFO"},
+                           {"plain/baCorvan3D.conf", "Not a directory"}}) {
     const std::string path = dir.Path(name);
     ScreenSaverDefaults store("baCorvan3D", path);
     EXPECT_EQ(store.Problem(), path + ": cannot be read: " + why +
@@ -135,7 +131,8 @@ TEST(KeyFileStore, AnUnreadableStoreIsLeftAloneAndNeverWritten) {
     EXPECT_EQ(store.Problem(),
               path + ": not saved: the file there is kept as it is, since it cannot be read");
   }
-  EXPECT_EQ(ReadFile(dir.Path("folder.conf/inside")) + ReadFile(dir.Path("plain")), "kp");
+  EXPECT_EQ(ReadFile(dir.Path("folder.conf/inside")), "k");
+  EXPECT_EQ(ReadFile(dir.Path("plain")), "p");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 3)
       << "nothing moved aside, nothing written";
 }
