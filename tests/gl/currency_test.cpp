@@ -29,8 +29,11 @@ DIR* opendir(const char* path) {
 namespace {
 
 using Strings = std::vector<std::string>;
-int LiveTextures() { return CountGLObjects(4096).textures; }
-int LiveLists() { return CountGLObjects(4096).lists; }
+// The textures and the display lists alive.
+std::pair<int, int> Live() {
+  const GLObjectCount count = CountGLObjects(4096);
+  return {count.textures, count.lists};
+}
 
 class CurrencyTest : public GLTest {
 protected:
@@ -77,44 +80,38 @@ protected:
 };
 
 TEST_F(CurrencyTest, ListsBothFoldersAndSelects) {
-  // "Name x.dosh" with as many notes as x is far into the alphabet, in both folders.
-  for (std::string at : {"1a", "1b", "1d", "2c", "2a"})
+  // "x.dosh" holds "Name x" with as many notes as x is far into the alphabet.
+  for (std::string at : {"1a", "1b", "2c", "2a"})
     (at[0] == '1' ? one : two)
-        .Write(at[1] + std::string(".dosh"),
-               Currency("Name " + at.substr(1) + ".dosh", at[1] - 'a' + 1));
-  // Not currencies: the wrong case or ending, another magic, a wrong size, too short, no notes.
-  Bytes magic = Currency("Valid", 1), longer = magic;
-  for (const char* name : {"EURO.DOSH", "euro.dosh.bak", "xdosh"})
-    one.Write(name, magic), two.Write(name, magic);
+        .Write(at.substr(1) + ".dosh", Currency("Name " + at.substr(1), at[1] - 'a' + 1));
+  // Not currencies: the wrong case or ending, another magic (the headers' checks are the unit
+  // tests'), no notes.
+  Bytes magic = Currency("Valid", 1);
+  for (const char* name : {"EURO.DOSH", "euro.dosh.bak", "xdosh"}) one.Write(name, magic);
   std::memcpy(magic.data() + 40, "CORW", 4);
-  longer.push_back(0);
   two.Write("magic.dosh", magic);
-  one.Write("longer.dosh", longer);
-  one.Write("short.dosh", Bytes(10, 0));
   two.Write("empty.dosh", BuildCurrencyFile("Empty", 1, {}));
-  Strings expected, names;  // in each folder's directory order
+  Strings expected, headers;  // in each folder's directory order
   for (const TempDir* dir : {&one, &two})
     for (const auto& entry : std::filesystem::directory_iterator(dir->dir))
-      if (entry.path().extension() == ".dosh" && entry.path().stem().string().size() == 1)
+      if (entry.path().filename().string().size() == 6)
         expected.push_back((dir == &one ? "1|" : "2|") + entry.path().filename().string());
-  EXPECT_EQ(CountFiles(world->CurrencyPath, world->CurrencyPath2, ".dosh"), 5);
+  EXPECT_EQ(CountFiles(world->CurrencyPath, world->CurrencyPath2, ".dosh"), 4);
   ASSERT_TRUE(world->BuildCurrencyList());
   EXPECT_EQ(Listed(), expected);
-  Strings headers;
   for (const CURRENCYINFO* e = world->Currencies; e < world->Currencies + world->NumCurrencies; ++e)
-    headers.push_back(e->Name + std::string(" ") + std::to_string(e->NumNotes)),
-        names.push_back("Name " + std::string(e->FileName) + " " +
-                        std::to_string(e->FileName[0] - 'a' + 1));
-  EXPECT_EQ(headers, names);
-  // By file name, the first folder's first; a name not listed becomes the first entry's.
-  for (const std::string name : {"a.dosh", "c.dosh", "C.dosh", "Name c.dosh"}) {
-    CopyString(world->SelectedCurrencyName, PATH_BUFFER_SIZE, name.c_str());
+    headers.push_back(e->Name + std::string(" ") + std::to_string(e->NumNotes));
+  for (std::string& entry : expected)
+    entry = "Name " + entry.substr(2, 1) + " " + std::to_string(entry[2] - 'a' + 1);
+  EXPECT_EQ(headers, expected);
+  // By file name, the first folder's first; a name not listed selects the first entry.
+  for (auto [name, found] :
+       {std::pair{"a.dosh", "1|a.dosh"}, {"c.dosh", "2|c.dosh"}, {"C.dosh", ""}, {"Name c", ""}}) {
+    CopyString(world->SelectedCurrencyName, PATH_BUFFER_SIZE, name);
     world->FindSelectedCurrency();
-    const auto at =
-        std::find(expected.begin(), expected.end(), (name == "c.dosh" ? "2|" : "1|") + name);
-    EXPECT_EQ(std::tuple(world->CurrentCurrency, std::string(world->SelectedCurrencyName)),
-              std::tuple(at == expected.end() ? 0 : at - expected.begin(),
-                         (at == expected.end() ? expected[0] : *at).substr(2)))
+    const std::string listed = Listed().at(size_t(world->CurrentCurrency));
+    EXPECT_EQ(std::tuple(listed, world->SelectedCurrencyName),
+              std::tuple(*found ? found : Listed()[0], listed.substr(2)))
         << name;
   }
   EXPECT_EQ(errors, Strings{});
@@ -207,15 +204,15 @@ TEST_F(CurrencyTest, LoadingBuildsAndCleanupReleases) {
       EXPECT_EQ(GLuint(bound), texture) << "list " << k;
     }
   }
-  EXPECT_EQ(LiveLists(), 12) << "a list name is used twice";
+  EXPECT_EQ(Live(), std::pair(3, 12)) << "a list name is used twice";
   world->CleanupCurrencyList();
-  EXPECT_EQ(std::pair(LiveTextures(), LiveLists()), std::pair(0, 0));
+  EXPECT_EQ(Live(), std::pair(0, 0));
   ASSERT_TRUE(Load("a.dosh", true));  // mixing loads them all
-  EXPECT_EQ(std::pair(LiveTextures(), LiveLists()), std::pair(3 + 2, 12 + 6));
+  EXPECT_EQ(Live(), std::pair(3 + 2, 12 + 6));
   world->CleanupCurrencyList();
   world->CleanupCurrencyList();  // a second time is harmless
-  EXPECT_EQ(std::tuple(world->Currencies, world->NumCurrencies, LiveTextures(), LiveLists()),
-            std::tuple(nullptr, 0, 0, 0));
+  EXPECT_EQ(std::tuple(world->Currencies, world->NumCurrencies, Live()),
+            std::tuple(nullptr, 0, std::pair(0, 0)));
   EXPECT_EQ(std::pair(errors.size(), alerts.alerts.size()), std::pair(0ul, 0ul));
 }
 
@@ -235,7 +232,7 @@ TEST_F(CurrencyTest, CorruptImageStopsTheLoad) {
             std::tuple(GL_TRUE, 0u, 0u));
   EXPECT_EQ(std::vector<uint32_t>(set->NoteLists, set->NoteLists + 9), std::vector<uint32_t>(9, 0));
   world->CleanupCurrencyList();
-  EXPECT_EQ(std::pair(LiveTextures(), glIsList(foreign)), std::pair(0, GLboolean(GL_TRUE)));
+  EXPECT_EQ(std::pair(Live().first, glIsList(foreign)), std::pair(0, GLboolean(GL_TRUE)));
 }
 
 TEST_F(CurrencyTest, LoadFailsOnAFileChangedSinceListing) {
@@ -252,7 +249,7 @@ TEST_F(CurrencyTest, LoadFailsOnAFileChangedSinceListing) {
       one.Write("a.dosh", Currency("Alpha", lumps));
     world->MIXCURRENCY = true;
     const bool loaded = world->LoadCurrencyData();
-    EXPECT_EQ(std::tuple(loaded, errors, LiveTextures()),
+    EXPECT_EQ(std::tuple(loaded, errors, Live().first),
               lumps == 5 ? std::tuple(true, Strings{}, 3 + 1)
                          : std::tuple(false, Strings{"Unable to load currency!"}, 0))
         << lumps;
@@ -271,7 +268,7 @@ TEST_F(CurrencyTest, MixingLeavesOutWhatIsPastTheLimits) {
   for (int i = 0; i < world->NumCurrencies; ++i)
     EXPECT_EQ(world->Currencies[i].NoteSet == nullptr, world->Currencies[i].PastLimits)
         << world->Currencies[i].FileName;
-  EXPECT_EQ(LiveTextures(), 2 + 64);
+  EXPECT_EQ(Live().first, 2 + 64);
   for (int n = 0; n < 200; ++n) {
     ONENOTE note;
     note.Reset(world.get());
