@@ -71,6 +71,11 @@ struct FakeHost : HostServices, PreferencesStore {
   std::string problem;                        // not empty: saving fails, saying this
 };
 
+inline std::string ReadText(const std::string& path) {
+  const Bytes bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
 // A 24-bit TGA whose pixel (x, y), y from the bottom, is rgb(x, y) = 0xRRGGBB.
 inline Bytes Tga(uint32_t width, uint32_t height,
                  const std::function<uint32_t(uint32_t, uint32_t)>& rgb) {

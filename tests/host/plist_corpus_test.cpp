@@ -5,21 +5,17 @@
 // | file | source | licence | format | expect |.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 #include <sstream>
 
+#include "FakeHost.h"
 #include "PropertyList.h"
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(PropertyListCorpus, OnlyArraysOfStrings) {
-  const std::string folder = CORVAN_CORPORA_DIR "/plist", sources = Slurp(folder + "/SOURCES.md");
+  const std::string folder = CORVAN_CORPORA_DIR "/plist",
+                    sources = ReadText(folder + "/SOURCES.md");
   if (sources.empty()) {
     if (const char* ci = std::getenv("CI"); ci && std::string(ci) == "true")
       FAIL() << folder << "/SOURCES.md is missing (CI=true needs the corpus)";
@@ -28,7 +24,7 @@ TEST(PropertyListCorpus, OnlyArraysOfStrings) {
   const std::regex row(R"(\| ([^|\n]*\.plist[^|\n]*) \|[^|\n]*\|[^|\n]*\|[^|\n]*\| ([^|\n]*) \|)");
   int files = 0;
   for (std::sregex_iterator m(sources.begin(), sources.end(), row), end; m != end; ++m, ++files) {
-    const std::string file = (*m)[1], text = Slurp(folder + "/" + file);
+    const std::string file = (*m)[1], text = ReadText(folder + "/" + file);
     ASSERT_NE(text, "") << file;
     std::vector<PropertyListItem> items;
     std::string why;

