@@ -32,15 +32,6 @@ protected:
     ASSERT_NE(view->configureSheet(), nullptr);
   }
   FakeControl& C(const char* id) { return desk.loaded->controls[id]; }
-  // Main monitor only, clock shown, 12-hour, zoom, rotation, note size and count, clock size,
-  // currency.
-  std::vector<int> Values() {
-    std::vector<int> values;
-    for (const char* id : {"oMainMonitorOnly", "oShowClock", "o12HrClock", "oZoomIn", "oRotMode",
-                           "oNoteSize", "oNumNotes", "oClockSize", "oCurrency"})
-      values.push_back(C(id).value);
-    return values;
-  }
   // One digit a control, 1 where enabled: by default the menu of offers, Download, Check for
   // Downloads, the folder and Save.
   std::string Enabled(std::vector<const char*> ids = {kOffers, "oDownload", "oCheckDownloads",
@@ -79,8 +70,8 @@ TEST_F(SheetTest, ShowAndSave) {
   TempDir other;  // a second folder, chosen in the sheet
   other.Write("Mine.dosh", Currency("Gamma", 1));
   Open(true);
-  EXPECT_EQ(C("oCurrency").items, (Texts{"Mix Currencies", "Beta", "Gamma"}));
-  EXPECT_EQ(Values(), (std::vector<int>{0, 0, 0, 0, 2, 100, 20, 90, 1}));
+  EXPECT_EQ(std::tuple(C("oCurrency").items, C("oCurrency").value, C("oRotMode").value),
+            std::tuple(Texts{"Mix Currencies", "Beta", "Gamma"}, 1, 2));
   EXPECT_EQ(Enabled({"oClockSize", "o12HrClock"}) + Enabled(), "0011111");
   // No catalogue server stored: the field shows the built-in one.
   EXPECT_EQ(C("oCatalogueServer").placeholder, "http://localhost:8000");
@@ -88,8 +79,6 @@ TEST_F(SheetTest, ShowAndSave) {
   C("oShowClock").value = 1;
   desk.Act("configureSheet_update");
   EXPECT_EQ(Enabled({"oClockSize", "o12HrClock"}), "11");
-  desk.Act("configureSheet_defaults");
-  EXPECT_EQ(Values(), (std::vector<int>{0, 0, 0, 1, 3, 150, 500, 90, 1}));
   view->mySettings.MIXCURRENCY = true;
   view->configureSheet();
   EXPECT_EQ(C("oCurrency").value, 0);
@@ -224,12 +213,6 @@ TEST_F(SheetTest, ADownloadSaysHowItGoes) {
   view->download_didFailWithError(request, NetError{"no data for 30 s", "http://h/d\x1b.dosh"});
   EXPECT_EQ(Status(), "Download failed! Error - no data for 30 s http://h/d\\x1B.dosh");
   EXPECT_EQ(std::tuple(Enabled(), view->theDownload), std::tuple("11111", nullptr));
-  // An entry whose address names no currency file fails before anything is fetched.
-  List({"Query;get.php?id=5"});
-  Download(0);
-  EXPECT_EQ(desk.downloads.size(), 2u);
-  EXPECT_EQ(Status().substr(0, Status().find(" (")),
-            "Download failed! Error - unsafe file name \"get.php\"");
   desk.Act("configureSheet_save");
   EXPECT_EQ(std::tuple(host.values["MixCurrency"], host.values["SelectedCurrency"]),
             std::tuple("true", "USA.dosh"));
