@@ -169,7 +169,7 @@ TEST_F(SheetTest, TheCatalogueOffersWhatIsMissing) {
   List({}, true, "not a property list");
   EXPECT_EQ(C("oDownloadText").texts,
             (Texts{"Error! Could not connect to the server!\nrefused", "",
-                   "Error! The catalogue could not be understood!\nnot a property list", ""}));
+                   "Error! The catalogue could not be understood!\nnot a property list"}));
 }
 
 // A download goes to the file its entry names, whatever the server suggests, says how it goes, and
