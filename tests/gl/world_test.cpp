@@ -1,17 +1,34 @@
-// Notes drawn for real and caught in GL's feedback mode, and a world set up
-// from currencies on disk.
+// Notes drawn on a real context, each list they call caught with the matrix
+// and colour it is called under, and a world set up from currencies on disk.
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstring>
-#include <functional>
 
 #include "GLTest.h"
 #include "host/Settings.h"
 #include "maths/Random.h"
 #include "world/GLStuff.h"
 #include "world/Notes.h"
+
+namespace {
+// A list called: its name, the model-view matrix to 3 decimals, and the colour's red.
+using Call = std::tuple<GLuint, std::vector<float>, float>;
+std::vector<Call> gCalls;
+}  // namespace
+
+extern "C" void glCallList(GLuint list) {
+  std::vector<float> m(16);
+  float colour[4];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m.data());
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  for (float& v : m) v = std::round(v * 1000) / 1000;
+  gCalls.emplace_back(list, m, colour[0]);
+  static const auto real = reinterpret_cast<void (*)(GLuint)>(dlsym(RTLD_NEXT, "glCallList"));
+  real(list);
+}
 
 namespace {
 
@@ -25,46 +42,15 @@ protected:
   std::unique_ptr<MONEYSS> world = std::make_unique<MONEYSS>();
 };
 
-// What draw() puts out: -1 - k for pass-through token k, then each point as eye x y z and its
-// colour, seen through a box of 50 whose window x and y are eye x and y.
-std::vector<std::vector<double>> Feedback(const std::function<void()>& draw) {
-  float buffer[256];
-  glFeedbackBuffer(256, GL_3D_COLOR, buffer);
-  glRenderMode(GL_FEEDBACK);
-  draw();
-  std::vector<std::vector<double>> out;
-  for (GLint i = 0, used = glRenderMode(GL_RENDER); i < used;
-       i += buffer[i] == GL_POINT_TOKEN ? 8 : 2) {
-    const float* v = &buffer[i + 1];
-    if (buffer[i] == GL_PASS_THROUGH_TOKEN)
-      out.push_back({-1 - v[0]});
-    else
-      out.push_back({v[0], v[1], (0.5 - v[2]) * 100, v[3], v[4], v[5], v[6]});
-  }
-  return out;
-}
-
-// Notes are culled against glOrtho(-10, 10, -10, 10, -10, 10). The one denomination's list k
-// marks itself with pass-through token k and draws kPoints.
+// Notes are culled against glOrtho(-10, 10, -10, 10, -10, 10); the one denomination's lists are
+// 11, 12 and 13.
 TEST_F(WorldTest, NotesTurnCullAndRestoreTheMatrix) {
-  constexpr float kPoints[4][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
   world->Currencies = new CURRENCYINFO[world->NumCurrencies = 1];
   ONECURRENCY* set = world->Currencies[0].NoteSet = new ONECURRENCY;
-  set->NoteLists = new uint32_t[3 * (set->NumNotes = 1)];
-  for (int k = 0; k < 3; ++k) {
-    glNewList(set->NoteLists[k] = glGenLists(1), GL_COMPILE);
-    glPassThrough(float(k));
-    glBegin(GL_POINTS);
-    for (const auto& p : kPoints) glVertex3fv(p);
-    glEnd();
-    glEndList();
-  }
+  set->NoteLists = new uint32_t[3 * (set->NumNotes = 1)]{11, 12, 13};
   glMatrixMode(GL_PROJECTION);
   glOrtho(-10, 10, -10, 10, -10, 10);
   ExtractFrustum();
-  glLoadIdentity();
-  glOrtho(-50, 50, -50, 50, -50, 50);
-  glViewport(-50, -50, 100, 100);
   glMatrixMode(GL_MODELVIEW);
   // Its denomination's image waits to be uploaded until a note is drawn with it.
   set->Textures = new Texture[set->NumTextures = 1];
@@ -73,9 +59,6 @@ TEST_F(WorldTest, NotesTurnCullAndRestoreTheMatrix) {
   set->Textures[0].bitsPerPixel = 32;
   ASSERT_TRUE(BuildTextureLater(&set->Textures[0], 0));
   world->NoteScale = 2.0f;
-  // kPoints turned by the tumble about x (90), then the swing about z (180), then the heading
-  // about y (-90); turned in any other order they land elsewhere.
-  const double turned[4][3] = {{0, 0, 0}, {0, 0, -1}, {-1, 0, 0}, {0, 1, 0}};
   // The right plane is x = 10: the sphere of radius NoteScale about the pivot decides.
   for (auto [x, currency, list, drawn] : {std::tuple{1.0f, 0, 2, true},
                                           {11.5f, 0, 1, true},
@@ -84,15 +67,15 @@ TEST_F(WorldTest, NotesTurnCullAndRestoreTheMatrix) {
                                           {1.0f, 0, 3, false}}) {  // no such list
     ONENOTE note{
         MakePoint(x, 2, -3), {}, MakePoint(90, -90, 180), {}, currency, list, 0, 0, 0.625f};
-    std::vector<std::vector<double>> want;
-    if (drawn) want.push_back({-1.0 - list});
-    for (int i = 0; drawn && i < 4; ++i)
-      want.push_back({x + turned[i][0], 2 + turned[i][1], -3 + turned[i][2], .625, .625, .625,
-                      .625});  // and its colour
-    auto got = Feedback([&] { note.Draw(world.get()); });
-    for (auto& row : got)
-      for (double& v : row) v = std::round(v * 1000) / 1000;
-    EXPECT_EQ(got, want) << x << " " << currency << " " << list;
+    gCalls.clear();
+    note.Draw(world.get());
+    // The axes x, y and z turned by the tumble about x (90), then the swing about z (180), then
+    // the heading about y (-90), and moved to the note; turned in any other order they land
+    // elsewhere.
+    const std::vector<float> turned = {0, 0, -1, 0, -1, 0, 0, 0, 0, 1, 0, 0, x, 2, -3, 1};
+    EXPECT_EQ(gCalls,
+              drawn ? std::vector<Call>(1, Call(11 + list, turned, 0.625f)) : std::vector<Call>())
+        << x << " " << currency << " " << list;
     GLint depth = 0;
     std::vector<float> m(16), identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
@@ -104,11 +87,11 @@ TEST_F(WorldTest, NotesTurnCullAndRestoreTheMatrix) {
   world->Notes = new ONENOTE[world->TOT_NUM_NOTES = 3]();
   for (int i = 0; i < 3; ++i) world->Notes[i].NoteList = 2 - i;
   world->ActiveNotes = 1.5f;
-  const auto drawn = Feedback([&] { world->Draw(); });
-  ASSERT_EQ(drawn.size(), 10u);
-  EXPECT_EQ(std::pair(drawn[0], drawn[5]),
-            std::pair(std::vector<double>{-3}, std::vector<double>{-2}))
-      << "notes 0 and 1 alone, in order";
+  gCalls.clear();
+  world->Draw();
+  std::vector<GLuint> lists;
+  for (const Call& call : gCalls) lists.push_back(std::get<0>(call));
+  EXPECT_EQ(lists, (std::vector<GLuint>{13, 12})) << "notes 0 and 1 alone, in order";
 }
 
 // Setup reads the size in percent and gives a relative folder its slash. With one currency no
