@@ -129,27 +129,28 @@ TEST_F(CurrencyTest, LoadingBuildsAndCleanupReleases) {
   const CURRENCYINFO& a = world->Currencies[0];
   ASSERT_NE(a.NoteSet, nullptr);
   EXPECT_EQ(std::pair(a.NoteSet->NumNotes, a.NoteSet->NumTextures), std::pair(4, 4));
-  const std::vector<float> sizes[4] = {{1.56f, 0.7f}, {1.2f, 0.6f}, {0.01f, 0}, {0.99f, 2.57f}};
+  // Per lump: its note's size, its texture's first texel's red and alpha, and whether each of its
+  // three lists binds that texture.
+  std::vector<std::vector<float>> got;
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(std::vector<float>({a.NoteSizes[i].x, a.NoteSizes[i].y}), sizes[i]) << i;
-    const GLuint texture = a.NoteSet->Textures[i].textureId;
-    std::vector<unsigned char> texels(4 * 4 * 2, 0);
-    UploadTexture(&a.NoteSet->Textures[i]);  // as the first note drawn with it would
-    if (texture != 0) {
-      glBindTexture(GL_TEXTURE_2D, texture);
-      glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    }
-    EXPECT_EQ(std::pair(int(texels[0]), int(texels[3])),
-              i == 1 ? std::pair(0, 0) : std::pair(20 + 30 * i, 255))
-        << "texture " << i << " is lump " << i << "'s image";
+    Texture& texture = a.NoteSet->Textures[i];
+    unsigned char texels[4 * 4 * 2] = {};
+    UploadTexture(&texture);  // as the first note drawn with it would
+    glBindTexture(GL_TEXTURE_2D, texture.textureId);
+    if (texture.textureId) glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    got.push_back({a.NoteSizes[i].x, a.NoteSizes[i].y, float(texels[0]), float(texels[3])});
     for (int k = 3 * i; k < 3 * i + 3; ++k) {
       GLint bound = -1;
       glBindTexture(GL_TEXTURE_2D, 0);
       glCallList(a.NoteSet->NoteLists[k]);
       glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-      EXPECT_EQ(GLuint(bound), texture) << "list " << k;
+      got.back().push_back(GLuint(bound) == texture.textureId);
     }
   }
+  EXPECT_EQ(got, (std::vector<std::vector<float>>{{1.56f, 0.7f, 20, 255, 1, 1, 1},
+                                                  {1.2f, 0.6f, 0, 0, 1, 1, 1},
+                                                  {0.01f, 0, 80, 255, 1, 1, 1},
+                                                  {0.99f, 2.57f, 110, 255, 1, 1, 1}}));
   EXPECT_EQ(Live(), std::pair(3, 12)) << "a list name is used twice";
   world->CleanupCurrencyList();
   EXPECT_EQ(Live(), std::pair(0, 0));

@@ -224,16 +224,12 @@ TEST_F(SheetTest, ADownloadSaysHowItGoes) {
   EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
 }
 
-// A location's last segment, decoded, names the file (.hidden and the rest of the refusals run end
-// to end through corvan-dosh fetch); a refusal shows the name printably.
+// A location's last segment, decoded, names the file (paths up, hidden files and the rest of the
+// refusals run end to end through corvan-dosh fetch); a refusal shows the name printably.
 TEST(DownloadNames, TheEntrysLocationNamesTheFile) {
   for (const auto& [location, expected] : std::vector<std::pair<std::string, std::string>>{
            {"sub/Pound%20Sterling.dosh?v=2#top", "Pound Sterling.dosh"},
-           {"../../etc/Swiss Franc_2-b.dosh", "Swiss Franc_2-b.dosh"},
-           {"http://h/", "unsafe file name \"\""},
-           {".hidden.dosh", "unsafe file name \".hidden.dosh\""},
            {"a%2F..%2Fb.dosh", "unsafe file name \"a/../b.dosh\""},
-           {"Euro.DOSH", "unsafe file name \"Euro.DOSH\""},
            {"e%1B[31m.dosh", "unsafe file name \"e\\x1B[31m.dosh\""}}) {
     std::string name, why;
     const bool ok = DownloadFileName(location, &name, &why);
