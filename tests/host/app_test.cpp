@@ -98,9 +98,6 @@ TEST(Trace, NumbersReadBackExactly) {
             "\"FadeRange\": null}, \"Notes\": [{\"Pos\": [0.300000012, 24.8314285, -2.38999987], "
             "\"Rot\": [0, 0, 0], \"Currency\": 0, \"NoteList\": 0, \"Tumbling\": 0, "
             "\"SwingPhase\": 0, \"Brightness\": 0}]}");
-  EXPECT_EQ(TraceLine(1.5, 0.5, 7, nullptr),
-            "{\"RunTime\": 1.5, \"StepTime\": 0.5, \"RandDraws\": 7, \"ActiveNotes\": 0, "
-            "\"Camera\": null, \"Notes\": []}");
 }
 
 // A hack's window is on the monitor holding its centre (right and bottom edges belong to the next
