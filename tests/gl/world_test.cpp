@@ -1,15 +1,10 @@
 // Notes drawn on a real context, each list they call caught with the matrix
-// and colour it is called under, and a world set up from currencies on disk.
+// and colour it is called under.
 #include <dlfcn.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstring>
 
 #include "GLTest.h"
-#include "host/Settings.h"
-#include "maths/Random.h"
 #include "world/GLStuff.h"
 #include "world/Notes.h"
 
@@ -35,7 +30,6 @@ namespace {
 class WorldTest : public GLTest {
 protected:
   void TearDown() override {
-    SetRandomSource({});
     world.reset();  // releases its lists while the context is current
     GLTest::TearDown();
   }
@@ -92,31 +86,6 @@ TEST_F(WorldTest, NotesTurnCullAndRestoreTheMatrix) {
   std::vector<GLuint> lists;
   for (const Call& call : gCalls) lists.push_back(std::get<0>(call));
   EXPECT_EQ(lists, (std::vector<GLuint>{13, 12})) << "notes 0 and 1 alone, in order";
-}
-
-// Setup reads the size in percent and gives a relative folder its slash. With one currency no
-// draw goes to mixing, and no count means 400 notes of 9 draws each (the draws themselves are
-// checked in the unit tests).
-TEST_F(WorldTest, SetupReadsTheSettings) {
-  TempDir root;
-  char cwd[4096];
-  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  ASSERT_EQ(chdir(root.dir.c_str()), 0);
-  ASSERT_EQ(mkdir("cur", 0755), 0);
-  root.Write("cur/A.dosh", Currency("Alpha", 1));
-  SETTINGS settings;
-  settings.LNOTESIZE = 150;
-  settings.MIXCURRENCY = true;
-  settings.NoteSize = 0.5f;  // not what the world reads
-  std::strcpy(settings.CurrencyPath, "cur");
-  int draws = 0;
-  SetRandomSource([&] { return ++draws, 0; });
-  const bool setUp = world->Setup(&settings);
-  EXPECT_EQ(chdir(cwd), 0);
-  ASSERT_TRUE(setUp);
-  EXPECT_EQ(std::tuple(draws, world->TOT_NUM_NOTES, world->MIXCURRENCY, world->NoteScale,
-                       std::string(world->CurrencyPath)),
-            std::tuple(3600, 400, false, 1.5f, "cur/"));
 }
 
 }  // namespace
