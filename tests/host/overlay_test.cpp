@@ -35,62 +35,50 @@ struct Spot {
   uint32_t rgb;
 };  // at t seconds, pixel (x, y) shows rgb
 
-class OverlayTest : public HostTest {
-protected:
-  void SetUp() override {
-    HostTest::SetUp();
-    // The glyph sheet: cells 8 texels wide, the glyphs in the top eighth, magenta below; then the
-    // badge, the upper and the lower intro image, and the two messages.
-    auto solid = [](uint32_t w, uint32_t h, uint32_t rgb) {
-      return Tga(w, h, [rgb](uint32_t, uint32_t) { return rgb; });
-    };
-    WriteArtwork(bundle, {Tga(128, 64,
-                              [](uint32_t x, uint32_t y) {
-                                return y < 56 ? 0xFF00FF : (20 * (x / 8) + 30) << 16 | 0xFF00;
-                              }),
-                          solid(128, 16, kRed), solid(128, 32, kGreen), solid(128, 64, kBlue),
-                          solid(256, 16, 0xFFFF00), solid(256, 16, kCyan)});
-    ASSERT_TRUE(driver.Setup(false, 1024, 768));
-    ASSERT_TRUE(LoadTexturesFromDataFile(bundle.Path("brimble.artifacts").c_str(), &driver.Textures,
-                                         &driver.NumTextures));
-    driver.World->SHOWCLOCK = driver.World->CLOCK12HR = true;
-    driver.World->CLOCKSIZE = 90;
-    driver.World->Camera.Rotate = driver.World->Camera.ZOOMIN =
-        false;  // a still camera draws no numbers
-    driver.ClockSource = [](int* h, int* m, int* s) { *h = 0, *m = 34, *s = 56; };
-    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
-    random = SetRandomSource([this] { return draws.at(next++); });  // running out throws
-  }
-  void TearDown() override {
-    SetRandomSource(std::move(random));
-    EXPECT_EQ(next, draws.size()) << "draws left";
-    HostTest::TearDown();
-  }
-  void RunUntil(double t, double step = 0.25) {
-    while (driver.RunTime < t) driver.Update(step), driver.Draw();
-  }
-  void Check(const Spot& s) {
-    unsigned char p[4];
-    glReadPixels(s.x, s.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-    int off = 0;
-    for (int i = 0; i < 3; ++i)
-      off = std::max(
-          off, std::abs(p[i] - int(((s.rgb == kLit ? kGrey : s.rgb) >> (16 - 8 * i)) & 0xFF)));
-    EXPECT_EQ(s.rgb == kLit ? off > 8 : off <= 2, true)
-        << "at " << s.t << " s, (" << s.x << ", " << s.y << ") is " << std::hex
-        << (p[0] << 16 | p[1] << 8 | p[2]) << ", not " << s.rgb;
-  }
+// At s.t, pixel (s.x, s.y) shows s.rgb, within 2 a channel; kLit: more than 8 off the background.
+void Check(const Spot& s) {
+  unsigned char p[4];
+  glReadPixels(s.x, s.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+  int off = 0;
+  for (int i = 0; i < 3; ++i)
+    off = std::max(off,
+                   std::abs(p[i] - int(((s.rgb == kLit ? kGrey : s.rgb) >> (16 - 8 * i)) & 0xFF)));
+  EXPECT_EQ(s.rgb == kLit ? off > 8 : off <= 2, true)
+      << "at " << s.t << " s, (" << s.x << ", " << s.y << ") is " << std::hex
+      << (p[0] << 16 | p[1] << 8 | p[2]) << ", not " << s.rgb;
+}
 
-  SSMAIN driver;
-  std::vector<int> draws;  // the random draws, in order
-  size_t next = 0;
-  RandomSource random;
-};
+using OverlayTest = HostTest;
 
 TEST_F(OverlayTest, EachLayerShowsWhereAndWhen) {
+  // The glyph sheet: cells 8 texels wide, the glyphs in the top eighth, magenta below; then the
+  // badge, the upper and the lower intro image, and the two messages.
+  auto solid = [](uint32_t w, uint32_t h, uint32_t rgb) {
+    return Tga(w, h, [rgb](uint32_t, uint32_t) { return rgb; });
+  };
+  WriteArtwork(bundle, {Tga(128, 64,
+                            [](uint32_t x, uint32_t y) {
+                              return y < 56 ? 0xFF00FF : (20 * (x / 8) + 30) << 16 | 0xFF00;
+                            }),
+                        solid(128, 16, kRed), solid(128, 32, kGreen), solid(128, 64, kBlue),
+                        solid(256, 16, 0xFFFF00), solid(256, 16, kCyan)});
+  SSMAIN driver;
+  ASSERT_TRUE(driver.Setup(false, 1024, 768));
+  ASSERT_TRUE(LoadTexturesFromDataFile(bundle.Path("brimble.artifacts").c_str(), &driver.Textures,
+                                       &driver.NumTextures));
+  driver.World->SHOWCLOCK = driver.World->CLOCK12HR = true;
+  driver.World->CLOCKSIZE = 90;
+  driver.World->Camera.Rotate = driver.World->Camera.ZOOMIN = false;  // a still camera: no draws
+  driver.ClockSource = [](int* h, int* m, int* s) { *h = 0, *m = 34, *s = 56; };
+  glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
   // The clock at 15.25 s; the banner at 90.25 s (message 5, left); the clock at 110 s; the banner
   // at 140.75 s.
-  draws = {100, 1, 2, 250, 0, 1};
+  const std::vector<int> draws = {100, 1, 2, 250, 0, 1};
+  size_t next = 0;
+  RandomSource random = SetRandomSource([&] { return draws.at(next++); });  // running out throws
+  auto runUntil = [&driver](double t) {
+    while (driver.RunTime < t) driver.Update(0.25), driver.Draw();
+  };
   const uint32_t half = Over(kBlue, 0.5);
   std::vector<Spot> spots = {
       // The upper intro image fades in from 5 s, the lower one after it; from 12 s they fade out in
@@ -131,11 +119,13 @@ TEST_F(OverlayTest, EachLayerShowsWhereAndWhen) {
   std::stable_sort(spots.begin(), spots.end(),
                    [](const Spot& a, const Spot& b) { return a.t < b.t; });
   for (const Spot& s : spots) {
-    RunUntil(s.t);
+    runUntil(s.t);
     Check(s);
   }
   EXPECT_EQ(driver.ClockTimer, 250 % 180 + 60 - 30.5f);  // the second showing, drawn at 110 s
-  RunUntil(140.75);
+  runUntil(140.75);
+  SetRandomSource(std::move(random));
+  EXPECT_EQ(next, draws.size()) << "draws left";
   EXPECT_EQ(
       std::tuple(driver.BannerShown, driver.BannerTop, driver.MessageTexture, driver.BannerPos.x),
       std::tuple(true, false, 4u, 768.0f));
