@@ -87,7 +87,7 @@ struct FakeDesktop : Toolkit, Network {
   std::unique_ptr<FakeInterface> next = std::make_unique<FakeInterface>();  // the next one loaded
   FakeInterface* loaded = nullptr;
   ActionTable actions;
-  std::string chooser, folderToChoose, opened;
+  std::string folderToChoose, opened;
   int sheetsEnded = 0;
   std::vector<std::unique_ptr<FakeRequest>> reads, downloads;
 
@@ -97,8 +97,7 @@ struct FakeDesktop : Toolkit, Network {
     return std::move(next);
   }
   void endSheet(SheetWindow*) override { ++sheetsEnded; }
-  bool chooseFolder(const char* title, const char* start, std::string* chosen) override {
-    chooser = std::string(title) + " from " + start;
+  bool chooseFolder(const char*, const char*, std::string* chosen) override {
     *chosen = folderToChoose;
     return !folderToChoose.empty();
   }

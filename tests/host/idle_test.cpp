@@ -1,12 +1,13 @@
 // The idle watcher's decisions over time, on a clock the test moves: when the
 // saver starts and ends, holds on it, a saver that ends by itself or will not
-// end, and a watch that is lost; and the idle time read from the store.
+// end, and what it says. (The idle time read from the store, and a watch
+// that is lost, run end to end.)
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
-#include "FakeHost.h"
 #include "host/IdleSaver.h"
 
 namespace {
@@ -123,15 +124,6 @@ TEST(IdleSaver, SaysWhatItDoesAndWhy) {
             "the saver ended by itself (exit status 1)\n"
             "the saver could not start: no such file\n"
             "the idle watch ended: the compositor went away\n");
-}
-
-TEST(IdleSaver, IdleMinutesFromTheStore) {
-  FakeHost store(nullptr, "", "");
-  EXPECT_EQ(IdleMinutes(&store), 5);
-  for (auto [stored, minutes] : {std::pair{"-3", 0}, {"1441", 1440}}) {
-    store.values["IdleMinutes"] = stored;
-    EXPECT_EQ(IdleMinutes(&store), minutes) << stored;
-  }
 }
 
 }  // namespace
