@@ -56,11 +56,12 @@ def options():
     # Presses Options… and waits for the options beside the preview.
     press(app, "Options…")
     sheet = lambda: (found := find(app, "filler", "Options")) and showing(found) and found
-    return e2e.wait_until(sheet, 30, "Options… opens the options")
+    return e2e.wait_until(sheet, 30, "Options…")
 
 
-def described(what, text):
-    e2e.wait_until(lambda: preview.description == text, 60, f"{what}: {text}")
+def described(text):
+    # The preview says what it shows: the stored settings, then those saved.
+    e2e.wait_until(lambda: preview.description == text, 60, f"the preview shows {text}")
 
 
 home, screen = e2e.make_home(), e2e.Screen()
@@ -73,89 +74,78 @@ offered = {"Switzerland.dosh": open(f"{BUNDLE}/Switzerland.dosh", "rb").read()} 
 stalls = "<string>Stalls;/bad/half-stall.dosh</string>"
 server = e2e.offer(home, DOSH, offered, f"{BUNDLE}/Euro.dosh", stalls)[0]
 env = e2e.private_env(home, DISPLAY=screen.name, NO_AT_BRIDGE="0", CORVAN3D_DATA_DIR=BUNDLE)
-env = dict(env, LC_ALL="C.UTF-8")
+env["LC_ALL"] = "C.UTF-8"
 stored = dict(NumNotes=500, NoteSize=150, RotMode=3, ZoomIn="true", ClockSize=90)
 e2e.store(env, **stored, SelectedCurrency=FIRST, CatalogueServer=server)
 process = e2e.spawn(CORVAN3D, "--settings", env=env)
 desktop = pyatspi.Registry.getDesktop(0)
-app = e2e.wait_until(lambda: find(desktop, "application", "corvan3d-settings"), 60, "it opens")
-preview = e2e.wait_until(lambda: find(app, "drawing area", "Preview"), 30, "with a preview")
-described("the preview shows the stored settings", f"500 notes of {NAMES[FIRST]}")
+app = e2e.wait_until(lambda: find(desktop, "application", "corvan3d-settings"), 60, "opens")
+preview = e2e.wait_until(lambda: find(app, "drawing area", "Preview"), 30, "a preview")
+described(f"500 notes of {NAMES[FIRST]}")
 x, y, w, h = preview.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
 box = (x, y, x + w, y + h)
-screen.drawn("the preview draws notes", box)
-screen(
-    "XTestFakeMotionEvent",
-    0,
-    x + w // 2,
-    y + h // 2,
-    0
-    # the keyboard goes where the pointer is
-)
+screen.drawn("the preview draws", box)
+# The keyboard goes where the pointer is.
+screen("XTestFakeMotionEvent", 0, x + w // 2, y + h // 2, 0)
 
+# The preview stays in view and moves on while the options are open.
 sheet = options()
 first = screen.image(box)
-e2e.wait_until(lambda: screen.image(box) != first, 30, "the preview moves on beside the options")
-e2e.expect(showing(preview), True, "and stays in view")
+e2e.wait_until(lambda: screen.image(box) != first, 30, "the preview moves on")
+e2e.expect(showing(preview), True, "the preview shows")
 notes, currency = find(sheet, "spin button", "Notes"), find(sheet, "combo box", "Currency")
-e2e.expect(notes.queryValue().currentValue, 500, "Options… shows the number of notes")
+e2e.expect(notes.queryValue().currentValue, 500, "notes")
 notes.queryValue().currentValue = 1234
 choose(currency, NAMES[LAST])
 for name in ("Show a clock", "12-hour time"):
     press(sheet, name, "check box")
 before = e2e.store(env)
 press(sheet, "Save")
+# Save stores what the controls show, and only that; it closes the options and rebuilds the preview.
 after = e2e.wait_until(lambda: (s := e2e.store(env)) != before and s, 30, "Save stores") or before
-e2e.expect(
-    {k: after.get(k) for k in set(after) | set(before) if after.get(k) != before.get(k)},
-    {
-        "NumNotes": "1234",
-        "SelectedCurrency": LAST,
-        "ShowClock": "true",
-        "Clock12Hr": "true",
-        "MixCurrency": "false",
-        "MainMonitorOnly": "false",
-        "IdleMinutes": "5",
-    },
-    "what the controls show, and only that",
-)
-e2e.expect(showing(sheet), False, "Save closes the options")
-described("the preview is rebuilt with the new settings", f"1234 notes of {NAMES[LAST]}")
+changed = {k: after.get(k) for k in set(after) | set(before) if after.get(k) != before.get(k)}
+saved = dict(NumNotes="1234", SelectedCurrency=LAST, ShowClock="true", Clock12Hr="true")
+saved |= dict(MixCurrency="false", MainMonitorOnly="false", IdleMinutes="5")
+e2e.expect(changed, saved, "saved")
+e2e.expect(showing(sheet), False, "Save closes")
+described(f"1234 notes of {NAMES[LAST]}")
 
+# Defaults then Cancel, and Escape, leave the store as it was; Return saves what was typed.
 options()
 press(sheet, "Defaults")
-e2e.expect(notes.queryValue().currentValue, 500, "Defaults puts 500 notes in the sheet")
+e2e.expect(notes.queryValue().currentValue, 500, "Defaults")
 press(sheet, "Cancel")
-e2e.wait_until(lambda: not showing(sheet), 30, "Cancel closes the options")
+e2e.wait_until(lambda: not showing(sheet), 30, "Cancel closes")
 options()
 screen.key(ESCAPE)
-e2e.wait_until(lambda: not showing(sheet), 30, "Escape closes the options")
-e2e.expect(e2e.store(env), after, "Defaults then Cancel, and Escape, leave the store as it was")
-# the number of notes has the focus, all of it selected
+e2e.wait_until(lambda: not showing(sheet), 30, "Escape closes")
+e2e.expect(e2e.store(env), after, "nothing stored")
+# The number of notes has the focus, all of it selected.
 options()
 for keysym in (SEVEN, SEVEN, RETURN):
     screen.key(keysym)
-e2e.wait_until(lambda: e2e.store(env)["NumNotes"] == "77", 30, "Return saves what was typed")
+e2e.wait_until(lambda: e2e.store(env)["NumNotes"] == "77", 30, "Return saves")
 
+# The catalogue is listed but for what the bundle holds; a download completes into the user's
+# folder, and the installed currency drops out of the list. A download under way shows its
+# progress and keeps its file hidden; a signal ends the window cleanly, leaving nothing of it.
 options()
 offers = find(sheet, "combo box", "Available currencies")
 status = find(sheet, "label", "Download status").queryText()
 press(sheet, "Check for Downloads")
-listed = lambda *names: e2e.wait_until(lambda: items(offers) == [*names], 30, f"listed: {names}")
-# but for what the bundle holds
+listed = lambda *names: e2e.wait_until(lambda: items(offers) == [*names], 30, f"lists {names}")
+said = lambda text: e2e.wait_until(lambda: status.getText(0, -1) == text, 60, f"says {text!r}")
 listed("Test Krona", "Test Peso", "Stalls")
 choose(offers, "Test Peso")
 press(sheet, "Download")
-said = lambda text: e2e.wait_until(lambda: status.getText(0, -1) == text, 60, f"it says {text!r}")
 said("Download Complete!")
-e2e.expect(open(f"{user}/Peso.dosh", "rb").read(), offered["Peso.dosh"], "into the user's folder")
-# the installed currency drops out
+e2e.expect(open(f"{user}/Peso.dosh", "rb").read(), offered["Peso.dosh"], "installed")
 listed("Test Krona", "Stalls")
 choose(offers, "Stalls")
 press(sheet, "Download")
 said("Downloading, Please Wait: 50.00% Complete\n")
 hidden = lambda: [n for n in os.listdir(user) if n.startswith(".corvan3d-download")]
-e2e.wait_until(hidden, 30, "a download under way keeps its file hidden")
-e2e.expect(e2e.stop(process), 0, "a signal ends the settings window cleanly")
-e2e.expect(os.listdir(user), ["Peso.dosh"], "nothing left of the download")
+e2e.wait_until(hidden, 30, "hidden while it arrives")
+e2e.expect(e2e.stop(process), 0, "SIGTERM")
+e2e.expect(os.listdir(user), ["Peso.dosh"], "nothing left")
 e2e.finish()
