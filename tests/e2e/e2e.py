@@ -211,15 +211,6 @@ def lit_fraction(rows, size, step=2):
     return sum(samples) / len(samples) if samples else 0.0
 
 
-# The Xlib and XTest functions used: result and arguments, one letter each of TYPES.
-TYPES = dict(p=ctypes.c_void_p, s=ctypes.c_char_p, i=ctypes.c_int, u=ctypes.c_uint)
-TYPES |= dict(l=ctypes.c_ulong, b=ctypes.c_ubyte)
-XLIB = dict(XOpenDisplay="ps", XDefaultRootWindow="lp", XSync="ipi", XMapWindow="ipl")
-XLIB |= dict(XCreateSimpleWindow="lpliiuuull", XResizeWindow="ipluu", XClearWindow="ipl")
-XLIB |= dict(XKeysymToKeycode="bpl", XGetImage="ppliiuuli", XInternAtom="lpsi")
-XLIB |= dict(XChangeProperty="ipllliisi", XTestFakeMotionEvent="ipiiil", XTestFakeKeyEvent="ipuil")
-
-
 class Screen:
     # A private Xvfb display on a number it picks itself, and one client of it through Xlib: what the
     # screen shows, plain black windows as XScreenSaver makes them, and input as a person makes it.
@@ -227,9 +218,12 @@ class Screen:
     def __init__(self, width=1024, height=768):
         need("Xvfb")
         try:
-            libraries = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
+            self.x, self.xtst = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
         except OSError as error:
             skip(f"{error} (scripts/install-deps installs it)")
+        # What is not said here passes and returns C ints, as do the ids and numbers used.
+        self.x.XOpenDisplay.restype = self.x.XGetImage.restype = ctypes.c_void_p
+        self.x.XKeysymToKeycode.restype = ctypes.c_ubyte
         read, write = os.pipe()
         size = f"{width}x{height}x24"
         options = "-nolisten tcp -br -noreset +extension GLX".split()
@@ -248,17 +242,16 @@ class Screen:
         # written once the server takes clients
         number = os.fdopen(read).readline().strip()
         assert number, "Xvfb did not start"
-        self.name, self.width, self.height, self.x = ":" + number, width, height, {}
-        for name, (result, *arguments) in XLIB.items():
-            self.x[name] = f = getattr(libraries[name.startswith("XTest")], name)
-            f.restype, f.argtypes = TYPES[result], [TYPES[a] for a in arguments]
-        self.display = self.x["XOpenDisplay"](self.name.encode())
-        self.root = self.x["XDefaultRootWindow"](self.display)
+        self.name, self.width, self.height = ":" + number, width, height
+        self.display = ctypes.c_void_p(self.x.XOpenDisplay(self.name.encode()))
+        self.root = self("XDefaultRootWindow")
 
     def __call__(self, function, *args):
         # Calls an Xlib or XTest function on this display, and waits until the server has done it.
-        result = self.x[function](self.display, *args)
-        self.x["XSync"](self.display, 0)
+        result = getattr(self.xtst if "XTest" in function else self.x, function)(
+            self.display, *args
+        )
+        self.x.XSync(self.display, 0)
         return result
 
     def image(self, box=None):
@@ -267,7 +260,7 @@ class Screen:
         left, top, right, bottom = box or (0, 0, self.width, self.height)
         width, height = min(right, self.width) - left, min(bottom, self.height) - top
         # ZPixmap
-        image = self("XGetImage", self.root, left, top, width, height, 0xFFFFFFFF, 2)
+        image = self("XGetImage", self.root, left, top, width, height, -1, 2)
         fields = struct.unpack("4iP7i", ctypes.string_at(image, 52))
         pitch, data = fields[10], ctypes.string_at(fields[4], fields[10] * height)
         return [data[y * pitch : y * pitch + 4 * width] for y in range(height)]
