@@ -17,7 +17,10 @@ def expect(actual, expected, what):
     # A check: what came must equal what was expected; a failure prints both.
     ok = actual == expected
     (passed if ok else failed).append(what)
-    print(f"ok: {what}" if ok else f"FAILED: {what}\n  got: {actual!r}\n  expected: {expected!r}")
+    print(
+        f"ok: {what}" if ok else f"FAILED: {what}\n  got: {actual!r}\n  expected: {expected!r}",
+        flush=True,
+    )
     return ok
 
 

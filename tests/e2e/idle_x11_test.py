@@ -42,15 +42,8 @@ window = screen("XCreateSimpleWindow", screen.root, 0, 0, 1, 1, 0, 0, 0)
 version = screen("XInternAtom", b"_SCREENSAVER_VERSION", 0)
 # XA_STRING, 8 bits, replace
 screen("XChangeProperty", window, version, 31, 8, 0, b"6.06", 4)
-said = e2e.run(CORVAN3D, "--idle", env=env)
-e2e.expect(
-    (said.returncode, said.stderr.splitlines()[-1:]),
-    (
-        0,
-        [
-            f"corvan3d: XScreenSaver 6.06 runs on {screen.name} and starts the saver itself (corvan3d --root in ~/.xscreensaver's programs); this watcher leaves"
-        ],
-    ),
-    "XScreenSaver runs",
-)
+w = e2e.Watcher(CORVAN3D, env, seconds=None)
+e2e.expect(e2e.ended(w.process), 0, "with XScreenSaver running, the watcher leaves")
+said = f"XScreenSaver 6.06 runs on {screen.name} and starts the saver itself"
+w.said(f"{said} (corvan3d --root in ~/.xscreensaver's programs); this watcher leaves\n", "says so")
 e2e.finish()

@@ -53,6 +53,7 @@ for what, act in (
     e2e.expect(saver.poll(), None, "a nudge of the mouse does not end it")
     act()
     e2e.expect(e2e.ended(saver), 0, f"{what} ends it")
+    e2e.stop(saver)
 
 r = e2e.run(CORVAN3D, "--window-id", "0x7fffff", env=env)
 e2e.expect((r.returncode, r.stderr), (1, "corvan3d: there is no window 0x7fffff\n"), "no window")
