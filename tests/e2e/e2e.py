@@ -120,22 +120,13 @@ def tidy():
 
 def private_env(home=None, **extra):
     # An environment whose configuration and data live under home (a new one unless given), on
-    # Mesa's software renderer, with no display unless one is given. In the sanitizer build, one that
-    # draws through SDL's Wayland driver adds tests/lsan-sdl-wayland.supp to the leak suppressions.
+    # Mesa's software renderer, with no display unless one is given.
     home = home or make_home()
     drop = ("DISPLAY", "WAYLAND_DISPLAY", "XSCREENSAVER_WINDOW", "CORVAN3D_DATA_DIR")
     env = {k: v for k, v in os.environ.items() if k not in drop} | dict(
         HOME=home, XDG_RUNTIME_DIR=home
     )
     env |= dict(XDG_CONFIG_HOME=f"{home}/config", XDG_DATA_HOME=f"{home}/data", **extra)
-    options, ours = (
-        env.get("LSAN_OPTIONS", ""),
-        f"{os.path.dirname(__file__)}/../lsan-sdl-wayland.supp",
-    )
-    if "suppressions=" in options and extra.get("SDL_VIDEODRIVER") == "wayland":
-        project = options.split("suppressions=", 1)[1].split(":", 1)[0]
-        open(f"{home}/lsan.supp", "w").write(open(project).read() + open(ours).read())
-        env["LSAN_OPTIONS"] = options.replace(project, f"{home}/lsan.supp")
     return env | dict(LIBGL_ALWAYS_SOFTWARE="1")
 
 

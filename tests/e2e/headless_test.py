@@ -56,10 +56,6 @@ e2e.expect(
     (1 / 35, 1 / 35, round(60 / 10 * 3 / 35, 5)),
     "1/35 s; release rate",
 )
-# A tick of exactly 1/60 s is too short to draw: it adds up with the next one.
-steps = [round(f["StepTime"] * 60, 9) for f in headless("--frames", "2", "--step", "1/60")[1]]
-e2e.expect(steps, [2.0, 2.0], "1/60 s ticks draw in pairs")
-
 os.mkdir(empty := f"{home}/empty-bundle")
 r, frames = headless("--frames", "3", "--out", f"{empty}/f", env=dict(env, CORVAN3D_DATA_DIR=empty))
 e2e.expect(
