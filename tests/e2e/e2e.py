@@ -1,42 +1,59 @@
-# What the end-to-end tests share: a tally of checks, skips for missing
-# tools, a private home, the unprivileged user, a private Xvfb display seen
-# through Xlib, the idle watcher and its savers, the PNG frames read back,
-# and a web server that misbehaves. Standard Python only.
+# What the end-to-end tests share: checks that compare values, one wait for a condition with a
+# generous deadline (nothing here judges speed), skips for missing tools, private homes and the
+# processes started in them (all ended when the script ends), the unprivileged user, a private Xvfb
+# display seen through Xlib, the idle watcher, PNG frames read back, and a web server that
+# misbehaves. Standard Python only.
 
-import contextlib, ctypes, http.server, os, shutil, signal, ssl, struct, subprocess, sys, threading, time, zlib
+import atexit, contextlib, ctypes, http.server, os, shutil, signal, ssl, struct, subprocess, sys
+import tempfile, threading, time, zlib
 
 CI = os.environ.get("CI") == "true"
-CATALOGUE = "/mac/zips/corvan/corvanCurrencies-v11.plist"  # on the catalogue server
+# on the catalogue server
+CATALOGUE = "/mac/zips/corvan/corvanCurrencies-v11.plist"
+passed, failed, children, homes = [], [], [], []
 
 
-passed, failed = [], []  # the checks made so far
-
-
-def check(ok, what, detail=""):
+def expect(actual, expected, what):
+    # A check: what came must equal what was expected; a failure prints both.
+    ok = actual == expected
     (passed if ok else failed).append(what)
     print(
-        ("ok: " if ok else "FAILED: ") + what + ("" if ok or detail == "" else f" ({detail})"),
+        f"ok: {what}" if ok else f"FAILED: {what}\n  got: {actual!r}\n  expected: {expected!r}",
         flush=True,
     )
     return ok
 
 
+def wait_until(condition, deadline, what=None):
+    # Polls condition until it returns something true, and returns that. With what, it is a check
+    # that fails once deadline seconds pass first.
+    end = time.monotonic() + deadline
+    while not (value := condition()) and time.monotonic() < end:
+        time.sleep(0.1)
+    if what:
+        expect(bool(value), True, f"{what} (within {deadline} s)")
+    return value
+
+
 def finish():
-    # Ends the script with "N passed, M failed".
     print(f"{len(passed)} passed, {len(failed)} failed")
     sys.exit(1 if failed else 0)
 
 
 def skip(reason, even_in_ci=False):
-    # Ends a script that cannot run here with one line; under CI=true that is a failure,
-    # unless the reason holds there too.
+    # Ends a script that cannot run here with one line; under CI=true that is a failure, unless
+    # the reason holds there too.
     failing = CI and not even_in_ci
     print(("FAILED (CI=true): " if failing else "skipped: ") + reason, flush=True)
-    sys.exit(1 if failing else 77)  # the tests' SKIP_RETURN_CODE
+    # the tests' SKIP_RETURN_CODE
+    sys.exit(1 if failing else 77)
 
 
-def need(*tools):
-    if missing := [tool for tool in tools if shutil.which(tool) is None]:
+def need(*tools, module="os"):
+    # Skips unless the tools are installed, and the module is in the system's Python.
+    missing = [tool for tool in tools if shutil.which(tool) is None]
+    missing += [module] * run("/usr/bin/python3", "-c", f"import {module}").returncode
+    if missing:
         skip(f"{' '.join(missing)} not installed (scripts/install-deps installs it)")
 
 
@@ -48,12 +65,10 @@ USER = "corvan-e2e"
 def unprivileged_user(why):
     # The user, created when missing; that needs root, so without it the test skips, saying why.
     need("runuser", "useradd")
-    if os.geteuid() != 0:
+    if os.geteuid():
         skip(f"{why}: run this as root, to run it as {USER}")
-    if run("id", USER).returncode != 0:
-        subprocess.run(
-            ["useradd", "--system", "-M", "-s", "/usr/sbin/nologin", USER], check=True, timeout=30
-        )
+    if run("id", USER).returncode:
+        run(*f"useradd --system -M -s /usr/sbin/nologin {USER}".split())
     return USER
 
 
@@ -61,37 +76,58 @@ def run(*args, timeout=120, **kwargs):
     return subprocess.run(args, capture_output=True, text=True, timeout=timeout, **kwargs)
 
 
-def private_env(home, **extra):
-    # An environment whose configuration and data live under home, on Mesa's
-    # software renderer, with no display unless one is given.
-    return {
-        k: v
-        for k, v in os.environ.items()
-        if k not in ("DISPLAY", "WAYLAND_DISPLAY", "XSCREENSAVER_WINDOW", "CORVAN3D_DATA_DIR")
-    } | dict(
-        HOME=home,
-        XDG_CONFIG_HOME=f"{home}/config",
-        XDG_DATA_HOME=f"{home}/data",
-        XDG_RUNTIME_DIR=home,
-        LIBGL_ALWAYS_SOFTWARE="1",
-        **extra,
+def spawn(*args, **kwargs):
+    # A process of the test's own, in a process group of its own that is ended when the script ends;
+    # its output goes nowhere unless asked.
+    kwargs = dict(stdout=subprocess.DEVNULL, process_group=0) | kwargs
+    children.append(process := subprocess.Popen(args, **kwargs))
+    return process
+
+
+def stop(process, sig=signal.SIGTERM):
+    # Sends sig to a process that may have ended already, and returns its exit status; one that
+    # outlasts a generous deadline is killed (status -9).
+    process.send_signal(sig)
+    with contextlib.suppress(subprocess.TimeoutExpired):
+        return process.wait(30)
+    process.kill()
+    return process.wait()
+
+
+def ended(process, deadline=60):
+    # The exit status of a process that is to end by itself, or "running" past the deadline.
+    with contextlib.suppress(subprocess.TimeoutExpired):
+        return process.wait(deadline)
+    return "running"
+
+
+def make_home():
+    # A private folder, removed when the script ends.
+    homes.append(folder := tempfile.mkdtemp(prefix="corvan3d-e2e-"))
+    return folder
+
+
+@atexit.register
+def tidy():
+    for process in reversed(children):
+        stop(process)
+        with contextlib.suppress(OSError):
+            # what it left running, a saver of a watcher
+            os.killpg(process.pid, signal.SIGKILL)
+    for folder in homes:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def private_env(home=None, **extra):
+    # An environment whose configuration and data live under home (a new one unless given), on
+    # Mesa's software renderer, with no display unless one is given.
+    home = home or make_home()
+    drop = ("DISPLAY", "WAYLAND_DISPLAY", "XSCREENSAVER_WINDOW", "CORVAN3D_DATA_DIR")
+    env = {k: v for k, v in os.environ.items() if k not in drop} | dict(
+        HOME=home, XDG_RUNTIME_DIR=home
     )
-
-
-def sdl_wayland_leaks(env, home):
-    # In the sanitizer build: the environment with tests/lsan-sdl-wayland.supp added to the leak
-    # suppressions (in a file under home), for tests whose saver draws through SDL's Wayland driver.
-    options = env.get("LSAN_OPTIONS", "")
-    if "suppressions=" not in options:
-        return env
-    project = options.split("suppressions=", 1)[1].split(":", 1)[0]
-    with open(f"{home}/lsan.supp", "w") as combined:
-        for name in (
-            project,
-            f"{os.path.dirname(os.path.abspath(__file__))}/../lsan-sdl-wayland.supp",
-        ):
-            combined.write(open(name).read())
-    return dict(env, LSAN_OPTIONS=options.replace(project, f"{home}/lsan.supp"))
+    env |= dict(XDG_CONFIG_HOME=f"{home}/config", XDG_DATA_HOME=f"{home}/data", **extra)
+    return env | dict(LIBGL_ALWAYS_SOFTWARE="1")
 
 
 def gone(pid):
@@ -99,322 +135,198 @@ def gone(pid):
     return not os.path.exists(f"/proc/{pid}")
 
 
-def write_store(env, **settings):
-    # The saver's preferences, where the environment's corvan3d reads them.
-    os.makedirs(f"{env['XDG_CONFIG_HOME']}/corvan3d", exist_ok=True)
-    with open(f"{env['XDG_CONFIG_HOME']}/corvan3d/baCorvan3D.conf", "w") as f:
-        f.write(
-            "\n".join(["[baCorvan3D]", "version=1.1"] + [f"{k}={v}" for k, v in settings.items()])
-            + "\n"
-        )
-
-
-def read_store(env):
-    # The store's keys and values, or {} where there is none.
-    with contextlib.suppress(FileNotFoundError), open(
-        f"{env['XDG_CONFIG_HOME']}/corvan3d/baCorvan3D.conf"
-    ) as f:
+def store(env, **settings):
+    # The saver's preferences where env's corvan3d keeps them: written when settings are given;
+    # their keys and values ({} where there are none).
+    path = f"{env['XDG_CONFIG_HOME']}/corvan3d/baCorvan3D.conf"
+    if settings:
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        lines = ["[baCorvan3D]", "version=1.1"] + [f"{k}={v}" for k, v in settings.items()]
+        open(path, "w").write("\n".join(lines) + "\n")
+    with contextlib.suppress(FileNotFoundError), open(path) as f:
         return dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
     return {}
 
 
-def wait_until(predicate, timeout, interval=0.1):
-    # Polls predicate until it returns something true or timeout seconds pass.
-    end = time.monotonic() + timeout
-    while not (value := predicate()) and time.monotonic() < end:
-        time.sleep(interval)
-    return value
-
-
-def stop(process, sig=signal.SIGTERM, timeout=10):
-    # Ends a process that may still be running; returns its exit status.
-    process.send_signal(sig)  # nothing, once it has ended
-    with contextlib.suppress(subprocess.TimeoutExpired):
-        return process.wait(timeout)
-    process.kill()
-    return process.wait()
-
-
 class Watcher:
-    # corvan3d --idle with an idle time of a few seconds (None: the store's); the lines it writes on
-    # standard error are kept, and the savers it starts are its children.
+    # corvan3d --idle with an idle time of a few seconds (None: the store's). The lines it writes on
+    # standard error are kept, and shown as they come; the savers it starts are its children.
 
     def __init__(self, corvan3d, env, seconds=2):
         env = dict(env, CORVAN3D_IDLE_SECONDS=str(seconds)) if seconds else env
-        self.process = subprocess.Popen(
-            [corvan3d, "--idle"],
-            env=env,
-            stdout=subprocess.DEVNULL,
-            stderr=subprocess.PIPE,
-            text=True,
-        )
+        self.process = spawn(corvan3d, "--idle", env=env, stderr=subprocess.PIPE, text=True)
         self.lines = []
-        threading.Thread(
-            target=lambda: self.lines.extend(line.rstrip() for line in self.process.stderr),
-            daemon=True,
-        ).start()
+        threading.Thread(target=self.read, daemon=True).start()
 
-    def said(self, text):
-        # How many of its lines hold text.
-        return sum(text in line for line in self.lines)
+    def read(self):
+        for line in self.process.stderr:
+            print("  watcher: " + line, end="", flush=True)
+            self.lines.append(line)
 
-    def log(self):
-        return " | ".join(self.lines[-10:])
+    def said(self, text, what):
+        # Checks that it comes to write a line holding text.
+        return wait_until(lambda: any(text in line for line in self.lines), 60, what)
 
-    def saver(self):
-        # The pid of its running saver (a child running corvan3d --fullscreen, not a zombie), or None.
-        for pid in run("pgrep", "-P", str(self.process.pid)).stdout.split():
-            with contextlib.suppress(OSError):
-                state = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()[0]
-                if state != "Z" and b"--fullscreen" in open(f"/proc/{pid}/cmdline", "rb").read():
-                    return int(pid)
-        return None
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *error):
-        saver = self.saver()
-        stop(self.process)
-        if saver and os.path.exists(f"/proc/{saver}"):
-            os.kill(saver, signal.SIGKILL)  # a saver its watcher failed to end
+    def saver(self, what=None, other=None):
+        # The pid of its running saver (a child running corvan3d --fullscreen; a zombie has no
+        # command line) other than other: waited for when what is given, else None if none runs.
+        pids = lambda: run("pgrep", "-P", str(self.process.pid), "-f", "fullscreen").stdout.split()
+        find = lambda: next((int(pid) for pid in pids() if int(pid) != other), None)
+        return wait_until(find, 60, what) if what else find()
 
 
 def png_pixels(path):
     # Width, height and rows (3 bytes a pixel) of an 8-bit RGB PNG, as libpng writes them.
     data, pos, idat = open(path, "rb").read(), 8, b""
-    width, height = struct.unpack(">II", data[16:24])
-    assert data[24:26] + data[28:29] == b"\x08\x02\x00", f"{path}: not 8-bit RGB, not interlaced"
+    width, height, depth, colour = struct.unpack(">IIBB", data[16:26])
+    assert (depth, colour) == (8, 2), f"{path}: not 8-bit RGB"
     while pos < len(data):
         length, kind = struct.unpack(">I4s", data[pos : pos + 8])
         idat += data[pos + 8 : pos + 8 + length] if kind == b"IDAT" else b""
         pos += 12 + length
-    raw, stride, rows, previous = zlib.decompress(idat), width * 3, [], bytearray(width * 3)
+    raw, stride, rows, previous = zlib.decompress(idat), width * 3 + 1, [], bytearray(width * 3)
     for y in range(height):
-        kind, line = raw[y * (stride + 1)], bytearray(
-            raw[y * (stride + 1) + 1 : (y + 1) * (stride + 1)]
-        )
-        for i in range(stride):
-            a, b, c = line[i - 3] if i >= 3 else 0, previous[i], previous[i - 3] if i >= 3 else 0
-            guess = (
-                (0, a, b, (a + b) // 2)[kind]
-                if kind < 4
-                else min((a, b, c), key=lambda v: abs(a + b - c - v))
-            )
-            line[i] = (line[i] + guess) & 255
+        kind, line = raw[y * stride], bytearray(raw[y * stride + 1 : (y + 1) * stride])
+        for i in range(len(line)):
+            a, b, c = (line[i - 3], previous[i], previous[i - 3]) if i >= 3 else (0, previous[i], 0)
+            paeth = min((a, b, c), key=lambda v: abs(a + b - c - v))
+            line[i] = (line[i] + (0, a, b, (a + b) // 2, paeth)[kind]) & 255
         rows.append(bytes(line))
         previous = line
     return width, height, rows
 
 
-def lit_fraction(rows, size, box=None, step=2):
-    # The share of sampled pixels in the box (left, top, right, bottom) whose
-    # brightest channel is over 24; rows hold size bytes a pixel, colour first.
-    left, top, right, bottom = box or (0, 0, len(rows[0]) // size, len(rows))
+def lit_fraction(rows, size, step=2):
+    # The share of sampled pixels whose brightest channel is over 24; size bytes a pixel, colour
+    # first.
     samples = [
-        max(rows[y][size * x : size * x + 3]) > 24
-        for y in range(top, bottom, step)
-        for x in range(left, right, step)
+        max(row[x : x + 3]) > 24 for row in rows[::step] for x in range(0, len(row), size * step)
     ]
     return sum(samples) / len(samples) if samples else 0.0
 
 
-class XImage(ctypes.Structure):
-    _fields_ = (
-        [(n, ctypes.c_int) for n in ("width", "height", "xoffset", "format")]
-        + [("data", ctypes.c_void_p)]
-        + [
-            (n, ctypes.c_int)
-            for n in ("byte_order", "unit", "bit_order", "pad", "depth", "bytes_per_line", "bpp")
-        ]
-    )
-
-
-P, ID, INT, UINT, BYTE = (
-    ctypes.c_void_p,
-    ctypes.c_ulong,
-    ctypes.c_int,
-    ctypes.c_uint,
-    ctypes.c_ubyte,
-)
-SIGNATURES = {  # name: result, arguments
-    "XOpenDisplay": (P, ctypes.c_char_p),
-    "XDefaultRootWindow": (ID, P),
-    "XSync": (INT, P, INT),
-    "XCreateSimpleWindow": (ID, P, ID, INT, INT, UINT, UINT, UINT, ID, ID),
-    "XMapWindow": (INT, P, ID),
-    "XResizeWindow": (INT, P, ID, UINT, UINT),
-    "XClearWindow": (INT, P, ID),
-    "XKeysymToKeycode": (BYTE, P, ID),
-    "XGetImage": (ctypes.POINTER(XImage), P, ID, INT, INT, UINT, UINT, ID, INT),
-    "XDestroyImage": (INT, P),
-    "XTestFakeMotionEvent": (INT, P, INT, INT, INT, ID),
-    "XTestFakeKeyEvent": (INT, P, UINT, INT, ID),
-    "XInternAtom": (ID, P, ctypes.c_char_p, INT),
-    "XChangeProperty": (INT, P, ID, ID, ID, INT, INT, ctypes.c_char_p, INT),
-}
-
-
 class Screen:
-    # One client of the display, through Xlib: what the screen shows, plain
-    # black windows as XScreenSaver makes them, and input as a person makes it.
+    # A private Xvfb display on a number it picks itself, and one client of it through Xlib: what the
+    # screen shows, plain black windows as XScreenSaver makes them, and input as a person makes it.
 
-    def __init__(self, name, width, height):
-        self.name, self.width, self.height, self.x = name, width, height, {}
+    def __init__(self, width=1024, height=768):
+        need("Xvfb")
         try:
-            libraries = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
+            self.x, self.xtst = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
         except OSError as error:
             skip(f"{error} (scripts/install-deps installs it)")
-        for function, (result, *arguments) in SIGNATURES.items():
-            self.x[function] = f = getattr(libraries[function.startswith("XTest")], function)
-            f.restype, f.argtypes = result, arguments
-        self.display = self.x["XOpenDisplay"](name.encode())
-        self.root = self.x["XDefaultRootWindow"](self.display)
-
-    def image(self, box=None):
-        # The rows of the screen, or of a box (left, top, right, bottom) of it, as it shows now: 4 bytes a pixel.
-        left, top, right, bottom = box or (0, 0, self.width, self.height)
-        right, bottom = min(right, self.width), min(bottom, self.height)
-        if right <= left or bottom <= top:
-            return []
-        image = self.x["XGetImage"](
-            self.display, self.root, left, top, right - left, bottom - top, 0xFFFFFFFF, 2
-        )
-        pitch = image.contents.bytes_per_line
-        assert image.contents.bpp == 32, "Xvfb runs at depth 24, 32 bits a pixel"
-        data = ctypes.string_at(image.contents.data, pitch * (bottom - top))
-        self.x["XDestroyImage"](image)
-        return [data[y * pitch : y * pitch + 4 * (right - left)] for y in range(bottom - top)]
-
-    def lit(self, box=None):
-        # The lit share of the screen, or of a box of it, as it shows now.
-        rows = self.image(box)
-        return lit_fraction(rows, 4) if rows else 0.0
-
-    def drawn(self, what, box=None, process=None):
-        # Checks that the box shows drawing within 30 s, and that the process drawing it runs on.
-        lit = wait_until(lambda: (share := self.lit(box)) >= 0.002 and share, 30, 0.3) or self.lit(
-            box
-        )
-        return check(
-            lit >= 0.002 and (process is None or process.poll() is None), what, f"lit {lit:.4f}"
-        )
-
-    def __call__(self, function, *args):
-        # Calls an Xlib or XTest function on this display, and waits until the server has done it.
-        result = self.x[function](self.display, *args)
-        self.x["XSync"](self.display, 0)
-        return result
-
-
-@contextlib.contextmanager
-def xvfb(width=1024, height=768):
-    # A private X server on a display number it picks itself; yields a Screen of it.
-    need("Xvfb")
-    read, write = os.pipe()
-    server = subprocess.Popen(
-        [
+        # What is not said here passes and returns C ints, as do the ids and numbers used.
+        self.x.XOpenDisplay.restype = self.x.XGetImage.restype = ctypes.c_void_p
+        self.x.XKeysymToKeycode.restype = ctypes.c_ubyte
+        read, write = os.pipe()
+        size = f"{width}x{height}x24"
+        options = "-nolisten tcp -br -noreset +extension GLX".split()
+        spawn(
             "Xvfb",
             "-displayfd",
             str(write),
             "-screen",
             "0",
-            f"{width}x{height}x24",
-            "-nolisten",
-            "tcp",
-            "-br",
-            "-noreset",
-            "+extension",
-            "GLX",
-        ],
-        pass_fds=(write,),
-        stdout=subprocess.DEVNULL,
-        stderr=subprocess.DEVNULL,
-    )
-    os.close(write)
-    try:
-        with os.fdopen(read, "rb") as pipe:
-            number = pipe.readline().strip().decode()  # written once the server takes clients
+            size,
+            *options,
+            pass_fds=(write,),
+            stderr=-3,
+        )
+        os.close(write)
+        # written once the server takes clients
+        number = os.fdopen(read).readline().strip()
         assert number, "Xvfb did not start"
-        yield Screen(":" + number, width, height)
-    finally:
-        stop(server, timeout=5)
+        self.name, self.width, self.height = ":" + number, width, height
+        self.display = ctypes.c_void_p(self.x.XOpenDisplay(self.name.encode()))
+        self.root = self("XDefaultRootWindow")
+
+    def __call__(self, function, *args):
+        # Calls an Xlib or XTest function on this display, and waits until the server has done it.
+        result = getattr(self.xtst if "XTest" in function else self.x, function)(
+            self.display, *args
+        )
+        self.x.XSync(self.display, 0)
+        return result
+
+    def image(self, box=None):
+        # The rows of the screen, or of a box (left, top, right, bottom) of it, as it shows now:
+        # 4 bytes a pixel.
+        left, top, right, bottom = box or (0, 0, self.width, self.height)
+        width, height = min(right, self.width) - left, min(bottom, self.height) - top
+        # ZPixmap
+        image = self("XGetImage", self.root, left, top, width, height, -1, 2)
+        fields = struct.unpack("4iP7i", ctypes.string_at(image, 52))
+        pitch, data = fields[10], ctypes.string_at(fields[4], fields[10] * height)
+        return [data[y * pitch : y * pitch + 4 * width] for y in range(height)]
+
+    def lit(self, box=None):
+        return lit_fraction(self.image(box), 4)
+
+    def drawn(self, what, box=None):
+        # Checks that the box comes to show drawing.
+        return wait_until(lambda: self.lit(box) >= 0.002, 60, what)
+
+    def key(self, keysym):
+        # A key pressed and released, on the window under the pointer.
+        for down in (1, 0):
+            self("XTestFakeKeyEvent", self("XKeysymToKeycode", keysym), down, 0)
 
 
 class TroubleHandler(http.server.SimpleHTTPRequestHandler):
-    # Serves a site folder, and under /bad/ routes that misbehave, sending
-    # parts of a real currency file (the server's currency, or its other one).
+    # Serves a site folder; /moved.plist leads to the catalogue, and the routes under /bad/
+    # misbehave, sending parts of a real currency file (the server's currency).
     protocol_version = "HTTP/1.1"
-
-    def log_message(self, *args):
-        pass
+    log_message = lambda *a: None
 
     def do_GET(self):
-        if self.path == "/moved.plist":  # the catalogue, moved
-            return self.reply(302, [("Location", CATALOGUE)], b"", 0)
-        if "/bad/" not in self.path:
-            return super().do_GET()
-        route, euro = self.path.split("/bad/", 1)[1], open(self.server.currency, "rb").read()
-        folder, plain = os.path.dirname(CATALOGUE), getattr(self.server, "plain", "")
-        status, headers, body, length = {  # what is sent, and the length stated
-            "broken/Euro.dosh": (200, [], euro[: len(euro) // 2], len(euro)),  # dies half way
-            "stall.dosh": (200, [], euro[:1], len(euro)),  # then nothing for 8 s
-            "half-stall.dosh": (200, [], euro[: len(euro) // 2], len(euro)),  # likewise
+        euro, folder = open(self.server.currency, "rb").read(), os.path.dirname(CATALOGUE)
+        half, route, size = euro[: len(euro) // 2], self.path.split("/bad/")[-1], len(euro)
+        go = lambda where: (302, f"Location: {where}", b"", 0)
+        # what is sent, and the length stated
+        status, header, body, length = {
+            "/moved.plist": go(CATALOGUE),
+            # dies half way
+            "broken/Euro.dosh": (200, "", half, size),
+            # then nothing for 8 s
+            "stall.dosh": (200, "", euro[:1], size),
+            # likewise
+            "half-stall.dosh": (200, "", half, size),
             "suggests/Euro.dosh": (
                 200,
-                [("Content-Disposition", 'attachment; filename="Japan.dosh"')],
+                'Content-Disposition: attachment; filename="Japan.dosh"',
                 euro,
-                len(euro),
+                size,
             ),
-            "redirect/Euro.dosh": (302, [("Location", f"{folder}/Japan.dosh")], b"", 0),
-            "downgrade/Euro.dosh": (302, [("Location", f"{plain}{folder}/Euro.dosh")], b"", 0),
-            "huge.dosh": (200, [], euro[:1000], 100 << 20),
-            "endless.dosh": (
-                200,
-                [],
-                bytes(1 << 20),
-                None,
-            ),  # 80 MiB, no length: ends with the connection
-            "junk.dosh": (200, [], b"CORV" * 300, 1200),
-            "empty.dosh": (200, [], b"", 0),
-            "ftp.dosh": (302, [("Location", "ftp://127.0.0.1/Euro.dosh")], b"", 0),
-            "loop.dosh": (302, [("Location", "/bad/loop.dosh")], b"", 0),
-        }.get(route, (404, [], b"", 0))
-        self.reply(
-            status,
-            headers,
-            body,
-            length,
-            80 if route == "endless.dosh" else 1,
-            8 if "stall" in route else 0,
-        )
-
-    def reply(self, status, headers, body, length, times=1, linger=0):
+            "redirect/Euro.dosh": go(f"{folder}/Japan.dosh"),
+            "downgrade/Euro.dosh": go(f"{self.server.plain}{folder}/Euro.dosh"),
+            "huge.dosh": (200, "", euro[:1000], 100 << 20),
+            # sent 80 times, no length stated
+            "endless.dosh": (200, "", bytes(1 << 20), None),
+            "ftp.dosh": go("ftp://127.0.0.1/Euro.dosh"),
+            "loop.dosh": go("/bad/loop.dosh"),
+        }.get(route, (404, "", b"", 0))
+        if status == 404 and "/bad/" not in self.path:
+            return super().do_GET()
         self.send_response(status)
-        stated = [("Content-Length", str(length))] if length is not None else []
-        for key, value in headers + stated + [("Connection", "close")]:
-            self.send_header(key, value)
+        stated = f"Content-Length: {length}" * (length is not None)
+        for line in filter(None, [header, stated, "Connection: close"]):
+            self.send_header(*line.split(": ", 1))
         self.end_headers()
         self.close_connection = True
-        with contextlib.suppress(OSError):  # the client gave up, as it should have
-            for _ in range(times):
-                self.wfile.write(body)
+        # the client gave up, as it should have
+        with contextlib.suppress(OSError):
+            self.wfile.write(body * (1 if length is not None else 80))
             self.wfile.flush()
-            time.sleep(linger)
+            time.sleep(8 if "stall" in route else 0)
 
 
 def serve(site, currency, tls=None, plain=""):
     # Serves site on 127.0.0.1 with TroubleHandler's routes made from the currency file until the
-    # process ends, over TLS with tls = (certificate, key); plain is where a downgrade leads. Returns
-    # the server's address.
-    server = http.server.ThreadingHTTPServer(
-        ("127.0.0.1", 0), lambda *a: TroubleHandler(*a, directory=site)
-    )
-    server.currency, server.plain, server.handle_error = (
-        currency,
-        plain,
-        lambda *a: None,
-    )  # hang-ups expected
+    # process ends, over TLS with tls = (certificate, key); plain is where a downgrade leads.
+    # Returns the server's address.
+    handler = lambda *a: TroubleHandler(*a, directory=site)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    server.currency, server.plain, server.handle_error = currency, plain, lambda *a: None
     if tls:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(*tls)
@@ -436,16 +348,13 @@ def offer(home, dosh, files, currency, extra=""):
 
 
 def currency(dosh, bundle, name, path):
-    # A currency of one note called name, packed at path from the bundled euro's first note; its bytes.
-    note = f"{os.path.dirname(path)}/.note.tga"
+    # A currency of one note called name, packed at path from the bundled euro's first note; its
+    # bytes.
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    for step in (
-        ("extract", f"{bundle}/Euro.dosh", "0", note),
-        ("pack", path, "--name", name, f"{note}:156x66"),
-    ):
-        made = run(dosh, *step)
+    for step in (["extract", f"{bundle}/Euro.dosh", "0"], ["pack", path, "--name", name]):
+        made = run(dosh, *step, f"{path}.tga" + ":156x66" * (step[0] == "pack"))
         assert made.returncode == 0, made.stderr
-    os.remove(note)
+    os.remove(f"{path}.tga")
     return open(path, "rb").read()
 
 
@@ -454,22 +363,8 @@ def certificate(folder):
     need("openssl")
     cert, key = f"{folder}/cert.pem", f"{folder}/key.pem"
     made = run(
-        "openssl",
-        "req",
-        "-x509",
-        "-newkey",
-        "rsa:2048",
-        "-nodes",
-        "-days",
-        "1",
-        "-subj",
-        "/CN=127.0.0.1",
-        "-addext",
-        "subjectAltName=IP:127.0.0.1",
-        "-keyout",
-        key,
-        "-out",
-        cert,
+        *"openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -addext".split(),
+        *f"subjectAltName=IP:127.0.0.1 -keyout {key} -out {cert}".split(),
     )
     assert made.returncode == 0, made.stderr
     return cert, key

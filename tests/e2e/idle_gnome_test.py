@@ -9,40 +9,29 @@
 #
 # usage: dbus-run-session -- idle_gnome_test.py CORVAN3D
 
-import contextlib, subprocess, sys, tempfile
+import contextlib, sys
 
 import e2e
 
 CORVAN3D = sys.argv[1]
-MONITOR = [
-    "org.gnome.Mutter.IdleMonitor",
-    "/org/gnome/Mutter/IdleMonitor/Core",
-    "org.gnome.Mutter.IdleMonitor",
-]
-SESSION = ["org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager"]
-e2e.need("mutter", "gdbus")
-if e2e.run("/usr/bin/python3", "-c", "import dbusmock").returncode != 0:
-    e2e.skip("python3-dbusmock not installed (scripts/install-deps installs it)")
+SESSION = ["org.gnome.SessionManager", "/org/gnome/SessionManager"]
+MONITOR = ["org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core"]
+e2e.need("mutter", "gdbus", module="dbusmock")
 
 
-def call(service, path, interface, method, *args):
+def call(service, path, method, *args):
     # A method call on the session bus; True when it answered.
-    return (
-        e2e.run(
-            "gdbus",
-            "call",
-            "--session",
-            "-d",
-            service,
-            "-o",
-            path,
-            "-m",
-            f"{interface}.{method}",
-            *args,
-            timeout=30,
-        ).returncode
-        == 0
-    )
+    said = e2e.run("gdbus", "call", "--session", "-d", service, "-o", path, "-m", method, *args)
+    return said.returncode == 0
+
+
+def monitor(method):
+    return call(*MONITOR, f"{MONITOR[0]}.{method}")
+
+
+def inhibit(method, actions):
+    # GNOME's session manager reports these actions inhibited (8: idle).
+    return call(*SESSION, method, SESSION[0], "InhibitedActions", f"<uint32 {actions}>")
 
 
 def gl_driver(pid):
@@ -51,96 +40,34 @@ def gl_driver(pid):
         return "_dri.so" in maps.read()
 
 
-def inhibit(actions):
-    # GNOME's session manager reports these actions inhibited (8: idle).
-    return call(
-        *SESSION[:2],
-        "org.freedesktop.DBus.Properties",
-        "Set",
-        SESSION[2],
-        "InhibitedActions",
-        f"<uint32 {actions}>",
-    )
-
-
-with tempfile.TemporaryDirectory(prefix="corvan3d-idle-gnome-") as home:
-    env = e2e.sdl_wayland_leaks(
-        e2e.private_env(home, WAYLAND_DISPLAY="corvan3d-mutter", SDL_VIDEODRIVER="wayland"), home
-    )
-    mutter = subprocess.Popen(
-        [
-            "mutter",
-            "--headless",
-            "--wayland",
-            "--no-x11",
-            "--virtual-monitor",
-            "1280x720",
-            "--wayland-display",
-            env["WAYLAND_DISPLAY"],
-        ],
-        env=dict(env, MUTTER_DEBUG_RESET_IDLETIME="1"),
-        stdout=subprocess.DEVNULL,
-        stderr=open(f"{home}/mutter.log", "w"),
-    )
-    mock = subprocess.Popen(
-        ["/usr/bin/python3", "-m", "dbusmock", *SESSION], stdout=subprocess.DEVNULL
-    )
-    try:
-        if not e2e.wait_until(lambda: mutter.poll() is None and call(*MONITOR, "GetIdletime"), 60):
-            said = open(f"{home}/mutter.log").read()[-300:]
-            e2e.skip(f"mutter --headless did not start (exit status {e2e.stop(mutter)}): {said!r}")
-        e2e.check(
-            e2e.wait_until(
-                lambda: call(
-                    *SESSION[:2],
-                    "org.freedesktop.DBus.Mock",
-                    "AddProperty",
-                    SESSION[2],
-                    "InhibitedActions",
-                    "<uint32 8>",
-                ),
-                30,
-            ),
-            "the mock session manager runs",
-        )
-        with e2e.Watcher(CORVAN3D, env) as watcher:
-            held = e2e.wait_until(lambda: watcher.said("holds the saver off"), 60)
-            e2e.check(
-                held and watcher.said("through GNOME's org.gnome.Mutter.IdleMonitor"),
-                "idle, with idle "
-                "inhibited, the watcher (on Mutter's idle monitor) starts nothing",
-                watcher.log(),
-            )
-            e2e.check(watcher.saver() is None, "no saver runs while idle is inhibited")
-            e2e.check(inhibit(0), "the inhibitor is released")
-            first = e2e.wait_until(watcher.saver, 60)
-            e2e.check(first, "then the saver starts", watcher.log())
-            e2e.check(
-                e2e.wait_until(lambda: gl_driver(first), 60) and watcher.saver() == first,
-                "and runs on, its window open with an OpenGL context",
-                watcher.log(),
-            )
-            back = call(*MONITOR, "ResetIdletime") and e2e.wait_until(lambda: e2e.gone(first), 30)
-            e2e.check(
-                back and watcher.said("the user is back"),
-                "the user's return ends it",
-                watcher.log(),
-            )
-            second = e2e.wait_until(
-                lambda: (pid := watcher.saver()) not in (None, first) and pid, 60
-            )
-            e2e.check(second, "the next idle time starts it again", watcher.log())
-            e2e.stop(mutter)
-            ended = e2e.wait_until(lambda: watcher.process.poll() is not None, 30)
-            e2e.check(
-                ended
-                and watcher.process.returncode == 1
-                and watcher.said("the idle watch ended")
-                and e2e.gone(second),
-                "when the compositor goes, the watcher ends its " "saver and exits with status 1",
-                watcher.log(),
-            )
-    finally:
-        e2e.stop(mock)
-        e2e.stop(mutter)
+env = e2e.private_env(WAYLAND_DISPLAY="corvan3d-mutter", SDL_VIDEODRIVER="wayland")
+home = env["HOME"]
+mutter = e2e.spawn(
+    *"mutter --headless --wayland --no-x11 --virtual-monitor 1280x720".split(),
+    *("--wayland-display", env["WAYLAND_DISPLAY"]),
+    env=dict(env, MUTTER_DEBUG_RESET_IDLETIME="1"),
+    stderr=open(f"{home}/mutter.log", "w"),
+)
+e2e.spawn("/usr/bin/python3", "-m", "dbusmock", *SESSION, SESSION[0])
+if not e2e.wait_until(lambda: mutter.poll() is None and monitor("GetIdletime"), 60):
+    said = open(f"{home}/mutter.log").read()[-300:]
+    e2e.skip(f"mutter --headless did not start (exit status {e2e.stop(mutter)}): {said!r}")
+adding = "org.freedesktop.DBus.Mock.AddProperty"
+e2e.wait_until(lambda: inhibit(adding, 8), 30, "mock runs")
+w = e2e.Watcher(CORVAN3D, env)
+w.said("holds the saver off", "held off")
+w.said("through GNOME's org.gnome.Mutter.IdleMonitor", "backend")
+e2e.expect(w.saver(), None, "no saver")
+e2e.expect(inhibit("org.freedesktop.DBus.Properties.Set", 0), True, "the inhibitor goes")
+first = w.saver("then the saver starts")
+e2e.wait_until(lambda: gl_driver(first), 60, "OpenGL")
+e2e.expect(w.saver(), first, "and it runs on")
+e2e.expect(monitor("ResetIdletime"), True, "the user comes back")
+e2e.wait_until(lambda: e2e.gone(first), 60, "the user's return ends it")
+w.said("the user is back", "the watcher says so")
+second = w.saver("the next idle time starts it again", first)
+e2e.stop(mutter)
+e2e.expect(e2e.ended(w.process), 1, "compositor gone")
+w.said("the idle watch ended", "saying why")
+e2e.expect(e2e.gone(second), True, "its saver ended")
 e2e.finish()

@@ -9,7 +9,7 @@
 # CORVAN3D is a path, or a bare name that XScreenSaver finds in the PATH (an
 # installed corvan3d).
 
-import os, shutil, subprocess, sys, tempfile
+import atexit, os, shutil, sys
 
 import e2e
 
@@ -20,51 +20,31 @@ SETTINGS = (
 )
 e2e.need("xscreensaver", "xscreensaver-command", "pgrep")
 USER = e2e.unprivileged_user("XScreenSaver runs no hack as root")
+home, screen = e2e.make_home(), e2e.Screen()
+open(f"{home}/.xscreensaver", "w").write(SETTINGS)
+shutil.chown(home, USER)
+as_user = f"runuser -u {USER} -- env -i HOME={home} DISPLAY={screen.name} LIBGL_ALWAYS_SOFTWARE=1"
+as_user = [*as_user.split(), "PATH=/usr/local/bin:/usr/bin:/bin", f"XDG_CONFIG_HOME={home}/.config"]
+# says what it does
+daemon = e2e.spawn(*as_user, "xscreensaver", "-no-splash", stdout=None)
 
-with tempfile.TemporaryDirectory(prefix="corvan3d-xscreensaver-") as home, e2e.xvfb() as screen:
-    open(f"{home}/.xscreensaver", "w").write(SETTINGS)
-    shutil.chown(home, USER)
-    env = [
-        f"HOME={home}",
-        f"DISPLAY={screen.name}",
-        "PATH=/usr/local/bin:/usr/bin:/bin",
-        "LIBGL_ALWAYS_SOFTWARE=1",
-        f"XDG_CONFIG_HOME={home}/.config",
-        f"XDG_DATA_HOME={home}/.local/share",
-    ]
-    as_user = ["runuser", "-u", USER, "--", "env", "-i", *env]
-    daemon = subprocess.Popen(
-        [*as_user, "xscreensaver", "-no-splash"]
-    )  # saying what it does, shown on failure
 
-    def command(word):
-        return e2e.run(*as_user, "xscreensaver-command", word, timeout=15).returncode == 0
+def command(word):
+    return e2e.run(*as_user, "xscreensaver-command", word, timeout=30).returncode == 0
 
-    def hacks():
-        return e2e.run("pgrep", "-u", USER, "-x", "corvan3d").stdout.split()
 
-    try:
-        e2e.check(
-            e2e.wait_until(lambda: command("-version"), 20, 0.3), "the XScreenSaver daemon answers"
-        )
-        e2e.check(
-            command("-activate") and len(e2e.wait_until(hacks, 20)) == 1,
-            "activated, it runs one hack",
-            hacks(),
-        )
-        screen.drawn("the hack draws")
-        e2e.check(len(hacks()) == 1, "and runs on", hacks())
-        e2e.check(
-            command("-deactivate") and e2e.wait_until(lambda: not hacks(), 10),
-            "deactivated, it ends",
-            hacks(),
-        )
-        e2e.check(
-            command("-exit") and e2e.wait_until(lambda: daemon.poll() is not None, 10),
-            "the daemon exits",
-        )
-    finally:
-        e2e.stop(daemon)
-        for pid in hacks():
-            os.kill(int(pid), 9)
+def hacks():
+    return e2e.run("pgrep", "-u", USER, "-x", "corvan3d").stdout.split()
+
+
+atexit.register(lambda: [os.kill(int(pid), 9) for pid in hacks()])
+e2e.wait_until(lambda: command("-version"), 60, "the XScreenSaver daemon answers")
+e2e.expect(command("-activate"), True, "it takes -activate")
+e2e.wait_until(hacks, 60, "activated, it runs the hack")
+screen.drawn("the hack draws")
+e2e.expect(len(hacks()), 1, "one hack, running on")
+e2e.expect(command("-deactivate"), True, "it takes -deactivate")
+e2e.wait_until(lambda: not hacks(), 60, "deactivated, the hack ends")
+e2e.expect(command("-exit"), True, "it takes -exit")
+e2e.expect(e2e.ended(daemon), 0, "the daemon exits")
 e2e.finish()
