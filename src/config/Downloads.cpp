@@ -371,6 +371,7 @@ bool Corvan3DSSView::download_shouldDecode(URLDownload*, const std::string& mime
 
 void Corvan3DSSView::download_didFailWithError(URLDownload*, const NetError& error) {
   SetStatus(this, FailureText(error.description, Printable(error.failingURL)));
+  oProgress->stopAnimation();  // a bar still moving would say the download goes on
   theDownload = nullptr;
   UpdateDownloadControls(this);
 }
