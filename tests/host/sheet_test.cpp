@@ -186,8 +186,8 @@ TEST_F(SheetTest, ADownloadSaysHowItGoes) {
   EXPECT_EQ(std::tuple(Enabled(), Status()),
             std::tuple("00000", "Downloading, Please Wait: 50000 bytes received\n"));
   view->download_didFailWithError(request, NetError{"no data for 30 s", "http://h/d\x1b.dosh"});
-  EXPECT_EQ(std::tuple(Enabled(), view->theDownload, Status()),
-            std::tuple("11111", nullptr,
+  EXPECT_EQ(std::tuple(Enabled(), view->theDownload, C("oProgress").animating, Status()),
+            std::tuple("11111", nullptr, false,
                        "Download failed! Error - no data for 30 s http://h/d\\x1B.dosh"));
   desk.Act("configureSheet_save");
   EXPECT_EQ(std::tuple(host.values["MixCurrency"], host.values["SelectedCurrency"]),
@@ -206,10 +206,12 @@ TEST_F(SheetTest, ADownloadSaysHowItGoes) {
   EXPECT_EQ(MakeView(true)->configureSheet(), nullptr);
 }
 
-// A location's last segment, decoded, names the file (paths up, hidden files and the rest of the
-// refusals run end to end through corvan-dosh fetch); a refusal shows the name printably.
+// A location's last segment, decoded, names the file; a refusal shows the name printably.
 TEST(DownloadNames, TheEntrysLocationNamesTheFile) {
   for (const auto& [location, expected] : std::vector<std::pair<std::string, std::string>>{
+           {"sub/Pound%20Sterling.dosh?v=2#top", "Pound Sterling.dosh"},
+           {"get.php?id=5", "unsafe file name \"get.php\""},
+           {".hidden.dosh", "unsafe file name \".hidden.dosh\""},
            {"a%2F..%2Fb.dosh", "unsafe file name \"a/../b.dosh\""},
            {"e%1B[31m.dosh", "unsafe file name \"e\\x1B[31m.dosh\""}}) {
     std::string name, why;
@@ -219,6 +221,29 @@ TEST(DownloadNames, TheEntrysLocationNamesTheFile) {
   FakeRequest request;
   ChooseDestination(&request, "", "Euro.dosh");
   EXPECT_EQ(request.failure, "no currency folder is set");
+}
+
+// What arrives must be a currency, and replaces no file that is not one (another currency's file
+// kept and an update are seen end to end, through corvan-dosh fetch); a check can be cancelled.
+TEST(DownloadedFiles, WhatIsNoCurrencyReplacesNothing) {
+  TempDir dir;
+  const std::string peso = dir.Write("peso.dosh", Currency("Test Peso", 1)),
+                    empty = dir.Write("empty.dosh", {}),
+                    junk = dir.Write("junk.dosh", Bytes(64, 7));
+  const std::string junkWhy =
+      "not a currency file: magic at offset 40 is \"\\x07\\x07\\x07\\x07\", expected \"CORV\"";
+  const std::atomic<bool> go{false}, stop{true};
+  for (const auto& [received, destination, expected] :
+       {std::tuple{empty, peso, std::string("not a currency file: it is empty")},
+        {junk, dir.Path("new.dosh"), junkWhy},
+        {peso, junk, junk + " is kept: it is " + junkWhy}}) {
+    std::string why;
+    CheckDownloadedCurrency(received, "Test Peso", destination, go, &why);
+    EXPECT_EQ(why, expected) << received << " over " << destination;
+  }
+  std::string why;
+  CheckDownloadedCurrency(peso, "Test Peso", dir.Path("new.dosh"), stop, &why);
+  EXPECT_EQ(why, "cancelled");
 }
 
 }  // namespace
