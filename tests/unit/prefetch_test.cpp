@@ -30,14 +30,16 @@ Bytes Prepared(const Texture& image) {
 Bytes Decoded(const std::string& path, int index, int alphaMode) {
   MONEYFILE file;
   Texture image;
-  EXPECT_TRUE(file.Open(path.c_str()) && file.SeekLump(index) && LoadTGA2(&image, &file.stream));
+  file.Open(path.c_str());
+  file.SeekLump(index);
+  EXPECT_TRUE(LoadTGA2(&image, &file.stream)) << index;
   PrepareTexture(&image, alphaMode);
   return Prepared(image);
 }
 
 Bytes Taken(const std::string& path, int index) {
   Texture image;
-  return TakePrefetchedImage(path, index, &image) ? Prepared(image) : Bytes{'n', 'o', 'n', 'e'};
+  return TakePrefetchedImage(path, index, &image) ? Prepared(image) : Bytes{};
 }
 
 TEST(Prefetch, HandsOverWhatTheLoaderWouldMakeAndOnlyThat) {
@@ -52,13 +54,12 @@ TEST(Prefetch, HandsOverWhatTheLoaderWouldMakeAndOnlyThat) {
   PrefetchImages({{path, {}}, {changed, {}}, {dir.Path("missing.dosh"), {}}});
   dir.Write("b.dosh", BuildCurrencyFile("Beta", 1, {{Picture(2, 4)}}));  // another file now
 
-  const Bytes none = {'n', 'o', 'n', 'e'};
   EXPECT_EQ(Taken(path, 1), Decoded(path, 1, 2));
   EXPECT_EQ(Taken(path, 0), Decoded(path, 0, 0));
-  EXPECT_EQ(Taken(path, 0), none) << "handed over twice";
-  EXPECT_EQ(Taken(path, 2), none) << "an image that does not decode";
-  EXPECT_EQ(Taken(path, 3), none) << "a lump that is no image";
-  EXPECT_EQ(Taken(changed, 0), none) << "a file replaced since";
+  EXPECT_EQ(Taken(path, 0), Bytes{}) << "handed over twice";
+  EXPECT_EQ(Taken(path, 2), Bytes{}) << "an image that does not decode";
+  EXPECT_EQ(Taken(path, 3), Bytes{}) << "a lump that is no image";
+  EXPECT_EQ(Taken(changed, 0), Bytes{}) << "a file replaced since";
   EXPECT_EQ(alerts.alerts.size(), 0u) << "the loader, not the prefetch, says what is wrong";
   DiscardPrefetchedImages();
 }
