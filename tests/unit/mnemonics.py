@@ -12,20 +12,15 @@ import xml.etree.ElementTree as ET
 ui, sources = sys.argv[1], sys.argv[2:]
 letters, problems = collections.defaultdict(list), []
 for node in ET.parse(ui).iter("object"):
-    props = {p.get("name"): (p.text or "") for p in node.findall("property")}
+    props = {p.get("name"): p.text or "" for p in node.findall("property")}
     label = props.get("label", "")
-    if "_" not in label:
-        continue
-    if props.get("use-underline") != "True":
-        problems.append(f'"{label}" shows its "_": use-underline is not set')
-    letters[label[label.index("_") + 1].lower()].append(label)
+    if "_" in label:
+        letters[label[label.index("_") + 1].lower()].append(label)
+        if props.get("use-underline") != "True":
+            problems.append(f'"{label}" shows its "_": use-underline is not set')
 for source in sources:
     for label in re.findall(r'_with_mnemonic\("([^"]*)"\)', open(source).read()):
         letters[label[label.index("_") + 1].lower()].append(label)
-problems += [
-    f"Alt+{letter} is {' and '.join(labels)}"
-    for letter, labels in letters.items()
-    if len(labels) > 1
-]
+problems += [f"Alt+{k} is {' and '.join(v)}" for k, v in letters.items() if len(v) > 1]
 print("\n".join(problems) or f"{len(letters)} mnemonics, each used once")
 sys.exit(1 if problems else 0)

@@ -87,11 +87,10 @@ TEST_F(TGATest, DecodesToRGBInFileRowOrder) {
 TEST_F(TGATest, EachFailureHasItsAlert) {
   const std::string info = "ERROR: Invalid texture information",
                     data = "ERROR: Could not read image data", too = "ERROR: Too many pixels read";
-  Bytes id = MakeTGA(2, 1, 1, 24, {1, 2, 3}), origin = id;
-  id[0] = origin[11] = 1;  // the first and last bytes compared with the type's header
+  Bytes origin = MakeTGA(2, 1, 1, 24, {1, 2, 3});
+  origin[11] = 1;  // the last byte compared with the type's header
   const std::pair<Bytes, std::string> cases[] = {
       {MakeTGA(3, 1, 1, 24, {1, 2, 3}), "Invalid Image: TGA file be type 2 or type 10 "},
-      {id, "Invalid Image: TGA file be type 2 or type 10 "},
       {origin, "Invalid Image: TGA file be type 2 or type 10 "},
       {MakeTGA(2, 0, 4, 24, {}), info},
       {MakeTGA(10, 4, 0, 24, {}), info},
@@ -99,7 +98,6 @@ TEST_F(TGATest, EachFailureHasItsAlert) {
       {MakeTGA(10, 1, 1, 33, {1, 2, 3, 4, 5}), info},
       {Bytes(11, 0), "ERROR: Could not read file header"},
       {Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, "ERROR: Could not read info header"},
-      {MakeTGA(2, 2, 1, 24, {1, 2, 3, 4, 5}), data},
       {MakeTGA(2, 1, 1, 32, {1, 2, 3}), data},
       // Run-length: at a packet boundary, inside a raw packet, before a run's pixel.
       {MakeTGA(10, 3, 1, 24, {0x81, 1, 2, 3}), "ERROR: Could not read RLE header"},
@@ -112,9 +110,6 @@ TEST_F(TGATest, EachFailureHasItsAlert) {
     EXPECT_EQ(Decode(bytes), message) << ::testing::PrintToString(bytes);
     EXPECT_EQ(texture.pixels, nullptr) << message;
   }
-  // What the header said stays in the record after a failure.
-  EXPECT_EQ(Decode(MakeTGA(2, 7, 9, 16, {})), info);
-  EXPECT_EQ(std::tie(texture.width, texture.height, texture.bitsPerPixel), std::tuple(7, 9, 16));
   // A failed read leaves the stream failed.
   AlertRecorder alerts;
   std::ifstream cut(dir.Write("cut.tga", cases[11].first), std::ios::binary), closed;

@@ -1,12 +1,14 @@
 // The tools' writers: TGA images in the exact packets the format expects
 // (what the decoder makes of packets is its own test, and corvan-dosh's test
-// round-trips whole images through TGA and PNG); atomic file replacement;
+// round-trips whole images through TGA and PNG, and the TGA tests decode
+// its images); atomic file replacement;
 // PNG input converted and refused. (The lump file writer is checked with its
 // readers.)
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 #include <tuple>
 
@@ -26,8 +28,6 @@ TEST(TGAWriter, PacketsAreExact) {
   const Bytes rows = {10, 11, 12, 10, 11, 12, 10, 11, 12, 20, 21, 22, 30, 31, 32,
                       30, 31, 32, 40, 41, 42, 40, 41, 42, 50, 51, 52, 60, 61, 62};
   const std::pair<Bytes, Bytes> cases[] = {
-      {EncodeTGA(RGB(2, 1, {0x30, 0x20, 0x10, 0x60, 0x50, 0x40}), 2),
-       MakeTGA(2, 2, 1, 24, {0x10, 0x20, 0x30, 0x40, 0x50, 0x60})},
       {EncodeTGA(RGB(5, 2, rows), 10),
        MakeTGA(10, 5, 2, 24, {0x82, 12, 11,   10, 0x01, 22, 21,   20, 32, 31, 30, 0x00, 32,
                               31,   30, 0x81, 42, 41,   40, 0x01, 52, 51, 50, 62, 61,   60})},
@@ -36,7 +36,7 @@ TEST(TGAWriter, PacketsAreExact) {
        MakeTGA(10, 3, 1, 32, {0x00, 3, 2, 1, 255, 0x81, 3, 2, 1, 0}, 8)},
       {EncodeTGA(RGB(300, 1, Bytes(900, 7)), 10),  // runs of 128, 128, 44
        MakeTGA(10, 300, 1, 24, {0xFF, 7, 7, 7, 0xFF, 7, 7, 7, 0xAB, 7, 7, 7})},
-      {FlipRows(RGB(1, 3, {1, 1, 1, 2, 2, 2, 3, 3, 3})).pixels, {3, 3, 3, 2, 2, 2, 1, 1, 1}}};
+  };
   for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
 
   // What the format cannot hold gives nothing.
@@ -94,16 +94,14 @@ TEST(PngIO, ConvertsGreyAndSaysWhatIsWrong) {
     EXPECT_TRUE(ReadPNG(dir.Path("g.png"), &back, &error)) << error;
     EXPECT_EQ(std::tie(back.bitsPerPixel, back.pixels), std::tie(want.bitsPerPixel, want.pixels));
   }
-  ASSERT_TRUE(WritePNG(dir.Path("image.png"), RGB(3, 1, Bytes(9, 7)), &error)) << error;
-  const Bytes whole = ReadFileBytes(dir.Path("image.png"));
-  const std::string text = dir.Write("text.png", {'h', 'e', 'l', 'l', 'o', '\n', 0, 0, 0}),
-                    half = dir.Write("cut.png",
-                                     Bytes(whole.begin(), whole.begin() + long(whole.size() / 2)));
-  for (const auto& [path, why] : {std::pair{text, std::string(": not a PNG file")},
-                                  {dir.Path("missing.png"), ": No such file or directory"},
-                                  {half, ": bad PNG: "}}) {
+  const Bytes whole = ReadFileBytes(dir.Path("g.png"));
+  const std::string half = dir.Write("cut.png", Bytes(whole.begin(), whole.end() - 20));
+  for (const auto& [path, why] :
+       {std::pair{dir.Write("text.png", Bytes(9, 'h')), ": not a PNG file"},
+        {dir.Path("missing.png"), ": No such file or directory"},
+        {half, ": bad PNG: "}}) {
     EXPECT_FALSE(ReadPNG(path, &back, &error));
-    EXPECT_EQ(error.substr(0, path.size() + why.size()), path + why);
+    EXPECT_EQ(error.substr(0, path.size() + std::strlen(why)), path + why);
   }
 }
 
