@@ -40,13 +40,10 @@ TEST(TGAWriter, PacketsAreExact) {
   for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
 
   // What the format cannot hold gives nothing.
-  Image cut = RGB(4, 4, Bytes(48, 0)), sixteen = cut;
-  cut.pixels.pop_back();
+  Image sixteen = RGB(4, 4, Bytes(48, 0));
   sixteen.bitsPerPixel = 16;
   for (const auto& [image, type] : {std::pair{RGB(4, 4, Bytes(48, 0)), 3},
-                                    {cut, 2},
                                     {sixteen, 2},
-                                    {Image{}, 10},
                                     {RGB(65536, 1, Bytes(65536 * 3, 0)), 10}})
     EXPECT_EQ(EncodeTGA(image, type).size(), 0u) << image.width << " " << type;
 
@@ -68,9 +65,6 @@ TEST(AtomicWrite, ReplacesTheFileOrSaysWhyAndLeavesNothingBehind) {
   struct stat info {};
   stat(path.c_str(), &info);
   EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);  // not 0600
-  const std::string missing = dir.Path("no/such/folder/out.dosh");
-  EXPECT_FALSE(WriteFileAtomically(missing, {1}, &error));
-  EXPECT_EQ(error, missing + ": cannot create a temporary file: No such file or directory");
   // A folder in the way: the rename fails and the temporary file goes.
   std::filesystem::create_directories(taken + "/inside");
   EXPECT_FALSE(WriteFileAtomically(taken, {1}, &error));
