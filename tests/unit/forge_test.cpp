@@ -1,6 +1,6 @@
 // The bundled artwork and currencies as the build wrote them, read back
 // through the saver's own readers and decoder: the overlay images in their
-// order, sizes and alpha mode, a glyph sheet the clock can use, every
+// order, sizes and alpha mode, every
 // currency with its notes, faces the right way round.
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ struct Picture {
   Texture t;
 };
 
-TEST(Forge, OverlayArtInItsOrderWithAGlyphSheetForTheClock) {
+TEST(Forge, OverlayArtInItsOrder) {
   RESFILE file;
   ASSERT_TRUE(file.Open((kBundle + "/brimble.artifacts").c_str())) << file.failure;
   ASSERT_EQ(file.header.numLumps, 6u);
@@ -50,20 +50,6 @@ TEST(Forge, OverlayArtInItsOrderWithAGlyphSheetForTheClock) {
     EXPECT_EQ(std::make_tuple(p.t.width, p.t.height, file.lumps[i].alphaMode),
               std::tuple_cat(sizes[i], std::make_tuple(2)));
   }
-  // Eleven distinct glyphs in the top row of square cells, each inked only in
-  // the middle three quarters, since glyph quads overlap by a quarter; the
-  // sheet's edges are black, so its clamped edges show no box.
-  const Picture sheet(file, 0);
-  std::vector<Bytes> glyphs(11);
-  int stray = 0;
-  for (uint32_t y = 0; y < 1024; ++y)
-    for (uint32_t x = 0; x < 2048; ++x) {
-      const bool inside = y < 128 && x < 11 * 128 && x % 128 - 16 < 96 && y % 128 - 16 < 96;
-      if (inside) glyphs[x / 128].push_back(sheet.Light(x, y) > 128);
-      stray += !inside && sheet.Light(x, y) != 0;
-    }
-  EXPECT_EQ(std::pair(stray, std::set<Bytes>(glyphs.begin(), glyphs.end()).size()),
-            std::pair(0, size_t(11)));
 }
 
 TEST(Forge, EveryCurrencyHoldsItsNotesWithTheFrontTheRightWayRound) {

@@ -186,12 +186,13 @@ TEST_F(CameraTest, FollowSwitchDrawsTheNoteThenTheTimerAndRestartsBothRates) {
   const struct {
     int note, timer;
     float scale;
-    std::tuple<bool, int, float, float, float> state;
+    bool following;
+    int followed;
+    float left;
     VECTOR3D pos, lookAt;
-  } switches[] = {
-      {80, 59, 0.5f, {true, 6, 30, 0.0625f, 0.3125f}, V(1, 1.625f, 4.75f), V(1, 1.625f, 3)},
-      {5, 59, 1, {false, 5, 69, 0.0625f, 0.3125f}, V(0, 0, 25), V(0, 0, 0)},
-      {43, 7, 2.0f, {true, 6, 30, 0.0625f, 0.3125f}, V(1, 0.5f, 8), V(1, 0.5f, 3)}};
+  } switches[] = {{80, 59, 0.5f, true, 6, 30, V(1, 1.625f, 4.75f), V(1, 1.625f, 3)},
+                  {5, 59, 1, false, 5, 69, V(0, 0, 25), V(0, 0, 0)},
+                  {43, 7, 2.0f, true, 6, 30, V(1, 0.5f, 8), V(1, 0.5f, 3)}};
   for (const auto& s : switches) {
     camera.FollowTimer = 0.2f;
     world.NoteScale = s.scale;
@@ -199,10 +200,9 @@ TEST_F(CameraTest, FollowSwitchDrawsTheNoteThenTheTimerAndRestartsBothRates) {
       Draws draws({s.note, s.timer});
       camera.Move(&world);
     }
-    EXPECT_EQ(std::tie(camera.Following, camera.FollowNote, camera.FollowTimer, camera.AngleRate,
-                       camera.MoveSpeed),
-              s.state);
-    EXPECT_EQ(std::tie(camera.TargetPos, camera.TargetLookAt), std::tie(s.pos, s.lookAt));
+    EXPECT_EQ(std::tie(camera.Following, camera.FollowNote, camera.FollowTimer, camera.TargetPos,
+                       camera.TargetLookAt, camera.AngleRate, camera.MoveSpeed),
+              std::tuple(s.following, s.followed, s.left, s.pos, s.lookAt, 0.0625f, 0.3125f));
   }
   // Following, the fade range eases towards 1000 with the last frame's speed.
   camera.FollowTimer = 10.0f;

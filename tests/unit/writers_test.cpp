@@ -76,18 +76,15 @@ TEST(PngIO, ConvertsGreyAndSaysWhatIsWrong) {
   TempDir dir;
   std::string error;
   Image back;
-  // Grey becomes RGB, grey and alpha RGBA.
-  for (const auto& [format, samples, want] :
-       {std::tuple{PNG_FORMAT_GRAY, Bytes{10, 200}, RGB(2, 1, {10, 10, 10, 200, 200, 200})},
-        {PNG_FORMAT_GA, Bytes{10, 255, 200, 7},
-         Image{2, 1, 32, {10, 10, 10, 255, 200, 200, 200, 7}}}}) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    png.width = 2, png.height = 1, png.format = format;
-    png_image_write_to_file(&png, dir.Path("g.png").c_str(), 0, samples.data(), 0, nullptr);
-    EXPECT_TRUE(ReadPNG(dir.Path("g.png"), &back, &error)) << error;
-    EXPECT_EQ(std::tie(back.bitsPerPixel, back.pixels), std::tie(want.bitsPerPixel, want.pixels));
-  }
+  // Grey and alpha becomes RGBA.
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = 2, png.height = 1, png.format = PNG_FORMAT_GA;
+  const Bytes samples = {10, 255, 200, 7};
+  png_image_write_to_file(&png, dir.Path("g.png").c_str(), 0, samples.data(), 0, nullptr);
+  EXPECT_TRUE(ReadPNG(dir.Path("g.png"), &back, &error)) << error;
+  EXPECT_EQ(std::tie(back.bitsPerPixel, back.pixels),
+            std::tuple(32u, Bytes{10, 10, 10, 255, 200, 200, 200, 7}));
   const Bytes whole = ReadFileBytes(dir.Path("g.png"));
   const std::string half = dir.Write("cut.png", Bytes(whole.begin(), whole.end() - 20));
   for (const auto& [path, why] :
