@@ -56,11 +56,11 @@ TEST(Prefetch, HandsOverWhatTheLoaderWouldMakeAndOnlyThat) {
 
   EXPECT_EQ(Taken(path, 1), Decoded(path, 1, 2));
   EXPECT_EQ(Taken(path, 0), Decoded(path, 0, 0));
-  EXPECT_EQ(Taken(path, 0), Bytes{}) << "handed over twice";
-  EXPECT_EQ(Taken(path, 2), Bytes{}) << "an image that does not decode";
-  EXPECT_EQ(Taken(path, 3), Bytes{}) << "a lump that is no image";
-  EXPECT_EQ(Taken(changed, 0), Bytes{}) << "a file replaced since";
-  EXPECT_EQ(alerts.alerts.size(), 0u) << "the loader, not the prefetch, says what is wrong";
+  // Nothing twice, nor for an image that does not decode, a lump that is no image or a file
+  // replaced since; and the loader, not the prefetch, says what is wrong.
+  EXPECT_EQ((std::vector<Bytes>{Taken(path, 0), Taken(path, 2), Taken(path, 3), Taken(changed, 0)}),
+            std::vector<Bytes>(4));
+  EXPECT_EQ(alerts.alerts.size(), 0u);
   DiscardPrefetchedImages();
 }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <tuple>
 #include <vector>
 
@@ -111,12 +110,10 @@ TEST(World, FailedSetupLeavesAnInertWorld) {
   const ErrorHandler previous = SetErrorHandler([](const char*) {});
   SETTINGS settings;
   settings.ZOOMIN = true;
-  settings.LNOTESIZE = 0;                     // no size: the default
-  std::strcpy(settings.CurrencyPath2, "ab");  // too short to be given a slash
+  settings.LNOTESIZE = 0;  // no size: the default
   EXPECT_FALSE(world.Setup(&settings));
   SetErrorHandler(previous);
-  EXPECT_EQ(std::tie(world.NoteScale, world.Notes, world.CurrencyPath2),
-            std::tuple(1.2f, nullptr, std::string("ab")));
+  EXPECT_EQ(std::tie(world.NoteScale, world.Notes), std::tuple(1.2f, nullptr));
   // Frames go on past the follow timer with no note to follow.
   world.FrameTime = 20;
   world.Camera.Move(&world);
