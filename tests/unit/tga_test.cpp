@@ -87,8 +87,13 @@ TEST_F(TGATest, DecodesToRGBInFileRowOrder) {
 TEST_F(TGATest, EachFailureHasItsAlert) {
   const std::string info = "ERROR: Invalid texture information",
                     data = "ERROR: Could not read image data", too = "ERROR: Too many pixels read";
+  const std::string invalid = "Invalid Image: TGA file be type 2 or type 10 ";
+  Bytes id = MakeTGA(2, 1, 1, 24, {1, 2, 3}), origin = id;
+  id[0] = origin[11] = 1;  // the first and last bytes compared with the type's header
   const std::pair<Bytes, std::string> cases[] = {
-      {MakeTGA(3, 1, 1, 24, {1, 2, 3}), "Invalid Image: TGA file be type 2 or type 10 "},
+      {MakeTGA(3, 1, 1, 24, {1, 2, 3}), invalid},
+      {id, invalid},
+      {origin, invalid},
       {MakeTGA(2, 0, 4, 24, {}), info},
       {MakeTGA(10, 4, 0, 24, {}), info},
       {MakeTGA(2, 1, 1, 25, {1, 2, 3, 4}), info},
