@@ -210,16 +210,12 @@ TEST_F(LumpFileTest, CostIsCheckedAgainstTheLimitsFromTheHeadersAlone) {
 }
 
 TEST(Printable, EscapesWhatATerminalWouldObey) {
-  // UTF-8 stays; C0, C1 (raw or encoded), DEL, right-to-left overrides, malformed UTF-8 and
-  // backslashes are escaped.
-  EXPECT_EQ(Printable("Z\xC5\x82oty \xE2\x82\xAC \x1B]0;owned\x07 a\tb\nc\x7F \x9B"
-                      "31m \xC2\x9B"
-                      "31m \xE2\x80\xAE"
-                      "evil "
-                      "\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 back\\slash \xE2\x82"),
-            "Z\xC5\x82oty \xE2\x82\xAC \\x1B]0;owned\\x07 a\\x09b\\x0Ac\\x7F \\x9B31m "
-            "\\xC2\\x9B31m \\xE2\\x80\\xAEevil "
-            "\\xC0\\xAF \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80 back\\\\slash \\xE2\\x82");
+  // UTF-8 stays; C0, DEL, C1 (raw or encoded), right-to-left overrides, malformed UTF-8
+  // (overlong, a surrogate, past U+10FFFF, cut short) and backslashes are escaped.
+  EXPECT_EQ(Printable("Z\xC5\x82 \xE2\x82\xAC \x1B \x7F \x9B \xC2\x9B \xE2\x80\xAE \xC0\xAF "
+                      "\xED\xA0\x80 \xF4\x90\x80\x80 \\ \xE2\x82"),
+            "Z\xC5\x82 \xE2\x82\xAC \\x1B \\x7F \\x9B \\xC2\\x9B \\xE2\\x80\\xAE \\xC0\\xAF "
+            "\\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80 \\\\ \\xE2\\x82");
 }
 
 }  // namespace

@@ -219,17 +219,13 @@ TEST_F(CameraTest, RotationModesHoldTheOrbitToTheVertical) {
   }
 }
 
-TEST_F(CameraTest, EasesHalfwayInATenthOfASecondAndLandsOnTheTargetInLongSteps) {
+TEST_F(CameraTest, LandsOnTheTargetInLongSteps) {
+  // Steps of up to 2 s are taken: easing at 5 per second would pass the target ninefold.
   camera.ZOOMIN = false;
   camera.MoveSpeed = 5.0f;
   camera.RotateTimer = 100.0f;
-  world.FrameTime = 0.1;
-  camera.Pos = V(0, 0, 45);
-  camera.Move(&world);
-  EXPECT_EQ(std::tie(camera.Pos, camera.FadeRange), std::tuple(V(0, 0, 35), 1250.0f));
-  // Steps of up to 2 s are taken: easing at 5 per second would pass the target ninefold.
-  camera.Pos = V(0, 0, 45);
   world.FrameTime = 2.0;
+  camera.Pos = V(0, 0, 45);
   camera.Move(&world);
   EXPECT_EQ(std::tie(camera.Pos, camera.FadeRange), std::tuple(V(0, 0, 25), 2500.0f));
 }
