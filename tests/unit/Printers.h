@@ -21,13 +21,8 @@ inline void PrintTo(const ONENOTE& n, std::ostream* out) {
        << ", Currency " << n.Currency << ", NoteList " << n.NoteList << ", Tumbling " << n.Tumbling
        << ", SwingPhase " << n.SwingPhase << ", Brightness " << n.Brightness << '}';
 }
-// Two notes are the same up to float rounding in the last digits.
 inline bool operator==(const ONENOTE& a, const ONENOTE& b) {
-  auto near = [](const VECTOR3D& p, const VECTOR3D& q) {
-    return std::fabs(p.x - q.x) + std::fabs(p.y - q.y) + std::fabs(p.z - q.z) < 1e-4f;
-  };
-  return near(a.Pos, b.Pos) && near(a.Vel, b.Vel) && near(a.Rot, b.Rot) &&
-         near(a.RotSpeed, b.RotSpeed) && std::fabs(a.Brightness - b.Brightness) < 1e-4f &&
-         std::tie(a.Currency, a.NoteList, a.Tumbling, a.SwingPhase) ==
-             std::tie(b.Currency, b.NoteList, b.Tumbling, b.SwingPhase);
+  return std::tie(a.Pos, a.Vel, a.Rot, a.RotSpeed, a.Currency, a.NoteList, a.Tumbling, a.SwingPhase,
+                  a.Brightness) == std::tie(b.Pos, b.Vel, b.Rot, b.RotSpeed, b.Currency, b.NoteList,
+                                            b.Tumbling, b.SwingPhase, b.Brightness);
 }

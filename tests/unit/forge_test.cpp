@@ -18,7 +18,7 @@ namespace {
 
 const std::string kBundle = CORVAN_BUNDLE_DIR;
 
-// Decodes a 24-bit lump; Light(x, y) counts rows from the top, as the image shows on a quad.
+// Decodes a 24-bit lump; Patch(x, y) counts rows from the top, as the image shows on a quad.
 struct Picture {
   template <class READER>
   Picture(READER& file, int index) {
@@ -26,13 +26,12 @@ struct Picture {
     EXPECT_TRUE(LoadTGA2(&t, &file.stream)) << file.path << " " << index;
     EXPECT_EQ(t.bitsPerPixel, 24u);
   }
-  int Light(uint32_t x, uint32_t y) const {
-    const unsigned char* p = t.pixels + (size_t(t.height - 1 - y) * t.width + x) * 3;
-    return std::max({p[0], p[1], p[2]});
-  }
-  int Patch(uint32_t cx, uint32_t cy, int sum = 0) const {  // the mean of 16 x 16 around it
+  int Patch(uint32_t cx, uint32_t cy, int sum = 0) const {  // the mean light of 16 x 16 around
     for (uint32_t y = cy - 8; y < cy + 8; ++y)
-      for (uint32_t x = cx - 8; x < cx + 8; ++x) sum += Light(x, y);
+      for (uint32_t x = cx - 8; x < cx + 8; ++x) {
+        const unsigned char* p = t.pixels + (size_t(t.height - 1 - y) * t.width + x) * 3;
+        sum += std::max({p[0], p[1], p[2]});
+      }
     return sum / 256;
   }
   Texture t;
