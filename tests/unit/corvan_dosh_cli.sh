@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# End to end checks of corvan-dosh: packing currency and resource files from
+# End to end checks of corvan-dosh: packing currency files from
 # TGA and PNG images, describing them, taking them apart, decoding images as
 # the saver does, and refusing what the saver would refuse (the limits on a
 # currency are checked with the reader). The images come from the bundle the
@@ -42,9 +42,6 @@ run 0 decode badge.tga badge.raw && run 0 extract stop.dosh 0 badge.png && run 0
 run 0 pack png.dosh --name PNG badge.png:1x1 rgba.png:1x1:1
 for i in 0 1; do run 0 extract png.dosh $i png$i.tga && run 0 decode png$i.tga png$i.raw; done
 cmp png0.raw badge.raw && cmp png1.raw rgba.raw || fail "PNG round trips keep every pixel and the row order"
-cp badge.tga a:b.tga
-run 0 pack-res art.artifacts a:b.tga:-2 rgba.png && run 0 info art.artifacts
-has out "art.artifacts: resource file" " +0 +1 +24 +[0-9]+ +-2 +256x32, 24 bits" " +1 +1 +[0-9]+ +[0-9]+ +0 +3x2, 32 bits"
 
 # --- refusals, each with its whole message, writing nothing -------------------------
 run 1 pack name.dosh --name "$(printf 'N%.0s' {1..40})" badge.tga:1x1 && has err ".*40 bytes.*"

@@ -51,7 +51,7 @@ TEST(Prefetch, HandsOverWhatTheLoaderWouldMakeAndOnlyThat) {
       BuildCurrencyFile("Alpha", 1, {{Picture(2, 1)}, {Picture(10, 2), 1, 2}, {bad}, {{7}, 7}}));
   const std::string changed = dir.Write("b.dosh", BuildCurrencyFile("Beta", 1, {{Picture(2, 3)}}));
   AlertRecorder alerts;
-  PrefetchImages({{path, {}}, {changed, {}}, {dir.Path("missing.dosh"), {}}});
+  PrefetchImages({{path, {}}, {changed, {}}});
   dir.Write("b.dosh", BuildCurrencyFile("Beta", 1, {{Picture(2, 4)}}));  // another file now
 
   EXPECT_EQ(Taken(path, 1), Decoded(path, 1, 2));
