@@ -36,9 +36,9 @@ TEST(Spawn, EachFieldComesFromItsDrawInOrder) {
   world.Currencies = new CURRENCYINFO[world.NumCurrencies = 1];
   world.Camera.LookAt = V(1, 2, 3);
   ONENOTE n{};
-  Draws draws({0, 0, 3, 0, 0, 0, 0, 0});
+  Draws draws({100, 0, 3, 0, 0, 0, 0, 0});
   n.Reset(&world);
-  EXPECT_EQ(n, (ONENOTE{V(-24, 27, -22), V(-2, -1, -2), {}, V(0, -12.5f, 0), 0, 0, 0, 3, 0}));
+  EXPECT_EQ(n, (ONENOTE{V(-24, 27, -21), V(-2, -1, -2), {}, V(0, -12.5f, 0), 0, 0, 0, 3, 0}));
 }
 
 TEST(World, ReleasesNotesOverTenSecondsAndSwingsThemInStep) {
