@@ -1,5 +1,5 @@
 // Equality and printing for the core records, so that EXPECT_EQ on them
-// shows both values in full precision when they differ.
+// shows both values in full precision when they differ; V() writes a vector.
 #pragma once
 
 #include <cmath>
@@ -10,6 +10,7 @@
 #include "maths/NiftyMaths.h"
 #include "world/Notes.h"
 
+inline VECTOR3D V(float x, float y, float z) { return MakePoint(x, y, z); }
 inline bool operator==(const VECTOR3D& a, const VECTOR3D& b) {
   return a.x == b.x && a.y == b.y && a.z == b.z;
 }

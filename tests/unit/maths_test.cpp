@@ -17,7 +17,6 @@ constexpr double kPi = 3.141592653589793;
 const float kInf = std::numeric_limits<float>::infinity(),
             kCos90 = float(std::cos(double(float(kPi / 2))));
 
-VECTOR3D V(float x, float y, float z) { return MakePoint(x, y, z); }
 VECTOR3D Rotated(VECTOR3D v, float x, float y, float z) {
   Rotate(&v, x, y, z);
   return v;

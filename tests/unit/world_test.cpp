@@ -14,8 +14,6 @@
 
 namespace {
 
-VECTOR3D V(float x, float y, float z) { return MakePoint(x, y, z); }
-
 // Feeds the draws in order: one more throws, one left over fails.
 struct Draws {
   explicit Draws(std::vector<int> s) : script(std::move(s)) {
