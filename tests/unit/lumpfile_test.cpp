@@ -51,7 +51,7 @@ Bytes Load(MONEYFILE& file, int index) {
   void* data = &largestNothrowArray;
   largestNothrowArray = 0;
   if (!file.LoadData(index, &data)) {
-    EXPECT_EQ(data, &largestNothrowArray) << index;
+    EXPECT_EQ(data, &largestNothrowArray);
     EXPECT_LT(largestNothrowArray, 1000u) << index;
     return kRefused;
   }
@@ -169,7 +169,6 @@ TEST_F(LumpFileTest, ResourceFile) {
     EXPECT_EQ(res.Open(dir.Write("r", other).c_str()), failure.empty()) << failure;
     EXPECT_EQ(res.failure, failure);
   }
-  EXPECT_FALSE(res.SeekLump(0));
 }
 
 // An image lump that is only its header, as a decoder would start on it.
@@ -202,8 +201,8 @@ TEST_F(LumpFileTest, CostIsCheckedAgainstTheLimitsFromTheHeadersAlone) {
   for (const auto& c : cases) {
     CurrencyCost cost;
     std::string why;
-    ASSERT_TRUE(Open(c.file)) << c.why << ": " << file.failure;
-    EXPECT_EQ(CheckCurrencyLimits(&file, c.maxTexture, &cost, &why), c.why.empty()) << c.why;
+    ASSERT_TRUE(Open(c.file)) << file.failure;
+    EXPECT_EQ(CheckCurrencyLimits(&file, c.maxTexture, &cost, &why), c.why.empty()) << why;
     EXPECT_EQ(why, c.why);
     EXPECT_EQ(c.pixelBytes ? cost.pixelBytes : 0, c.pixelBytes) << c.why;
   }

@@ -77,7 +77,7 @@ TEST_F(TGATest, DecodesToRGBInFileRowOrder) {
   }
   for (const auto& [file, pixels] : cases) {
     EXPECT_EQ(Decode(file), "");
-    EXPECT_EQ(Pixels(texture), pixels) << "type " << int(file[2]) << ", " << texture.width;
+    EXPECT_EQ(Pixels(texture), pixels) << "type " << int(file[2]);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <tuple>
 #include <vector>
 
@@ -76,7 +77,7 @@ TEST_F(NoteMoveTest, WrapsAcrossTheWallsOnlyOnAStrictCrossingAndRespawnsBelowThe
   for (const auto& [pos, vel, want] : cases) {
     note.Pos = pos, note.Vel = vel;
     note.Move(&world);
-    EXPECT_EQ(note.Pos, want) << "from " << pos;
+    EXPECT_EQ(note.Pos, want) << pos;
   }
   // Below the floor: a new note at the top, (7600 mod 5000 - 2500) / 100 off on z.
   note.Pos.y = -9, note.Vel.y = -4.0f;
@@ -107,9 +108,11 @@ TEST(World, FailedSetupLeavesAnInertWorld) {
   MONEYSS world;
   SETTINGS settings;
   settings.ZOOMIN = true;
-  settings.LNOTESIZE = 0;                // no size: the default
-  EXPECT_FALSE(world.Setup(&settings));  // saying so on standard error
+  settings.LNOTESIZE = 0;                     // no size: the default
+  std::strcpy(settings.CurrencyPath2, "ab");  // too short to be given a slash
+  EXPECT_FALSE(world.Setup(&settings));       // saying so on standard error
   EXPECT_EQ(std::tie(world.NoteScale, world.Notes), std::tuple(1.2f, nullptr));
+  EXPECT_STREQ(world.CurrencyPath2, "ab");
   // Frames go on past the follow timer with no note to follow.
   world.FrameTime = 20;
   world.Camera.Move(&world);

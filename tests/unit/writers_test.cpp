@@ -50,7 +50,7 @@ TEST(TGAWriter, PacketsAreExact) {
   for (const auto& [image, type] :
        {std::pair{RGB(64, 4, Bytes(64 * 4 * 3, 0x80)), 10},
         {RGB(3, 2, {1, 1, 1, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5}), 2}})
-    EXPECT_EQ(EncodeSmallestTGA(image), EncodeTGA(image, type)) << image.width;
+    EXPECT_EQ(EncodeSmallestTGA(image), EncodeTGA(image, type)) << type;
 }
 
 TEST(AtomicWrite, ReplacesTheFileOrSaysWhyAndLeavesNothingBehind) {
