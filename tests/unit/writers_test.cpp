@@ -1,9 +1,7 @@
 // The tools' writers: TGA images in the exact packets the format expects
-// (what the decoder makes of packets is its own test, and corvan-dosh's test
-// round-trips whole images through TGA and PNG, and the TGA tests decode
-// its images); atomic file replacement;
-// PNG input converted and refused. (The lump file writer is checked with its
-// readers.)
+// (the TGA tests decode what it writes, and corvan-dosh's test round-trips
+// whole images through TGA and PNG); atomic file replacement; PNG input
+// converted and refused. (The lump file writer is checked with its readers.)
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
