@@ -1,6 +1,6 @@
 // The readers take paths and file streams, so each fuzz input is written to
-// one scratch file per process (in memory where /dev/shm exists). Alerts
-// would flood the fuzzer's output; they are part of the normal path.
+// one scratch file per process. Alerts would flood the fuzzer's output; they
+// are part of the normal path.
 #pragma once
 
 #include <unistd.h>
@@ -12,8 +12,7 @@
 
 #include "platform/Alert.h"
 
-inline const std::string kFuzzFile = std::string(access("/dev/shm", W_OK) ? "/tmp" : "/dev/shm") +
-                                     "/corvan-fuzz-" + std::to_string(getpid());
+inline const std::string kFuzzFile = "/tmp/corvan-fuzz-" + std::to_string(getpid());
 
 // Writes the input to the scratch file and returns its path.
 inline const char* WriteFuzzFile(const uint8_t* data, size_t size) {

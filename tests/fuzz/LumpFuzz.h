@@ -13,5 +13,4 @@ void ExerciseLumpFile(READER& file, const char* path) {
     if (file.LoadData(i, &bytes)) delete[] static_cast<unsigned char*>(bytes);
   }
   file.Close();
-  file.Close();
 }

@@ -1,5 +1,5 @@
 // Equality and printing for the core records, so that EXPECT_EQ on them
-// shows both values in full precision when they differ.
+// shows both values in full precision when they differ; V() writes a vector.
 #pragma once
 
 #include <cmath>
@@ -10,43 +10,20 @@
 #include "maths/NiftyMaths.h"
 #include "world/Notes.h"
 
+inline VECTOR3D V(float x, float y, float z) { return MakePoint(x, y, z); }
 inline bool operator==(const VECTOR3D& a, const VECTOR3D& b) {
   return a.x == b.x && a.y == b.y && a.z == b.z;
 }
-inline bool operator==(const QUAT& a, const QUAT& b) {
-  return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w;
-}
-inline bool operator==(const COLOUR& a, const COLOUR& b) {
-  return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
-}
 inline std::ostream& operator<<(std::ostream& o, const VECTOR3D& v) {
   return o << std::setprecision(9) << '(' << v.x << ", " << v.y << ", " << v.z << ')';
-}
-inline std::ostream& operator<<(std::ostream& o, const QUAT& q) {
-  return o << std::setprecision(17) << '(' << q.x << ", " << q.y << ", " << q.z << ", " << q.w
-           << ')';
-}
-inline std::ostream& operator<<(std::ostream& o, const COLOUR& c) {
-  return o << std::setprecision(9) << "rgba(" << c.r << ", " << c.g << ", " << c.b << ", " << c.a
-           << ')';
-}
-inline std::ostream& operator<<(std::ostream& o, const MATRIX& m) {
-  o << std::setprecision(17) << '[';
-  for (int i = 0; i < 16; ++i) o << m.m[i] << (i == 15 ? "]" : i % 4 == 3 ? "; " : ", ");
-  return o;
 }
 inline void PrintTo(const ONENOTE& n, std::ostream* out) {
   *out << "{Pos " << n.Pos << ", Vel " << n.Vel << ", Rot " << n.Rot << ", RotSpeed " << n.RotSpeed
        << ", Currency " << n.Currency << ", NoteList " << n.NoteList << ", Tumbling " << n.Tumbling
        << ", SwingPhase " << n.SwingPhase << ", Brightness " << n.Brightness << '}';
 }
-// Two notes are the same up to float rounding in the last digits.
 inline bool operator==(const ONENOTE& a, const ONENOTE& b) {
-  auto near = [](const VECTOR3D& p, const VECTOR3D& q) {
-    return std::fabs(p.x - q.x) + std::fabs(p.y - q.y) + std::fabs(p.z - q.z) < 1e-4f;
-  };
-  return near(a.Pos, b.Pos) && near(a.Vel, b.Vel) && near(a.Rot, b.Rot) &&
-         near(a.RotSpeed, b.RotSpeed) && std::fabs(a.Brightness - b.Brightness) < 1e-4f &&
-         std::tie(a.Currency, a.NoteList, a.Tumbling, a.SwingPhase) ==
-             std::tie(b.Currency, b.NoteList, b.Tumbling, b.SwingPhase);
+  return std::tie(a.Pos, a.Vel, a.Rot, a.RotSpeed, a.Currency, a.NoteList, a.Tumbling, a.SwingPhase,
+                  a.Brightness) == std::tie(b.Pos, b.Vel, b.Rot, b.RotSpeed, b.Currency, b.NoteList,
+                                            b.Tumbling, b.SwingPhase, b.Brightness);
 }

@@ -16,9 +16,6 @@ class TempDir {
 public:
   TempDir();
   ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
   std::string Path(const std::string& name) const { return dir + "/" + name; }
   // Writes bytes to a file in the folder and returns its path.
   std::string Write(const std::string& name, const Bytes& bytes) const;

@@ -3,11 +3,11 @@
 // the directory's and the lumps' bounds, Close at any time; what a currency
 // may cost; names shown safely.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <new>
 #include <tuple>
 
@@ -44,21 +44,20 @@ Bytes Currency(const Change& change = [](Bytes&) {}) {
   return bytes;
 }
 
-template <class FILE>
-Bytes Load(FILE& file, int index) {  // the lump's bytes, or "refused" when LoadData says no
+const Bytes kRefused = {'r', 'e', 'f', 'u', 's', 'e', 'd'};
+
+// The lump's bytes, or "refused" (with the pointer untouched and nothing allocated).
+Bytes Load(MONEYFILE& file, int index) {
   void* data = &largestNothrowArray;
   largestNothrowArray = 0;
   if (!file.LoadData(index, &data)) {
-    EXPECT_EQ(data, &largestNothrowArray) << "lump " << index;
-    EXPECT_LT(largestNothrowArray, 1000u) << "allocated for lump " << index;
-    return {'r', 'e', 'f', 'u', 's', 'e', 'd'};
+    EXPECT_EQ(data, &largestNothrowArray);
+    EXPECT_LT(largestNothrowArray, 1000u) << index;
+    return kRefused;
   }
-  const MONEYLUMP& lump = file.lumps[index];
-  Bytes bytes(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + lump.size);
-  delete[] static_cast<unsigned char*>(data);
-  return bytes;
+  std::unique_ptr<unsigned char[]> owned(static_cast<unsigned char*>(data));
+  return Bytes(owned.get(), owned.get() + file.lumps[index].size);
 }
-
 struct LumpFileTest : ::testing::Test {
   bool Open(const Bytes& bytes) {
     file.Close();
@@ -71,13 +70,13 @@ struct LumpFileTest : ::testing::Test {
 TEST_F(LumpFileTest, CurrencyFileOpensWithEveryField) {
   ASSERT_TRUE(Open(Currency())) << file.failure;
   const MONEYHEADER& h = file.header;
-  EXPECT_EQ(std::make_tuple(std::string(h.name), h.version, h.numLumps, h.dirOffset, file.fileSize),
-            std::make_tuple("Test Dollar", 1, 3, 72, 144));
+  EXPECT_EQ(std::tuple(std::string(h.name), h.version, h.numLumps, h.dirOffset, file.fileSize),
+            std::tuple("Test Dollar", 1, 3, 72, 144));
   for (int i = 0; i < 3; ++i) {
     const MONEYLUMP& l = file.lumps[i];
     const CurrencyLump& w = kLumps[size_t(i)];
     EXPECT_EQ(std::tie(l.size, l.offset, l.type, l.alphaMode, l.width, l.height),
-              std::make_tuple(w.data.size(), i ? 69 : 64, w.type, w.alphaMode, w.width, w.height));
+              std::tuple(w.data.size(), i ? 69 : 64, w.type, w.alphaMode, w.width, w.height));
     EXPECT_EQ(Load(file, i), w.data);  // an empty lump gives an empty array, not a refusal
   }
   // Bytes 44, 46 and 47 carry nothing; a name without its NUL is cut to 39.
@@ -87,75 +86,57 @@ TEST_F(LumpFileTest, CurrencyFileOpensWithEveryField) {
   })));
   EXPECT_EQ(file.header.name, std::string(39, 'A'));
   // The smallest currency has no notes; an empty directory is never read, wherever it is.
-  for (uint32_t at : {64u, 0xFFFFFF00u}) {
-    ASSERT_TRUE(Open(Currency([at](Bytes& b) {
-      b = BuildCurrencyFile("N", 0, {});
-      PutLE32(b, 60, at);
-    }))) << file.failure;
-    EXPECT_FALSE(file.SeekLump(0));
-  }
+  ASSERT_TRUE(Open(Currency([](Bytes& b) {
+    b = BuildCurrencyFile("N", 0, {});
+    PutLE32(b, 60, 0xFFFFFF00u);
+  }))) << file.failure;
+  EXPECT_FALSE(file.SeekLump(0));
 }
 
 TEST_F(LumpFileTest, OpenRefusesWhatItMustInOrder) {
-  const std::string size = "size check mismatch: file is 14", version = "unsupported version ",
-                    dir = "directory runs past the end: ",
-                    header = "too short for a header: file is ";
+  // Magic first, then the length, then the version, then the reserved word.
   const std::pair<Change, std::string> cases[] = {
-      {[](Bytes& b) { b.push_back(0); }, size + "5 bytes, header says 144"},
-      {[](Bytes& b) { PutLE32(b, 56, 144); }, size + "4 bytes, header says 4294967151"},
-      {[](Bytes& b) { b[45] = 2; }, version + "2, expected 0 or 1"},
-      {[](Bytes& b) { b[50] = 1; }, "word at offset 48 is 65536, expected 0"},
-      {[](Bytes& b) { b[43] = 0; },
+      {[](Bytes& b) { b[50] = 1, b[45] = 2, b[43] = 0, b.push_back(0); },
        "not a currency file: magic at offset 40 is \"COR\\x00\", expected \"CORV\""},
-      // Magic first, then the length, then the version, then the reserved word.
-      {[](Bytes& b) { b[50] = 1, b[45] = 5, b[40] = 'K', b.push_back(0); },
-       "not a currency file: magic at offset 40 is \"KORV\", expected \"CORV\""},
-      {[](Bytes& b) { b[50] = 1, b[45] = 5, b.push_back(0); }, size + "5 bytes, header says 144"},
-      {[](Bytes& b) { b[50] = 1, b[45] = 5; }, version + "5, expected 0 or 1"},
-      {[](Bytes& b) { b.resize(63); }, header + "63 bytes, a header needs 64"},
+      {[](Bytes& b) { b[50] = 1, b[45] = 2, b.push_back(0); },
+       "size check mismatch: file is 145 bytes, header says 144"},
+      {[](Bytes& b) { b[50] = 1, b[45] = 2; }, "unsupported version 2, expected 0 or 1"},
+      {[](Bytes& b) { b[50] = 1; }, "word at offset 48 is 65536, expected 0"},
+      {[](Bytes& b) { PutLE32(b, 56, 144); },
+       "size check mismatch: file is 144 bytes, header says 4294967151"},
+      {[](Bytes& b) { b.resize(63); },
+       "too short for a header: file is 63 bytes, a header needs 64"},
       {[](Bytes& b) { PutLE32(b, 52, 0xFFFFFFFFu); },
-       dir + "4294967295 entries of 24 bytes at offset 72 end at byte 103079215152, file is 144 "
-             "bytes"},
-      {[](Bytes& b) { PutLE32(b, 60, 0xFFFFFFF0u); },
-       dir + "3 entries of 24 bytes at offset 4294967280 end at byte 4294967352, file is 144 "
-             "bytes"}};
+       "directory runs past the end: 4294967295 entries of 24 bytes at offset 72 end at byte "
+       "103079215152, file is 144 "
+       "bytes"},
+  };
   for (const auto& [change, failure] : cases) {  // and nothing allocated for a claim
     largestNothrowArray = 0;
     EXPECT_FALSE(Open(Currency(change)));
-    EXPECT_EQ(file.failure, failure);
-    EXPECT_EQ(file.lumps, nullptr) << failure;
+    EXPECT_EQ(std::tie(file.failure, file.lumps), std::tuple(failure, nullptr));
     EXPECT_LT(largestNothrowArray, 1000u) << failure;
   }
-  // Only a regular file is opened: a FIFO would make the open wait for ever.
-  ASSERT_EQ(mkfifo(this->dir.Path("fifo.dosh").c_str(), 0600), 0);
-  for (const auto& [path, failure] :
-       {std::pair{this->dir.Path("missing.dosh"), "No such file or directory"},
-        {this->dir.dir, "Is a directory"},
-        {this->dir.Path("fifo.dosh"), "Is a FIFO"}}) {
-    file.Close();
-    EXPECT_FALSE(file.Open(path.c_str()));
-    EXPECT_EQ(file.failure, std::string("cannot open: ") + failure);
-    EXPECT_FALSE(file.stream.is_open()) << path;
-  }
+  file.Close();  // (a FIFO is refused in the host tests, where it would hang a rebuild)
+  EXPECT_FALSE(file.Open(this->dir.Path("gone").c_str()));
+  EXPECT_EQ(file.failure, "cannot open: No such file or directory");
 }
 
 TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
   // Lump 0 claims an absurd size, lump 1 runs exactly to the end of the
-  // file, lump 2 one byte past it: lumps are only checked when read, and
-  // refused before anything is allocated.
+  // file, lump 2 one byte past it: lumps are only checked when read.
   ASSERT_TRUE(Open(Currency([](Bytes& b) {
     PutLE32(b, 72, 0xFFFFFFF0u);
     PutLE32(b, 96, 75);
     PutLE32(b, 120, 76);
   })));
-  const Bytes refused = {'r', 'e', 'f', 'u', 's', 'e', 'd'}, whole = ReadFileBytes(file.path);
+  const Bytes whole = ReadFileBytes(file.path);
   EXPECT_EQ(Load(file, 1), Bytes(whole.begin() + 69, whole.end()));
-  for (int index : {0, 2, 3, -1}) EXPECT_EQ(Load(file, index), refused) << index;
+  for (int index : {0, 2, 3, -1}) EXPECT_EQ(Load(file, index), kRefused) << index;
   ASSERT_TRUE(Open(Currency()));
-  const std::streamoff before = file.stream.tellg();
-  for (int bad : {-1, 3, 1000}) {
+  for (int bad : {-1, 3}) {
     EXPECT_FALSE(file.SeekLump(bad)) << bad;
-    EXPECT_EQ(file.stream.tellg(), before) << bad;
+    EXPECT_EQ(file.stream.tellg(), 144) << bad;
   }
   file.stream.seekg(0, std::ios::end);
   file.stream.get();  // a failed read does not spoil the next seek
@@ -164,27 +145,19 @@ TEST_F(LumpFileTest, SeekAndLoadStayInsideTheFile) {
   // Close is harmless at any time; a closed reader refuses everything, then opens again.
   file.Close();
   file.Close();
-  MONEYFILE unopened;
-  for (MONEYFILE* f : {&file, &unopened}) {
-    EXPECT_FALSE(f->SeekLump(0));
-    EXPECT_EQ(Load(*f, 0), refused);
-    EXPECT_EQ(f->lumps, nullptr);
-  }
+  EXPECT_EQ(std::tuple(file.SeekLump(0), Load(file, 0), file.lumps),
+            std::tuple(false, kRefused, nullptr));
   EXPECT_TRUE(Open(Currency())) << file.failure;
 }
 
 TEST_F(LumpFileTest, ResourceFile) {
-  Bytes bytes = BuildResourceFile({{kLumps[0].data, 1, 2}, {{}, 1, -1}, {kLumps[2].data, 7, 1}}),
-        huge = BuildResourceFile({});
-  for (size_t i = 4; i < 12; ++i) bytes[i] = 0xEE;  // bytes the format leaves alone
-  for (size_t i = 16; i < 28; ++i) bytes[32 + i] = uint8_t(i);
+  Bytes huge = BuildResourceFile({});
   PutLE32(huge, 12, 0xFFFFFFFFu);
   RESFILE res;
-  ASSERT_TRUE(res.Open(dir.Write("r.artifacts", bytes).c_str())) << res.failure;
+  ASSERT_TRUE(res.Open(dir.Write("r", BuildResourceFile({{{1}, 1, 2}, {{}, 7, -1}})).c_str()));
   const RESLUMP* l = res.lumps;
-  EXPECT_EQ(std::tie(res.header.numLumps, l[0].size, l[0].offset, l[0].alphaMode, l[1].alphaMode,
-                     l[2].type, l[0].unused16[11]),
-            std::make_tuple(3, 5, 24, 2, -1, 7, 27));
+  EXPECT_EQ(std::tie(res.header.numLumps, l[0].size, l[1].offset, l[0].alphaMode, l[1].type),
+            std::make_tuple(2, 1, 25, 2, 7));
   const std::pair<Bytes, std::string> cases[] = {
       {BuildResourceFile({}), ""},
       {Currency(), "not a resource file: magic at offset 0 is \"Test\", expected \"BRMF\""},
@@ -193,10 +166,9 @@ TEST_F(LumpFileTest, ResourceFile) {
        "120259084284, file is 24 bytes"}};
   for (const auto& [other, failure] : cases) {
     res.Close();
-    EXPECT_EQ(res.Open(dir.Write("r.artifacts", other).c_str()), failure.empty()) << failure;
+    EXPECT_EQ(res.Open(dir.Write("r", other).c_str()), failure.empty()) << failure;
     EXPECT_EQ(res.failure, failure);
   }
-  EXPECT_FALSE(res.SeekLump(0));
 }
 
 // An image lump that is only its header, as a decoder would start on it.
@@ -210,11 +182,9 @@ Bytes Images(size_t count, uint16_t width, uint16_t height, uint8_t depth = 24) 
 
 TEST_F(LumpFileTest, CostIsCheckedAgainstTheLimitsFromTheHeadersAlone) {
   CurrencyLump noImage = Header(2, 9999, 9999);
-  noImage.type = 7;
-  const Bytes tall = BuildCurrencyFile("C", 1,
-                                       {Header(2, 8, 8), Header(2, 8, 8), Header(10, 1, 4097)}),
-              uncounted = BuildCurrencyFile(  // lumps the decoder refuses
-                  "C", 1, {Header(3, 9999, 9999), Header(2, 9999, 0), Header(2, 8, 8), noImage});
+  noImage.type = 7;  // with lumps the decoder refuses, which are not counted
+  const Bytes tall = BuildCurrencyFile(
+      "C", 1, {Header(3, 9999, 9999), Header(2, 9999, 0), noImage, Header(10, 1, 4097)});
   const struct {
     Bytes file;
     uint32_t maxTexture;
@@ -222,35 +192,29 @@ TEST_F(LumpFileTest, CostIsCheckedAgainstTheLimitsFromTheHeadersAlone) {
     uint64_t pixelBytes;
   } cases[] = {
       {Images(64, 1, 1), 0, "", 64 * 3},
-      {Images(65, 1, 1), 0, "65 notes, at most 64", 0},
-      {Images(1, 4096, 4096), 16384, "", 4096u * 4096 * 3},
       {Images(1, 4097, 1), 16384, "note 0: image 4097x1, at most 4096 texels a side", 0},
-      {tall, 0, "note 2: image 1x4097, at most 4096 texels a side", 0},
+      {tall, 0, "note 3: image 1x4097, at most 4096 texels a side", 0},
       {Images(1, 1025, 1), 1024, "note 0: image 1025x1, at most 1024 texels a side", 0},
       {Images(4, 4096, 4096, 32), 0, "", 256u << 20},
       {Images(64, 4096, 4096, 32), 0, "4294967296 bytes of decoded pixels, at most 268435456", 0},
-      {uncounted, 0, "", 8 * 8 * 3}};
+  };
   for (const auto& c : cases) {
     CurrencyCost cost;
     std::string why;
-    ASSERT_TRUE(Open(c.file)) << c.why << ": " << file.failure;
-    EXPECT_EQ(CheckCurrencyLimits(&file, c.maxTexture, &cost, &why), c.why.empty()) << c.why;
+    ASSERT_TRUE(Open(c.file)) << file.failure;
+    EXPECT_EQ(CheckCurrencyLimits(&file, c.maxTexture, &cost, &why), c.why.empty()) << why;
     EXPECT_EQ(why, c.why);
     EXPECT_EQ(c.pixelBytes ? cost.pixelBytes : 0, c.pixelBytes) << c.why;
   }
 }
 
 TEST(Printable, EscapesWhatATerminalWouldObey) {
-  // UTF-8 stays; C0, C1 (raw or encoded), DEL, right-to-left overrides, malformed UTF-8 and
-  // backslashes are escaped.
-  EXPECT_EQ(Printable("Z\xC5\x82oty \xE2\x82\xAC \x1B]0;owned\x07 a\tb\nc\x7F \x9B"
-                      "31m \xC2\x9B"
-                      "31m \xE2\x80\xAE"
-                      "evil "
-                      "\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 back\\slash \xE2\x82"),
-            "Z\xC5\x82oty \xE2\x82\xAC \\x1B]0;owned\\x07 a\\x09b\\x0Ac\\x7F \\x9B31m "
-            "\\xC2\\x9B31m \\xE2\\x80\\xAEevil "
-            "\\xC0\\xAF \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80 back\\\\slash \\xE2\\x82");
+  // UTF-8 stays; C0, DEL, C1 (raw or encoded), right-to-left overrides, malformed UTF-8
+  // (overlong, a surrogate, past U+10FFFF, cut short) and backslashes are escaped.
+  EXPECT_EQ(Printable("Z\xC5\x82 \xE2\x82\xAC \x1B \x7F \x9B \xC2\x9B \xE2\x80\xAE \xC0\xAF "
+                      "\xED\xA0\x80 \xF4\x90\x80\x80 \\ \xE2\x82"),
+            "Z\xC5\x82 \xE2\x82\xAC \\x1B \\x7F \\x9B \\xC2\\x9B \\xE2\\x80\\xAE \\xC0\\xAF "
+            "\\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80 \\\\ \\xE2\\x82");
 }
 
 }  // namespace

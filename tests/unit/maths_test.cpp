@@ -17,7 +17,6 @@ constexpr double kPi = 3.141592653589793;
 const float kInf = std::numeric_limits<float>::infinity(),
             kCos90 = float(std::cos(double(float(kPi / 2))));
 
-VECTOR3D V(float x, float y, float z) { return MakePoint(x, y, z); }
 VECTOR3D Rotated(VECTOR3D v, float x, float y, float z) {
   Rotate(&v, x, y, z);
   return v;
@@ -38,33 +37,18 @@ TEST(Maths, VectorsInTheirPrecision) {
       {Rotated(V(1, 0, 0), 0, 90, 0), V(kCos90, 0, -1)},
       {Rotated(V(1, 0, kInf), 0, 0, 90), V(kCos90, 1, kInf)},
       {Rotated(V(0, 1, 0), 90, 90, 0), V(1, kCos90, kCos90)},
-      {Rotated(V(kInf, 1, 1), 0, -0.0f, 0), V(kInf, 1, 1)},
-      {MatrixRotatePoint(shear, V(16777216, 1, 1)), V(16777218, 1, 1)},
-      {AddVectors(V(1, 2, 3), V(0.5f, -2, 4)), V(1.5f, 0, 7)}};
+      {MatrixRotatePoint(shear, V(16777216, 1, 1)), V(16777218, 1, 1)}};
   for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
   EXPECT_EQ(Rotated(V(1, 0, 0), 0, 90, 90).z, -1.0f);  // Y, then Z
   // The squared distance is summed in float.
   EXPECT_EQ(DistanceBetweenVectors(V(4096, 1, 0), V(0, 0, 0)), 16777216.0);
 }
 
-TEST(Maths, EulerAnglesMatchTheQuaternionsAndComeBack) {
+TEST(Maths, EulerAnglesInRadiansOfTheirPrecision) {
   // Degrees become radians as value * pi / 180 (38 * (pi / 180) rounds differently).
   const MATRIX x38 = MatrixFromAngle(V(38, 0, 0));
-  EXPECT_EQ(x38.m[6], -std::sin(38 * kPi / 180)) << x38;
-  EXPECT_EQ(x38.m[10], std::cos(38 * kPi / 180)) << x38;
-  for (float x : {-179.5f, -90.0f, -0.5f, 0.0f, 45.0f, 150.0f, 180.0f})
-    for (float y : {-89.0f, -15.0f, 0.0f, 33.0f, 89.0f})
-      for (float z : {-135.0f, -30.0f, 12.5f, 90.0f, 180.0f}) {
-        // The same turn as the quaternion's, seen with the y axis flipped.
-        const MATRIX e = MatrixFromAngle(V(x, y, z)),
-                     q = QuatToRotationMatrix(RotationToQuat(V(x, y, z)));
-        for (int i : {0, 1, 2, 4, 5, 6, 8, 9, 10})
-          EXPECT_NEAR(e.m[i], (i == 1 || i == 4 || i == 6 || i == 9 ? -1 : 1) * q.m[i], 1e-12)
-              << V(x, y, z) << ", element " << i;
-        const VECTOR3D back = AngleFromMatrix(e);
-        for (const auto& [got, want] : {std::pair{back.x, x}, {back.y, y}, {back.z, z}})
-          EXPECT_LT(std::fabs(std::remainder(got - want, 360.0)), 1e-3) << V(x, y, z) << back;
-      }
+  EXPECT_EQ(std::pair(x38.m[6], x38.m[10]),
+            std::pair(-std::sin(38 * kPi / 180), std::cos(38 * kPi / 180)));
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 // The tools' writers: TGA images in the exact packets the format expects
-// (what the decoder makes of packets is its own test, and corvan-dosh's test
-// round-trips whole images through TGA and PNG); atomic file replacement;
-// PNG input converted and refused. (The lump file writer is checked with its
-// readers.)
+// (the TGA tests decode what it writes, and corvan-dosh's test round-trips
+// whole images through TGA and PNG); atomic file replacement; PNG input
+// converted and refused. (The lump file writer is checked with its readers.)
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -25,45 +24,31 @@ TEST(TGAWriter, PacketsAreExact) {
   // Rows A A A B C and C D D E F: the two Cs do not become one run across the row end.
   const Bytes rows = {10, 11, 12, 10, 11, 12, 10, 11, 12, 20, 21, 22, 30, 31, 32,
                       30, 31, 32, 40, 41, 42, 40, 41, 42, 50, 51, 52, 60, 61, 62};
-  Bytes same, distinct;  // 300 equal pixels: runs of 128, 128, 44; 300 distinct: raw packets
-  for (uint32_t i = 0; i < 300; ++i) {
-    same.insert(same.end(), {1, 2, 3});
-    distinct.insert(distinct.end(), {uint8_t(i), uint8_t(i >> 8), uint8_t(i & 1)});
-  }
-  Bytes raw = EncodeTGA(RGB(300, 1, distinct), 10);
-  const size_t rawSize = raw.size();
-  raw.resize(18 + 3 + 900);
   const std::pair<Bytes, Bytes> cases[] = {
-      {EncodeTGA(RGB(2, 1, {0x30, 0x20, 0x10, 0x60, 0x50, 0x40}), 2),
-       MakeTGA(2, 2, 1, 24, {0x10, 0x20, 0x30, 0x40, 0x50, 0x60})},
       {EncodeTGA(RGB(5, 2, rows), 10),
        MakeTGA(10, 5, 2, 24, {0x82, 12, 11,   10, 0x01, 22, 21,   20, 32, 31, 30, 0x00, 32,
                               31,   30, 0x81, 42, 41,   40, 0x01, 52, 51, 50, 62, 61,   60})},
       {EncodeTGA(Image{3, 1, 32, {1, 2, 3, 255, 1, 2, 3, 0, 1, 2, 3, 0}},
                  10),  // alpha alone differs
        MakeTGA(10, 3, 1, 32, {0x00, 3, 2, 1, 255, 0x81, 3, 2, 1, 0}, 8)},
-      {EncodeTGA(RGB(300, 1, same), 10),
-       MakeTGA(10, 300, 1, 24, {0xFF, 3, 2, 1, 0xFF, 3, 2, 1, 0xAB, 3, 2, 1})},
-      {{raw[18], raw[18 + 1 + 384], raw[18 + 2 + 768], uint8_t(rawSize - 900)}, {127, 127, 43, 21}},
-      {FlipRows(RGB(1, 3, {1, 1, 1, 2, 2, 2, 3, 3, 3})).pixels, {3, 3, 3, 2, 2, 2, 1, 1, 1}}};
+      {EncodeTGA(RGB(300, 1, Bytes(900, 7)), 10),  // runs of 128, 128, 44
+       MakeTGA(10, 300, 1, 24, {0xFF, 7, 7, 7, 0xFF, 7, 7, 7, 0xAB, 7, 7, 7})},
+  };
   for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
 
   // What the format cannot hold gives nothing.
-  Image cut = RGB(4, 4, Bytes(48, 0)), sixteen = cut;
-  cut.pixels.pop_back();
+  Image sixteen = RGB(4, 4, Bytes(48, 0));
   sixteen.bitsPerPixel = 16;
   for (const auto& [image, type] : {std::pair{RGB(4, 4, Bytes(48, 0)), 3},
-                                    {cut, 2},
                                     {sixteen, 2},
-                                    {Image{}, 10},
                                     {RGB(65536, 1, Bytes(65536 * 3, 0)), 10}})
-    EXPECT_EQ(EncodeTGA(image, type).size(), 0u) << image.width << " " << type;
+    EXPECT_EQ(EncodeTGA(image, type).size(), 0u) << type;
 
   // The smaller encoding, type 2 on a tie (rows "A A B" and "C D E": 18 bytes either way).
   for (const auto& [image, type] :
        {std::pair{RGB(64, 4, Bytes(64 * 4 * 3, 0x80)), 10},
         {RGB(3, 2, {1, 1, 1, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5}), 2}})
-    EXPECT_EQ(EncodeSmallestTGA(image), EncodeTGA(image, type)) << image.width;
+    EXPECT_EQ(EncodeSmallestTGA(image), EncodeTGA(image, type)) << type;
 }
 
 TEST(AtomicWrite, ReplacesTheFileOrSaysWhyAndLeavesNothingBehind) {
@@ -72,14 +57,6 @@ TEST(AtomicWrite, ReplacesTheFileOrSaysWhyAndLeavesNothingBehind) {
   std::string error;
   EXPECT_TRUE(WriteFileAtomically(path, {1, 2, 3}, &error)) << error;
   EXPECT_EQ(ReadFileBytes(path), Bytes({1, 2, 3}));
-  const mode_t mask = umask(0);
-  umask(mask);
-  struct stat info {};
-  stat(path.c_str(), &info);
-  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);  // not 0600
-  const std::string missing = dir.Path("no/such/folder/out.dosh");
-  EXPECT_FALSE(WriteFileAtomically(missing, {1}, &error));
-  EXPECT_EQ(error, missing + ": cannot create a temporary file: No such file or directory");
   // A folder in the way: the rename fails and the temporary file goes.
   std::filesystem::create_directories(taken + "/inside");
   EXPECT_FALSE(WriteFileAtomically(taken, {1}, &error));
@@ -87,33 +64,21 @@ TEST(AtomicWrite, ReplacesTheFileOrSaysWhyAndLeavesNothingBehind) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 2);  // out.dosh, taken
 }
 
-TEST(PngIO, ConvertsGreyAndSaysWhatIsWrong) {
+TEST(PngIO, ConvertsGreyAndRefusesWhatIsNoPNG) {
   TempDir dir;
   std::string error;
   Image back;
-  // Grey becomes RGB, grey and alpha RGBA.
-  for (const auto& [format, samples, want] :
-       {std::tuple{PNG_FORMAT_GRAY, Bytes{10, 200}, RGB(2, 1, {10, 10, 10, 200, 200, 200})},
-        {PNG_FORMAT_GA, Bytes{10, 255, 200, 7},
-         Image{2, 1, 32, {10, 10, 10, 255, 200, 200, 200, 7}}}}) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    png.width = 2, png.height = 1, png.format = format;
-    png_image_write_to_file(&png, dir.Path("g.png").c_str(), 0, samples.data(), 0, nullptr);
-    EXPECT_TRUE(ReadPNG(dir.Path("g.png"), &back, &error)) << error;
-    EXPECT_EQ(std::tie(back.bitsPerPixel, back.pixels), std::tie(want.bitsPerPixel, want.pixels));
-  }
-  ASSERT_TRUE(WritePNG(dir.Path("image.png"), RGB(3, 1, Bytes(9, 7)), &error)) << error;
-  const Bytes whole = ReadFileBytes(dir.Path("image.png"));
-  const std::string text = dir.Write("text.png", {'h', 'e', 'l', 'l', 'o', '\n', 0, 0, 0}),
-                    half = dir.Write("cut.png",
-                                     Bytes(whole.begin(), whole.begin() + long(whole.size() / 2)));
-  for (const auto& [path, why] : {std::pair{text, std::string(": not a PNG file")},
-                                  {dir.Path("missing.png"), ": No such file or directory"},
-                                  {half, ": bad PNG: "}}) {
-    EXPECT_FALSE(ReadPNG(path, &back, &error));
-    EXPECT_EQ(error.substr(0, path.size() + why.size()), path + why);
-  }
+  // Grey and alpha becomes RGBA.
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = 2, png.height = 1, png.format = PNG_FORMAT_GA;
+  const Bytes samples = {10, 255, 200, 7};
+  png_image_write_to_file(&png, dir.Path("g.png").c_str(), 0, samples.data(), 0, nullptr);
+  EXPECT_TRUE(ReadPNG(dir.Path("g.png"), &back, &error)) << error;
+  EXPECT_EQ(std::tie(back.bitsPerPixel, back.pixels),
+            std::tuple(32u, Bytes{10, 10, 10, 255, 200, 200, 200, 7}));
+  EXPECT_FALSE(ReadPNG(dir.Write("text.png", Bytes(9, 'h')), &back, &error));
+  EXPECT_EQ(error, dir.Path("text.png") + ": not a PNG file");
 }
 
 }  // namespace
