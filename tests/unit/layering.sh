@@ -15,8 +15,11 @@ while IFS=: read -r file line text; do
   below="${layers%%" $from "*} $from "
   [[ $below == *" $to "* ]] || { echo "$file:$line: $from includes $to"; bad=1; }
 done < <(grep -rn '#include "[a-z]*/' "$src" --include=*.h --include=*.cpp)
-if grep -rn -E '#include <(SDL|gtk|gdk|glib|gio|curl|plist|X11|EGL|GL/glx|wayland)' "$src" --include=*.h --include=*.cpp |
+platform='#include <(SDL|gtk|gdk|glib|gio|curl|plist|X11|EGL|GL/glx|wayland)'
+if grep -rn -E "$platform" "$src" --include=*.h --include=*.cpp |
    grep -v "$src/platform/ScreenSaverDefaults.cpp:.*<glib"; then
-  echo "src/ includes a toolkit, network, windowing or compositor library's header (GLib only in the store)"; bad=1
+  echo "src/ includes a toolkit, network, windowing or compositor library's header" \
+    "(GLib only in the store)"
+  bad=1
 fi
 exit $bad
