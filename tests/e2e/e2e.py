@@ -5,7 +5,7 @@
 # misbehaves. Standard Python only.
 
 import atexit, contextlib, ctypes, http.server, os, shutil, signal, ssl, struct, subprocess, sys
-import tempfile, threading, time, zlib
+import tempfile, threading, time
 
 CI = os.environ.get("CI") == "true"
 # on the catalogue server
@@ -72,8 +72,8 @@ def unprivileged_user(why):
     return USER
 
 
-def run(*args, timeout=120, **kwargs):
-    return subprocess.run(args, capture_output=True, text=True, timeout=timeout, **kwargs)
+def run(*args, timeout=120, text=True, **kwargs):
+    return subprocess.run(args, capture_output=True, text=text, timeout=timeout, **kwargs)
 
 
 def spawn(*args, **kwargs):
@@ -123,11 +123,9 @@ def private_env(home=None, **extra):
     # Mesa's software renderer, with no display unless one is given.
     home = home or make_home()
     drop = ("DISPLAY", "WAYLAND_DISPLAY", "XSCREENSAVER_WINDOW", "CORVAN3D_DATA_DIR")
-    env = {k: v for k, v in os.environ.items() if k not in drop} | dict(
-        HOME=home, XDG_RUNTIME_DIR=home
-    )
-    env |= dict(XDG_CONFIG_HOME=f"{home}/config", XDG_DATA_HOME=f"{home}/data", **extra)
-    return env | dict(LIBGL_ALWAYS_SOFTWARE="1")
+    env = {k: v for k, v in os.environ.items() if k not in drop} | dict(LIBGL_ALWAYS_SOFTWARE="1")
+    env |= dict(HOME=home, XDG_RUNTIME_DIR=home, XDG_CONFIG_HOME=f"{home}/config")
+    return env | dict(XDG_DATA_HOME=f"{home}/data", **extra)
 
 
 def gone(pid):
@@ -174,26 +172,24 @@ class Watcher:
         find = lambda: next((int(pid) for pid in pids() if int(pid) != other), None)
         return wait_until(find, 60, what) if what else find()
 
+    def cycle(self, backend, shows, back, release=None):
+        # What each backend goes through: the watcher names it; held off until release() (when
+        # given), the saver starts and shows(pid) checks it on screen; it runs on until back(), the
+        # user's input, ends it, and the next idle time starts another, whose pid it returns.
+        self.said(f"through {backend}", "backend")
+        if release:
+            self.said("holds the saver off", "held off")
+            expect((self.saver(), release()), (None, True), "no saver until released")
+        first = self.saver("the saver starts")
+        shows(first)
+        expect(self.saver(), first, "and runs on")
+        back()
+        wait_until(lambda: gone(first), 60, "input ends it")
+        return self.saver("the next idle time starts it again", first)
 
-def png_pixels(path):
-    # Width, height and rows (3 bytes a pixel) of an 8-bit RGB PNG, as libpng writes them.
-    data, pos, idat = open(path, "rb").read(), 8, b""
-    width, height, depth, colour = struct.unpack(">IIBB", data[16:26])
-    assert (depth, colour) == (8, 2), f"{path}: not 8-bit RGB"
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos : pos + 8])
-        idat += data[pos + 8 : pos + 8 + length] if kind == b"IDAT" else b""
-        pos += 12 + length
-    raw, stride, rows, previous = zlib.decompress(idat), width * 3 + 1, [], bytearray(width * 3)
-    for y in range(height):
-        kind, line = raw[y * stride], bytearray(raw[y * stride + 1 : (y + 1) * stride])
-        for i in range(len(line)):
-            a, b, c = (line[i - 3], previous[i], previous[i - 3]) if i >= 3 else (0, previous[i], 0)
-            paeth = min((a, b, c), key=lambda v: abs(a + b - c - v))
-            line[i] = (line[i] + (0, a, b, (a + b) // 2, paeth)[kind]) & 255
-        rows.append(bytes(line))
-        previous = line
-    return width, height, rows
+
+def png_size(path):
+    return struct.unpack(">II", open(path, "rb").read(24)[16:])
 
 
 def lit_fraction(rows, size, step=2):
@@ -219,19 +215,8 @@ class Screen:
         self.x.XOpenDisplay.restype = self.x.XGetImage.restype = ctypes.c_void_p
         self.x.XKeysymToKeycode.restype = ctypes.c_ubyte
         read, write = os.pipe()
-        size = f"{width}x{height}x24"
-        options = "-nolisten tcp -br -noreset +extension GLX".split()
-        spawn(
-            "Xvfb",
-            "-displayfd",
-            str(write),
-            "-screen",
-            "0",
-            size,
-            *options,
-            pass_fds=(write,),
-            stderr=-3,
-        )
+        xvfb = f"Xvfb -displayfd {write} -screen 0 {width}x{height}x24 -nolisten tcp -br -noreset"
+        spawn(*xvfb.split(), "+extension", "GLX", pass_fds=(write,), stderr=-3)
         os.close(write)
         # written once the server takes clients
         number = os.fdopen(read).readline().strip()

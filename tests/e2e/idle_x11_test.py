@@ -20,12 +20,12 @@ env = e2e.private_env(DISPLAY=screen.name)
 env.pop("DBUS_SESSION_BUS_ADDRESS", None)
 
 w = e2e.Watcher(CORVAN3D, env)
-w.said(f"through X11 MIT-SCREEN-SAVER on {screen.name}", "backend")
-first = w.saver("saver starts")
-screen.drawn("the saver draws over the screen")
-e2e.run("xdotool", "mousemove", "200", "150", "mousemove", "400", "300", env=env)
-e2e.wait_until(lambda: e2e.gone(first), 60, "input ends it")
-second = w.saver("the next idle time starts it again", first)
+move = "xdotool mousemove 200 150 mousemove 400 300".split()
+second = w.cycle(
+    f"X11 MIT-SCREEN-SAVER on {screen.name}",
+    lambda pid: screen.drawn("the saver draws over the screen"),
+    lambda: e2e.run(*move, env=env),
+)
 e2e.expect(e2e.stop(w.process), 0, "SIGTERM ends the watcher")
 e2e.wait_until(lambda: e2e.gone(second), 60, "and its saver")
 

@@ -81,15 +81,10 @@ wanted = {place + name for place, *names in places for name in names}
 strays = {f for f in files if not f.startswith(tuple(p[0] for p in places)) or "bin/" in f} - wanted
 e2e.expect((wanted - files, strays), (set(), set()), "it holds what it must and nothing else")
 # lintian fails on a file in /etc that is no conffile, and on a broken menu or autostart entry.
-said = e2e.run("dpkg-deb", "-f", deb, *"Package Version Architecture Recommends Suggests".split())
-e2e.expect(
-    said.stdout,
-    f"Package: corvan3d\nVersion: {VERSION}\nArchitecture: {arch}\nRecommends: xdg-utils\nSuggests: xscreensaver\n",
-    "control fields",
-)
-# Versions such as "libc6 (>= 2.34)" come only from dpkg-shlibdeps.
-depends = e2e.run("dpkg-deb", "-f", deb, "Depends").stdout
-e2e.expect(("libc6 (>= " in depends, "libsdl2" in depends), (True, True), f"Depends: {depends}")
+# The file's name carries the package, version and architecture; lintian fails on a package that
+# does not depend on libc6, as one made without dpkg-shlibdeps.
+said = e2e.run("dpkg-deb", "-f", deb, "Recommends", "Suggests").stdout
+e2e.expect(said, "Recommends: xdg-utils\nSuggests: xscreensaver\n", "control fields")
 e2e.expect(run("lintian", "--fail-on", "error", deb), 0, "lintian finds no error")
 
 before = snapshot()

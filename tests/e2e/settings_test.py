@@ -19,10 +19,6 @@ except ImportError:
     e2e.skip("pyatspi is not installed (Debian's python3-pyatspi)")
 
 CORVAN3D, DOSH, BUNDLE = sys.argv[1:4]
-NAMES = {"USA.dosh": "US Dollar", "Euro.dosh": "Euro", "Japan.dosh": "Japanese Yen"}
-NAMES |= {"UK.dosh": "Pound Sterling", "Switzerland.dosh": "Swiss Franc"}
-# as the saver lists them
-FIRST, *_, LAST = [name for name in os.listdir(BUNDLE) if name in NAMES]
 # keysyms
 RETURN, ESCAPE, SEVEN = 0xFF0D, 0xFF1B, 0x37
 
@@ -40,16 +36,9 @@ def press(node, name, role="push button"):
     find(node, role, name).queryAction().doAction(0)
 
 
-def items(combo):
-    return [item.name for item in find(combo, "menu")]
-
-
-def choose(combo, name):
-    combo.querySelection().selectChild(items(combo).index(name))
-
-
-def showing(node):
-    return node.getState().contains(pyatspi.STATE_SHOWING)
+items = lambda combo: [item.name for item in find(combo, "menu")]
+choose = lambda combo, name: combo.querySelection().selectChild(items(combo).index(name))
+showing = lambda node: node.getState().contains(pyatspi.STATE_SHOWING)
 
 
 def options():
@@ -61,7 +50,7 @@ def options():
 
 def described(text):
     # The preview says what it shows: the stored settings, then those saved.
-    e2e.wait_until(lambda: preview.description == text, 60, f"the preview shows {text}")
+    e2e.wait_until(lambda: preview.description == text, 60, text)
 
 
 home, screen = e2e.make_home(), e2e.Screen()
@@ -75,13 +64,21 @@ stalls = "<string>Stalls;/bad/half-stall.dosh</string>"
 server = e2e.offer(home, DOSH, offered, f"{BUNDLE}/Euro.dosh", stalls)[0]
 env = e2e.private_env(home, DISPLAY=screen.name, NO_AT_BRIDGE="0", CORVAN3D_DATA_DIR=BUNDLE)
 env["LC_ALL"] = "C.UTF-8"
-stored = dict(NumNotes=500, NoteSize=150, RotMode=3, ZoomIn="true", ClockSize=90)
-e2e.store(env, **stored, SelectedCurrency=FIRST, CatalogueServer=server)
+e2e.store(
+    env,
+    NumNotes=500,
+    NoteSize=150,
+    RotMode=3,
+    ZoomIn="true",
+    ClockSize=90,
+    SelectedCurrency="Euro.dosh",
+    CatalogueServer=server,
+)
 process = e2e.spawn(CORVAN3D, "--settings", env=env)
 desktop = pyatspi.Registry.getDesktop(0)
 app = e2e.wait_until(lambda: find(desktop, "application", "corvan3d-settings"), 60, "opens")
 preview = e2e.wait_until(lambda: find(app, "drawing area", "Preview"), 30, "a preview")
-described(f"500 notes of {NAMES[FIRST]}")
+described("500 notes of Euro")
 x, y, w, h = preview.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
 box = (x, y, x + w, y + h)
 screen.drawn("the preview draws", box)
@@ -96,7 +93,7 @@ e2e.expect(showing(preview), True, "the preview shows")
 notes, currency = find(sheet, "spin button", "Notes"), find(sheet, "combo box", "Currency")
 e2e.expect(notes.queryValue().currentValue, 500, "notes")
 notes.queryValue().currentValue = 1234
-choose(currency, NAMES[LAST])
+choose(currency, "Japanese Yen")
 for name in ("Show a clock", "12-hour time"):
     press(sheet, name, "check box")
 before = e2e.store(env)
@@ -104,11 +101,11 @@ press(sheet, "Save")
 # Save stores what the controls show, and only that; it closes the options and rebuilds the preview.
 after = e2e.wait_until(lambda: (s := e2e.store(env)) != before and s, 30, "Save stores") or before
 changed = {k: after.get(k) for k in set(after) | set(before) if after.get(k) != before.get(k)}
-saved = dict(NumNotes="1234", SelectedCurrency=LAST, ShowClock="true", Clock12Hr="true")
+saved = dict(NumNotes="1234", SelectedCurrency="Japan.dosh", ShowClock="true", Clock12Hr="true")
 saved |= dict(MixCurrency="false", MainMonitorOnly="false", IdleMinutes="5")
 e2e.expect(changed, saved, "saved")
 e2e.expect(showing(sheet), False, "Save closes")
-described(f"1234 notes of {NAMES[LAST]}")
+described("1234 notes of Japanese Yen")
 
 # Defaults then Cancel, and Escape, leave the store as it was; Return saves what was typed.
 options()
