@@ -206,14 +206,10 @@ class Screen:
     # screen shows, plain black windows as XScreenSaver makes them, and input as a person makes it.
 
     def __init__(self, width=1024, height=768):
-        need("Xvfb")
-        try:
-            self.x, self.xtst = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
-        except OSError as error:
-            skip(f"{error} (scripts/install-deps installs it)")
+        need("Xvfb", "xdotool")
+        self.x = ctypes.CDLL("libX11.so.6")
         # What is not said here passes and returns C ints, as do the ids and numbers used.
         self.x.XOpenDisplay.restype = self.x.XGetImage.restype = ctypes.c_void_p
-        self.x.XKeysymToKeycode.restype = ctypes.c_ubyte
         read, write = os.pipe()
         xvfb = f"Xvfb -displayfd {write} -screen 0 {width}x{height}x24 -nolisten tcp -br -noreset"
         spawn(*xvfb.split(), "+extension", "GLX", pass_fds=(write,), stderr=-3)
@@ -226,10 +222,8 @@ class Screen:
         self.root = self("XDefaultRootWindow")
 
     def __call__(self, function, *args):
-        # Calls an Xlib or XTest function on this display, and waits until the server has done it.
-        result = getattr(self.xtst if "XTest" in function else self.x, function)(
-            self.display, *args
-        )
+        # Calls an Xlib function on this display, and waits until the server has done it.
+        result = getattr(self.x, function)(self.display, *args)
         self.x.XSync(self.display, 0)
         return result
 
@@ -251,10 +245,9 @@ class Screen:
         # Checks that the box comes to show drawing.
         return wait_until(lambda: self.lit(box) >= 0.002, 60, what)
 
-    def key(self, keysym):
-        # A key pressed and released, on the window under the pointer.
-        for down in (1, 0):
-            self("XTestFakeKeyEvent", self("XKeysymToKeycode", keysym), down, 0)
+    def xdo(self, *args):
+        # Input as a person makes it: keys to the window under the pointer, the pointer moved.
+        run("xdotool", *map(str, args), env=dict(os.environ, DISPLAY=self.name))
 
 
 class TroubleHandler(http.server.SimpleHTTPRequestHandler):
@@ -264,7 +257,8 @@ class TroubleHandler(http.server.SimpleHTTPRequestHandler):
     log_message = lambda *a: None
 
     def do_GET(self):
-        euro, folder = open(self.server.currency, "rb").read(), os.path.dirname(CATALOGUE)
+        folder = os.path.dirname(CATALOGUE)
+        euro = open(f"{self.directory}{folder}/Euro.dosh", "rb").read()
         half, route, size = euro[: len(euro) // 2], self.path.split("/bad/")[-1], len(euro)
         go = lambda where: (302, f"Location: {where}", b"", 0)
         # what is sent, and the length stated
@@ -274,7 +268,6 @@ class TroubleHandler(http.server.SimpleHTTPRequestHandler):
             "broken/Euro.dosh": (200, "", half, size),
             # then nothing for 8 s
             "stall.dosh": (200, "", euro[:1], size),
-            # likewise
             "half-stall.dosh": (200, "", half, size),
             "suggests/Euro.dosh": (
                 200,
@@ -305,13 +298,13 @@ class TroubleHandler(http.server.SimpleHTTPRequestHandler):
             time.sleep(8 if "stall" in route else 0)
 
 
-def serve(site, currency, tls=None, plain=""):
-    # Serves site on 127.0.0.1 with TroubleHandler's routes made from the currency file until the
+def serve(site, tls=None, plain=""):
+    # Serves site on 127.0.0.1 with TroubleHandler's routes made from the euro it offers until the
     # process ends, over TLS with tls = (certificate, key); plain is where a downgrade leads.
     # Returns the server's address.
     handler = lambda *a: TroubleHandler(*a, directory=site)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    server.currency, server.plain, server.handle_error = currency, plain, lambda *a: None
+    server.plain, server.handle_error = plain, lambda *a: None
     if tls:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(*tls)
@@ -320,16 +313,16 @@ def serve(site, currency, tls=None, plain=""):
     return f"{'https' if tls else 'http'}://127.0.0.1:{server.server_port}"
 
 
-def offer(home, dosh, files, currency, extra=""):
-    # A site under home offering files (name: content) in a catalogue corvan-dosh makes, with extra
-    # entries, served by serve(); returns its address, the folder offered and what corvan-dosh said.
+def offer(home, dosh, files, extra=""):
+    # A site under home offering files (name: content, a Euro.dosh among them) in a catalogue
+    # corvan-dosh makes, with extra entries, served by serve(); returns its address, the folder offered and what corvan-dosh said.
     folder = f"{home}/site{os.path.dirname(CATALOGUE)}"
     os.makedirs(folder)
     for name, content in files.items():
         open(f"{folder}/{name}", "wb").write(content)
     made = run(dosh, "catalogue", folder)
     open(f"{home}/site{CATALOGUE}", "w").write(made.stdout.replace("</array>", extra + "</array>"))
-    return serve(f"{home}/site", currency), folder, made
+    return serve(f"{home}/site"), folder, made
 
 
 def currency(dosh, bundle, name, path):

@@ -13,18 +13,16 @@ import sys
 import e2e
 
 CORVAN3D = sys.argv[1]
-e2e.need("xdotool")
 screen = e2e.Screen()
 env = e2e.private_env(DISPLAY=screen.name)
 # no GNOME here: the watcher is to choose X11
 env.pop("DBUS_SESSION_BUS_ADDRESS", None)
 
 w = e2e.Watcher(CORVAN3D, env)
-move = "xdotool mousemove 200 150 mousemove 400 300".split()
 second = w.cycle(
     f"X11 MIT-SCREEN-SAVER on {screen.name}",
     lambda pid: screen.drawn("the saver draws over the screen"),
-    lambda: e2e.run(*move, env=env),
+    lambda: screen.xdo("mousemove", 200, 150, "mousemove", 400, 300),
 )
 e2e.expect(e2e.stop(w.process), 0, "SIGTERM ends the watcher")
 e2e.wait_until(lambda: e2e.gone(second), 60, "and its saver")

@@ -11,9 +11,9 @@ import re, signal, sys, time
 import e2e
 
 CORVAN3D = sys.argv[1]
-WIDTH, HEIGHT = 1024, 768
 e2e.need("xwininfo")
-screen = e2e.Screen(WIDTH, HEIGHT)
+screen = e2e.Screen()
+WIDTH, HEIGHT = screen.width, screen.height
 env = e2e.private_env(DISPLAY=screen.name)
 
 
@@ -26,7 +26,7 @@ def geometry():
 
 # moves the pointer to dx, dy from the middle of the screen
 def pointer(dx, dy):
-    screen("XTestFakeMotionEvent", -1, WIDTH // 2 + dx, HEIGHT // 2 + dy, 0)
+    screen.xdo("mousemove", WIDTH // 2 + dx, HEIGHT // 2 + dy)
 
 
 saver = e2e.spawn(CORVAN3D, env=env)
@@ -35,7 +35,7 @@ e2e.expect(geometry()[2:], (1280, 720), "in a 1280x720 window")
 e2e.expect(e2e.stop(saver), 0, "and closes cleanly on SIGTERM")
 
 for what, act in (
-    ("a key", lambda: screen.key(0x61)),
+    ("a key", lambda: screen.xdo("key", "a")),
     ("moving the mouse", lambda: pointer(60, 40)),
 ):
     pointer(0, 0)
