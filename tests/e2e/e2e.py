@@ -7,7 +7,6 @@
 import atexit, contextlib, ctypes, http.server, os, shutil, signal, ssl, struct, subprocess, sys
 import tempfile, threading, time
 
-CI = os.environ.get("CI") == "true"
 # on the catalogue server
 CATALOGUE = "/mac/zips/corvan/corvanCurrencies-v11.plist"
 passed, failed, children, homes = [], [], [], []
@@ -43,7 +42,7 @@ def finish():
 def skip(reason, even_in_ci=False):
     # Ends a script that cannot run here with one line; under CI=true that is a failure, unless
     # the reason holds there too.
-    failing = CI and not even_in_ci
+    failing = os.environ.get("CI") == "true" and not even_in_ci
     print(("FAILED (CI=true): " if failing else "skipped: ") + reason, flush=True)
     # the tests' SKIP_RETURN_CODE
     sys.exit(1 if failing else 77)
@@ -128,9 +127,8 @@ def private_env(home=None, **extra):
     return env | dict(XDG_DATA_HOME=f"{home}/data", **extra)
 
 
-def gone(pid):
-    # Whether the process has ended and been reaped.
-    return not os.path.exists(f"/proc/{pid}")
+# Whether the process has ended and been reaped.
+gone = lambda pid: not os.path.exists(f"/proc/{pid}")
 
 
 def store(env, **settings):
@@ -188,10 +186,6 @@ class Watcher:
         return self.saver("the next idle time starts it again", first)
 
 
-def png_size(path):
-    return struct.unpack(">II", open(path, "rb").read(24)[16:])
-
-
 def lit_fraction(rows, size, step=2):
     # The share of sampled pixels whose brightest channel is over 24; size bytes a pixel, colour
     # first.
@@ -205,19 +199,21 @@ class Screen:
     # A private Xvfb display on a number it picks itself, and one client of it through Xlib: what the
     # screen shows, plain black windows as XScreenSaver makes them, and input as a person makes it.
 
-    def __init__(self, width=1024, height=768):
+    width, height = 1024, 768
+
+    def __init__(self):
         need("Xvfb", "xdotool")
         self.x = ctypes.CDLL("libX11.so.6")
         # What is not said here passes and returns C ints, as do the ids and numbers used.
         self.x.XOpenDisplay.restype = self.x.XGetImage.restype = ctypes.c_void_p
         read, write = os.pipe()
-        xvfb = f"Xvfb -displayfd {write} -screen 0 {width}x{height}x24 -nolisten tcp -br -noreset"
+        xvfb = f"Xvfb -displayfd {write} -screen 0 1024x768x24 -nolisten tcp -br -noreset"
         spawn(*xvfb.split(), "+extension", "GLX", pass_fds=(write,), stderr=-3)
         os.close(write)
         # written once the server takes clients
         number = os.fdopen(read).readline().strip()
         assert number, "Xvfb did not start"
-        self.name, self.width, self.height = ":" + number, width, height
+        self.name = ":" + number
         self.display = ctypes.c_void_p(self.x.XOpenDisplay(self.name.encode()))
         self.root = self("XDefaultRootWindow")
 
@@ -238,12 +234,9 @@ class Screen:
         pitch, data = fields[10], ctypes.string_at(fields[4], fields[10] * height)
         return [data[y * pitch : y * pitch + 4 * width] for y in range(height)]
 
-    def lit(self, box=None):
-        return lit_fraction(self.image(box), 4)
-
     def drawn(self, what, box=None):
         # Checks that the box comes to show drawing.
-        return wait_until(lambda: self.lit(box) >= 0.002, 60, what)
+        return wait_until(lambda: lit_fraction(self.image(box), 4) >= 0.002, 60, what)
 
     def xdo(self, *args):
         # Input as a person makes it: keys to the window under the pointer, the pointer moved.
@@ -259,43 +252,44 @@ class TroubleHandler(http.server.SimpleHTTPRequestHandler):
     def do_GET(self):
         folder = os.path.dirname(CATALOGUE)
         euro = open(f"{self.directory}{folder}/Euro.dosh", "rb").read()
-        half, route, size = euro[: len(euro) // 2], self.path.split("/bad/")[-1], len(euro)
-        go = lambda where: (302, f"Location: {where}", b"", 0)
-        # what is sent, and the length stated
-        status, header, body, length = {
+        half, size = euro[: len(euro) // 2], len(euro)
+        go = lambda where: (302, {"Location": where}, b"", 0)
+        # what is sent, the headers besides, and the length stated
+        reply = {
             "/moved.plist": go(CATALOGUE),
             # dies half way
-            "broken/Euro.dosh": (200, "", half, size),
+            "broken/Euro.dosh": (200, {}, half, size),
             # then nothing for 8 s
-            "stall.dosh": (200, "", euro[:1], size),
-            "half-stall.dosh": (200, "", half, size),
+            "stall.dosh": (200, {}, euro[:1], size),
+            "half-stall.dosh": (200, {}, half, size),
             "suggests/Euro.dosh": (
                 200,
-                'Content-Disposition: attachment; filename="Japan.dosh"',
+                {"Content-Disposition": 'attachment; filename="Japan.dosh"'},
                 euro,
                 size,
             ),
             "redirect/Euro.dosh": go(f"{folder}/Japan.dosh"),
             "downgrade/Euro.dosh": go(f"{self.server.plain}{folder}/Euro.dosh"),
-            "huge.dosh": (200, "", euro[:1000], 100 << 20),
+            "huge.dosh": (200, {}, euro[:1000], 100 << 20),
             # sent 80 times, no length stated
-            "endless.dosh": (200, "", bytes(1 << 20), None),
+            "endless.dosh": (200, {}, bytes(1 << 20), None),
             "ftp.dosh": go("ftp://127.0.0.1/Euro.dosh"),
             "loop.dosh": go("/bad/loop.dosh"),
-        }.get(route, (404, "", b"", 0))
-        if status == 404 and "/bad/" not in self.path:
+        }.get(self.path.split("/bad/")[-1])
+        if not reply:
             return super().do_GET()
+        status, headers, body, length = reply
         self.send_response(status)
-        stated = f"Content-Length: {length}" * (length is not None)
-        for line in filter(None, [header, stated, "Connection: close"]):
-            self.send_header(*line.split(": ", 1))
+        for key, value in (headers | {"Content-Length": length, "Connection": "close"}).items():
+            if value is not None:
+                self.send_header(key, value)
         self.end_headers()
         self.close_connection = True
         # the client gave up, as it should have
         with contextlib.suppress(OSError):
             self.wfile.write(body * (1 if length is not None else 80))
             self.wfile.flush()
-            time.sleep(8 if "stall" in route else 0)
+            time.sleep(8 if "stall" in self.path else 0)
 
 
 def serve(site, tls=None, plain=""):

@@ -68,20 +68,19 @@ e2e.expect(fetch(base + e2e.CATALOGUE).stdout, listing, "listing")
 # entry: where it leads, what the refusal says
 trouble = {
     "Dies": (
-        "bad/broken/Euro.dosh",
+        "broken/Euro.dosh",
         f"the server closed the connection after {len(euro) // 2} of {len(euro)} bytes",
     ),
-    "Missing": ("bad/none.dosh", "download failed: HTTP 404 http://"),
-    "Stalls": ("bad/stall.dosh", "no data for 2 s"),
-    "Huge": ("bad/huge.dosh", "the file is 104857600 bytes, at most 67108864"),
-    "Endless": ("bad/endless.dosh", "larger than 67108864 bytes"),
-    "Ftp": ("bad/ftp.dosh", "only http and https addresses are fetched"),
-    "Loop": ("bad/loop.dosh", "more than 5 redirects"),
-    "File": ("file:///etc/Euro.dosh", "only http and https"),
+    "Missing": ("none.dosh", "HTTP 404"),
+    "Stalls": ("stall.dosh", "no data for 2 s"),
+    "Huge": ("huge.dosh", "the file is 104857600 bytes, at most 67108864"),
+    "Endless": ("endless.dosh", "larger than 67108864 bytes"),
+    "Ftp": ("ftp.dosh", "only http and https addresses are fetched"),
+    "Loop": ("loop.dosh", "more than 5 redirects"),
     "Nobody": (None, '"Nobody": not in the catalogue'),
-    "Euro": ("bad/suggests/Euro.dosh", None),
+    "Euro": ("suggests/Euro.dosh", None),
 }
-entries = [f"{name};{where}" for name, (where, _) in trouble.items() if where]
+entries = [f"{name};bad/{where}" for name, (where, _) in trouble.items() if where]
 bad = f"{base}/{catalogue('bad.plist', entries + [7, 'no separator'], plistlib.FMT_BINARY)}"
 for name, (_, words) in trouble.items():
     if words:

@@ -26,15 +26,12 @@ def inhibitors(method, what):
     return said.returncode == 0
 
 
-def saver_window():
-    # The saver's window in sway's tree: (its app_id, whether it is full screen), or None.
-    said = e2e.run("swaymsg", "-s", socket, "-r", "-t", "get_tree", env=env).stdout
-    todo = [json.loads(said)] if said.strip() else []
-    while todo:
-        node = todo.pop()
-        if node.get("app_id") == "corvan3d":
-            return node["app_id"], node.get("fullscreen_mode") == 1
+def saver_windows():
+    # The full screen modes of the saver's windows in sway's tree (1: full screen).
+    todo = [json.loads(e2e.run("swaymsg", "-s", socket, "-r", "-t", "get_tree", env=env).stdout)]
+    for node in todo:
         todo += node.get("nodes", []) + node.get("floating_nodes", [])
+    return [node.get("fullscreen_mode") for node in todo if node.get("app_id") == "corvan3d"]
 
 
 def sockets():
@@ -76,7 +73,7 @@ e2e.wait_until(lambda: inhibitors(adding, "handle-power-key:idle"), 30, 'logind 
 
 def shows(pid):
     # Full screen, and the desktop's idle timer still fires over it.
-    e2e.wait_until(lambda: saver_window() == ("corvan3d", True), 60, "full screen")
+    e2e.wait_until(lambda: saver_windows() == [1], 60, "full screen")
     e2e.spawn(
         "swayidle", "timeout", "2", f"touch {home}/locked", env=env, stderr=subprocess.DEVNULL
     )
