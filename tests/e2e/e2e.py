@@ -53,7 +53,7 @@ def need(*tools, module="os"):
     missing = [tool for tool in tools if shutil.which(tool) is None]
     missing += [module] * run("/usr/bin/python3", "-c", f"import {module}").returncode
     if missing:
-        skip(f"{' '.join(missing)} not installed (scripts/install-deps installs it)")
+        skip(f"{' '.join(missing)} not installed (scripts/install-deps)")
 
 
 # The unprivileged user of the tests that need one (XScreenSaver and sway refuse to run as root).
@@ -227,12 +227,13 @@ class Screen:
         # The rows of the screen, or of a box (left, top, right, bottom) of it, as it shows now:
         # 4 bytes a pixel.
         left, top, right, bottom = box or (0, 0, self.width, self.height)
-        width, height = min(right, self.width) - left, min(bottom, self.height) - top
-        # ZPixmap
-        image = self("XGetImage", self.root, left, top, width, height, -1, 2)
-        fields = struct.unpack("4iP7i", ctypes.string_at(image, 52))
-        pitch, data = fields[10], ctypes.string_at(fields[4], fields[10] * height)
-        return [data[y * pitch : y * pitch + 4 * width] for y in range(height)]
+        pitch, height = 4 * (right - left), bottom - top
+        # ZPixmap, 32 bits a pixel and no padding at this depth; the data's address
+        image = self("XGetImage", self.root, left, top, right - left, height, -1, 2)
+        data = ctypes.string_at(
+            struct.unpack("4iP", ctypes.string_at(image, 24))[4], pitch * height
+        )
+        return [data[y * pitch : (y + 1) * pitch] for y in range(height)]
 
     def drawn(self, what, box=None):
         # Checks that the box comes to show drawing.

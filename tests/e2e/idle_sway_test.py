@@ -9,7 +9,7 @@
 #
 # usage: idle_sway_test.py CORVAN3D
 
-import json, os, shutil, subprocess, sys
+import glob, json, os, shutil, subprocess, sys
 
 import e2e
 
@@ -34,14 +34,6 @@ def saver_windows():
     return [node.get("fullscreen_mode") for node in todo if node.get("app_id") == "corvan3d"]
 
 
-def sockets():
-    # The Wayland display's name and the IPC socket's path, once both are there.
-    names = os.listdir(runtime)
-    display = [n for n in names if n.startswith("wayland-") and not n.endswith(".lock")]
-    ipc = [f"{runtime}/{n}" for n in names if n.startswith("sway-ipc")]
-    return display and ipc and (display[0], ipc[0])
-
-
 home = e2e.make_home()
 runtime = f"{home}/runtime"
 # for the user to reach its runtime folder
@@ -57,12 +49,14 @@ compositor = e2e.spawn(
 bus = e2e.spawn(
     *"dbus-daemon --session --nofork --print-address=1".split(), stdout=subprocess.PIPE, text=True
 )
-if not e2e.wait_until(lambda: compositor.poll() is not None or sockets(), 60) or not sockets():
+# sway's IPC socket, made once the Wayland display (the first of its private folder) is up
+ipc = lambda: glob.glob(f"{runtime}/sway-ipc.*")
+if not e2e.wait_until(lambda: compositor.poll() is not None or ipc(), 60) or not ipc():
     e2e.skip(f"sway did not start: {open(f'{home}/sway.log').read()[-300:]!r}")
-display, socket = sockets()
+socket = ipc()[0]
 env = e2e.private_env(
     home,
-    WAYLAND_DISPLAY=f"{runtime}/{display}",
+    WAYLAND_DISPLAY=f"{runtime}/wayland-1",
     SDL_VIDEODRIVER="wayland",
     DBUS_SYSTEM_BUS_ADDRESS=bus.stdout.readline().strip(),
 )
