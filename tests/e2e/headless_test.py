@@ -6,7 +6,7 @@
 #
 # usage: headless_test.py CORVAN3D
 
-import json, os, re, struct, subprocess, sys
+import json, os, struct, subprocess, sys
 
 import e2e
 
@@ -26,14 +26,9 @@ def headless(*args, size="64x48", env=env):
 
 scene = ["--frames", "5", "--step", "0.5", "--seed", "42"]
 r, frames = headless(*scene, "--out", out, size="320x240")
-said = re.sub(r"on .* through .*?:|[\d.]+(?= frames/s| ms/| s after)", "#", r.stdout)
 e2e.expect(
-    (r.returncode, said.split(" # # frames/s")[0], said.split("; ")[1:]),
-    (
-        0,
-        "corvan3d: 5 frames at 320x240",
-        ["first frame # s after start", f"frames written to {out}\n"],
-    ),
+    (r.returncode, r.stdout[:30], r.stdout.split("; ")[-1]),
+    (0, "corvan3d: 5 frames at 320x240 ", f"frames written to {out}\n"),
     "said",
 )
 e2e.expect(
@@ -45,8 +40,8 @@ e2e.expect(
 # the lower half.
 last = f"{out}/frame-0005.png"
 rgb = e2e.run("/usr/bin/python3", "-c", PIXBUF, last, text=False).stdout
-rows = [rgb[i : i + 960] for i in range(0, len(rgb), 960)]
-upper, lower = e2e.lit_fraction(rows[:120], 3, 1), e2e.lit_fraction(rows[120:], 3, 1)
+# the halves, each as one long row
+upper, lower = e2e.lit_fraction([rgb[:115200]], 3, 1), e2e.lit_fraction([rgb[115200:]], 3, 1)
 e2e.expect(
     (png_size(last), len(rgb), upper > max(lower, 0.005)),
     ((320, 240), 320 * 240 * 3, True),

@@ -29,7 +29,7 @@ def monitor(method):
     return call(*MONITOR, f"{MONITOR[0]}.{method}")
 
 
-def inhibit(method, actions):
+def inhibit(actions, method="org.freedesktop.DBus.Properties.Set"):
     # GNOME's session manager reports these actions inhibited (8: idle).
     return call(*SESSION, method, SESSION[0], "InhibitedActions", f"<uint32 {actions}>")
 
@@ -52,18 +52,17 @@ e2e.spawn("/usr/bin/python3", "-m", "dbusmock", *SESSION, SESSION[0])
 if not e2e.wait_until(lambda: mutter.poll() is None and monitor("GetIdletime"), 60):
     said = open(f"{home}/mutter.log").read()[-300:]
     e2e.skip(f"mutter --headless did not start (exit status {e2e.stop(mutter)}): {said!r}")
-adding = "org.freedesktop.DBus.Mock.AddProperty"
-e2e.wait_until(lambda: inhibit(adding, 8), 30, "mock runs")
+e2e.wait_until(lambda: inhibit(8, "org.freedesktop.DBus.Mock.AddProperty"), 30, "mock runs")
 w = e2e.Watcher(CORVAN3D, env)
 second = w.cycle(
     "GNOME's org.gnome.Mutter.IdleMonitor",
     lambda pid: e2e.wait_until(lambda: gl_driver(pid), 60, "OpenGL"),
     lambda: monitor("ResetIdletime"),
-    lambda: inhibit("org.freedesktop.DBus.Properties.Set", 0),
+    lambda: inhibit(0),
 )
 w.said("the user is back", "the watcher says so")
 e2e.stop(mutter)
-e2e.expect(e2e.ended(w.process), 1, "compositor gone")
+e2e.expect(e2e.stop(w.process, None), 1, "compositor gone")
 w.said("the idle watch ended", "saying why")
 e2e.expect(e2e.gone(second), True, "its saver ended")
 e2e.finish()

@@ -19,7 +19,7 @@ e2e.need("sway", "swaymsg", "swayidle", "wtype", "dbus-daemon", "gdbus", module=
 USER = e2e.unprivileged_user("sway refuses to run as root")
 
 
-def inhibitors(method, what):
+def inhibitors(what, method="org.freedesktop.DBus.Properties.Set"):
     # Sets what the mock logind on the test's system bus says is blocked; True when it answered.
     call = f"gdbus call --system -d {LOGIND[0]} -o {LOGIND[1]} -m {method} {LOGIND[2]}"
     said = e2e.run(*call.split(), "BlockInhibited", f"<'{what}'>", env=env)
@@ -62,7 +62,7 @@ env = e2e.private_env(
 )
 e2e.spawn("/usr/bin/python3", "-m", "dbusmock", "--system", *LOGIND, env=env)
 adding = "org.freedesktop.DBus.Mock.AddProperty"
-e2e.wait_until(lambda: inhibitors(adding, "handle-power-key:idle"), 30, 'logind holds "idle"')
+e2e.wait_until(lambda: inhibitors("handle-power-key:idle", adding), 30, 'logind holds "idle"')
 
 
 def shows(pid):
@@ -78,6 +78,6 @@ e2e.Watcher(CORVAN3D, env).cycle(
     "Wayland org_kde_kwin_idle",
     shows,
     lambda: e2e.run("wtype", "a", env=env),
-    lambda: inhibitors("org.freedesktop.DBus.Properties.Set", "handle-power-key"),
+    lambda: inhibitors("handle-power-key"),
 )
 e2e.finish()

@@ -41,7 +41,7 @@ version = screen("XInternAtom", b"_SCREENSAVER_VERSION", 0)
 # XA_STRING, 8 bits, replace
 screen("XChangeProperty", window, version, 31, 8, 0, b"6.06", 4)
 w = e2e.Watcher(CORVAN3D, env, seconds=None)
-e2e.expect(e2e.ended(w.process), 0, "with XScreenSaver running, the watcher leaves")
+e2e.expect(e2e.stop(w.process, None), 0, "with XScreenSaver running, the watcher leaves")
 said = f"XScreenSaver 6.06 runs on {screen.name} and starts the saver itself"
 w.said(f"{said} (corvan3d --root in ~/.xscreensaver's programs); this watcher leaves\n", "says so")
 e2e.finish()

@@ -11,7 +11,7 @@
 #
 # usage: package_test.py CPACK BUILD_DIR VERSION [--sanitized]
 
-import fcntl, os, sys
+import fcntl, glob, os, sys
 
 import e2e
 
@@ -67,8 +67,9 @@ made = run(
 )
 arch = e2e.run("dpkg", "--print-architecture").stdout.strip()
 deb = f"{work}/corvan3d_{VERSION}_{arch}.deb"
-debs = [f"{work}/{n}" for n in os.listdir(work) if n.endswith(".deb")]
-if not e2e.expect((made, debs), (0, [deb]), "cpack makes one corvan3d_VERSION_ARCH.deb"):
+if not e2e.expect(
+    (made, glob.glob(f"{work}/*.deb")), (0, [deb]), "cpack makes one corvan3d_VERSION_ARCH.deb"
+):
     e2e.finish()
 listing = e2e.run("dpkg-deb", "-c", deb).stdout.splitlines()
 files = {line.split()[-1][2:] for line in listing if not line.endswith("/")}
@@ -79,8 +80,6 @@ e2e.expect((wanted - files, strays), (set(), set()), "it holds what it must and 
 # lintian fails on a file in /etc that is no conffile, and on a broken menu or autostart entry.
 # The file's name carries the package, version and architecture; lintian fails on a package that
 # does not depend on libc6, as one made without dpkg-shlibdeps.
-said = e2e.run("dpkg-deb", "-f", deb, "Recommends", "Suggests").stdout
-e2e.expect(said, "Recommends: xdg-utils\nSuggests: xscreensaver\n", "control fields")
 e2e.expect(run("lintian", "--fail-on", "error", deb), 0, "lintian finds no error")
 
 before = snapshot()

@@ -13,7 +13,6 @@ import e2e
 CORVAN3D = sys.argv[1]
 e2e.need("xwininfo")
 screen = e2e.Screen()
-WIDTH, HEIGHT = screen.width, screen.height
 env = e2e.private_env(DISPLAY=screen.name)
 
 
@@ -24,9 +23,9 @@ def geometry():
     return tuple(int(n) for n in found)
 
 
-# moves the pointer to dx, dy from the middle of the screen
+# moves the pointer to dx, dy from the middle of the 1024x768 screen
 def pointer(dx, dy):
-    screen.xdo("mousemove", WIDTH // 2 + dx, HEIGHT // 2 + dy)
+    screen.xdo("mousemove", 512 + dx, 384 + dy)
 
 
 saver = e2e.spawn(CORVAN3D, env=env)
@@ -41,7 +40,7 @@ for what, act in (
     pointer(0, 0)
     saver = e2e.spawn(CORVAN3D, "--fullscreen", env=env)
     screen.drawn("full screen draws")
-    e2e.expect(geometry(), (0, 0, WIDTH, HEIGHT), "over the whole screen")
+    e2e.expect(geometry(), (0, 0, 1024, 768), "over the whole screen")
     # It ignores motion for 0.75 s from its first frame; after that a nudge of 3 pixels is still too
     # little. Two frames drawn after the nudge show that it has been handled.
     drew = time.monotonic()
@@ -52,8 +51,7 @@ for what, act in (
         e2e.wait_until(lambda: screen.image() != shown, 30, "it draws on")
     e2e.expect(saver.poll(), None, "a nudge of the mouse does not end it")
     act()
-    e2e.expect(e2e.ended(saver), 0, f"{what} ends it")
-    e2e.stop(saver)
+    e2e.expect(e2e.stop(saver, None), 0, f"{what} ends it")
 
 r = e2e.run(CORVAN3D, "--window-id", "0x7fffff", env=env)
 e2e.expect((r.returncode, r.stderr), (1, "corvan3d: there is no window 0x7fffff\n"), "no window")
@@ -79,7 +77,7 @@ for what, args, named, grown in (
     hack = e2e.spawn(
         CORVAN3D, *args, env=dict(env, XSCREENSAVER_WINDOW=hex(named)) if named else env
     )
-    box = (0, 0, 320, 240) if named else (500, 0, WIDTH, HEIGHT)
+    box = (0, 0, 320, 240) if named else (500, 0, 1024, 768)
     screen.drawn(f"the hack draws into {what}", box)
     # the old viewport would stay in the lower left
     if grown:

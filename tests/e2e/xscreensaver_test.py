@@ -9,7 +9,7 @@
 # CORVAN3D is a path, or a bare name that XScreenSaver finds in the PATH (an
 # installed corvan3d).
 
-import atexit, os, shutil, sys
+import os, shutil, sys
 
 import e2e
 
@@ -37,12 +37,10 @@ def hacks():
     return e2e.run("pgrep", "-u", USER, "-x", "corvan3d").stdout.split()
 
 
-atexit.register(lambda: [os.kill(int(pid), 9) for pid in hacks()])
 e2e.wait_until(lambda: command("-version"), 60, "the XScreenSaver daemon answers")
 command("-activate")
 e2e.wait_until(hacks, 60, "activated, it runs the hack")
 screen.drawn("the hack draws")
-e2e.expect(len(hacks()), 1, "one hack, running on")
 command("-deactivate")
 e2e.wait_until(lambda: not hacks(), 60, "deactivated, the hack ends")
 e2e.finish()
