@@ -1,8 +1,8 @@
 # What the end-to-end tests share: checks that compare values, one wait for a condition with a
 # generous deadline (nothing here judges speed), skips for missing tools, private homes and the
 # processes started in them (all ended when the script ends), the unprivileged user, a private Xvfb
-# display seen through Xlib, the idle watcher, PNG frames read back, and a web server that
-# misbehaves. Standard Python only.
+# display seen through Xlib and driven by xdotool, the idle watcher and the cycle each of its
+# backends goes through, and a web server that misbehaves. Standard Python only.
 
 import atexit, contextlib, ctypes, http.server, os, shutil, signal, ssl, struct, subprocess, sys
 import tempfile, threading, time
@@ -193,8 +193,6 @@ class Screen:
     # A private Xvfb display on a number it picks itself, and one client of it through Xlib: what the
     # screen shows, plain black windows as XScreenSaver makes them, and input as a person makes it.
 
-    width, height = 1024, 768
-
     def __init__(self):
         need("Xvfb", "xdotool")
         self.x = ctypes.CDLL("libX11.so.6")
@@ -220,7 +218,7 @@ class Screen:
     def image(self, box=None):
         # The rows of the screen, or of a box (left, top, right, bottom) of it, as it shows now:
         # 4 bytes a pixel.
-        left, top, right, bottom = box or (0, 0, self.width, self.height)
+        left, top, right, bottom = box or (0, 0, 1024, 768)
         pitch, height = 4 * (right - left), bottom - top
         # ZPixmap, 32 bits a pixel and no padding at this depth; the data's address
         image = self("XGetImage", self.root, left, top, right - left, height, -1, 2)
@@ -264,6 +262,7 @@ class TroubleHandler(http.server.SimpleHTTPRequestHandler):
             ),
             "redirect/Euro.dosh": go(f"{folder}/Japan.dosh"),
             "downgrade/Euro.dosh": go(f"{self.server.plain}{folder}/Euro.dosh"),
+            # the length is judged once data comes
             "huge.dosh": (200, {}, euro[:1000], 100 << 20),
             # sent 80 times, no length stated
             "endless.dosh": (200, {}, bytes(1 << 20), None),

@@ -90,8 +90,7 @@ for name, (_, words) in trouble.items():
 # replaces the same currency under the entry's name, not the one the server suggests, and a redirect
 # to another currency's file is refused.
 open(f"{into}/Euro.dosh", "wb").write(yen)
-kept = f'{into}/Euro.dosh is kept: it holds "Japanese Yen", not "Euro"'
-refused(fetch(bad, "Euro"), kept)
+refused(fetch(bad, "Euro"), f'{into}/Euro.dosh is kept: it holds "Japanese Yen", not "Euro"')
 # an older Euro
 e2e.currency(DOSH, BUNDLE, "Euro", f"{into}/Euro.dosh")
 got = fetch(bad, "Euro")
@@ -105,9 +104,7 @@ refused(
     '"Euro": download failed: the file holds "Japanese Yen", not "Euro"',
 )
 # An interrupted fetch says so, and failed and interrupted downloads leave nothing partial behind.
-stalled = subprocess.Popen(
-    [DOSH, "fetch", bad, "--into", into, "Stalls"], stderr=subprocess.PIPE, text=True
-)
+stalled = e2e.spawn(DOSH, "fetch", bad, "--into", into, "Stalls", stderr=subprocess.PIPE, text=True)
 e2e.wait_until(lambda: [n for n in os.listdir(into) if n[0] == "."], 30, "a fetch under way")
 stalled.send_signal(signal.SIGINT)
 e2e.expect(
@@ -125,8 +122,7 @@ e2e.expect(
 # http.
 secure = e2e.serve(site, tls=e2e.certificate(home), plain=base)
 ca = ("--cacert", f"{home}/cert.pem")
-untrusted = "the server's certificate is not trusted"
-refused(fetch(secure + e2e.CATALOGUE), untrusted)
+refused(fetch(secure + e2e.CATALOGUE), "the server's certificate is not trusted")
 got = fetch(secure + e2e.CATALOGUE, *ca, "Japanese Yen", into=f"{home}/tls")
 e2e.expect((got.returncode, read(f"{home}/tls/Japan.dosh") == yen), (0, True), "https")
 down = fetch(f"{secure}/bad.plist", *ca, "Down", into=f"{home}/tls")

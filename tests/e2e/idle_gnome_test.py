@@ -4,8 +4,9 @@
 # idle monitor; while GNOME's session manager (a mock) reports idle inhibited,
 # as for a video playing, nothing starts; once released the saver starts,
 # drawing through SDL's Wayland driver; the user's return (the idle monitor's
-# ResetIdletime) ends it; when the compositor goes, the watcher ends its saver
-# and exits with status 1.
+# ResetIdletime) ends it, and the watcher says so; when the compositor goes,
+# the watcher exits with status 1, saying why. (That quitting ends the saver
+# is idle_x11's check.)
 #
 # usage: dbus-run-session -- idle_gnome_test.py CORVAN3D
 
@@ -21,8 +22,8 @@ e2e.need("mutter", "gdbus", module="dbusmock")
 
 def call(service, path, method, *args):
     # A method call on the session bus; True when it answered.
-    said = e2e.run("gdbus", "call", "--session", "-d", service, "-o", path, "-m", method, *args)
-    return said.returncode == 0
+    call = ["gdbus", "call", "--session", "-d", service, "-o", path, "-m", method]
+    return e2e.run(*call, *args).returncode == 0
 
 
 def monitor(method):
@@ -54,7 +55,7 @@ if not e2e.wait_until(lambda: mutter.poll() is None and monitor("GetIdletime"), 
     e2e.skip(f"mutter --headless did not start (exit status {e2e.stop(mutter)}): {said!r}")
 e2e.wait_until(lambda: inhibit(8, "org.freedesktop.DBus.Mock.AddProperty"), 30, "mock runs")
 w = e2e.Watcher(CORVAN3D, env)
-second = w.cycle(
+w.cycle(
     "GNOME's org.gnome.Mutter.IdleMonitor",
     lambda pid: e2e.wait_until(lambda: gl_driver(pid), 60, "OpenGL"),
     lambda: monitor("ResetIdletime"),
@@ -64,5 +65,4 @@ w.said("the user is back", "the watcher says so")
 e2e.stop(mutter)
 e2e.expect(e2e.stop(w.process, None), 1, "compositor gone")
 w.said("the idle watch ended", "saying why")
-e2e.expect(e2e.gone(second), True, "its saver ended")
 e2e.finish()

@@ -22,8 +22,7 @@ USER = e2e.unprivileged_user("sway refuses to run as root")
 def inhibitors(what, method="org.freedesktop.DBus.Properties.Set"):
     # Sets what the mock logind on the test's system bus says is blocked; True when it answered.
     call = f"gdbus call --system -d {LOGIND[0]} -o {LOGIND[1]} -m {method} {LOGIND[2]}"
-    said = e2e.run(*call.split(), "BlockInhibited", f"<'{what}'>", env=env)
-    return said.returncode == 0
+    return e2e.run(*call.split(), "BlockInhibited", f"<'{what}'>", env=env).returncode == 0
 
 
 def saver_windows():

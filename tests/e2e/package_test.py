@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # The Debian package, end to end: CPack makes it from the build; its files
-# and control fields are checked and lintian finds no error in it; apt-get
+# are checked and lintian finds no error in it (nor a missing libc6 dependency); apt-get
 # installs it; the installed corvan3d runs offscreen with its bundle, XScreenSaver
 # runs it from a programs line naming just "corvan3d --root", the installed idle
 # watcher starts the installed saver; apt-get purges it, and every folder it
@@ -90,8 +90,10 @@ try:
         notes = '"Notes": [{' in open(f"{work}/t").read().splitlines()[-1]
         e2e.expect((drew, notes), (0, True), "/usr/bin/corvan3d draws notes from its bundle")
         for test, argument in (("xscreensaver", "corvan3d"), ("idle_x11", "/usr/bin/corvan3d")):
-            here = os.path.dirname(os.path.abspath(__file__))
-            e2e.expect(run(sys.executable, f"{here}/{test}_test.py", argument), 0, f"{test} passes")
+            # beside this script
+            e2e.expect(
+                run(sys.executable, f"{sys.path[0]}/{test}_test.py", argument), 0, f"{test} passes"
+            )
 finally:
     purged = apt("purge", "corvan3d")
 after = snapshot()

@@ -19,8 +19,9 @@ env = e2e.private_env(DISPLAY=screen.name)
 def geometry():
     # x, y, width and height of the window titled "Corvan 3D".
     said = e2e.run("xwininfo", "-name", "Corvan 3D", "-display", screen.name).stdout
-    found = re.findall(r"(?:Absolute upper-left [XY]|Width|Height):\s+(-?\d+)", said)
-    return tuple(int(n) for n in found)
+    return tuple(
+        map(int, re.findall(r"(?:Absolute upper-left [XY]|Width|Height):\s+(-?\d+)", said))
+    )
 
 
 # moves the pointer to dx, dy from the middle of the 1024x768 screen
@@ -63,9 +64,10 @@ def reshape(width, height):
     screen("XClearWindow", window)
 
 
-# The hack as XScreenSaver runs it, in a window of our own at the top left; each case: the window
-# named, the box the hack must draw in, the box after the window grows. The root window comes last:
-# what is drawn there stays.
+# The hack as XScreenSaver runs it, in a 320x240 window of our own at the top left; each case: the
+# arguments, the window XSCREENSAVER_WINDOW names (none: the hack draws on the root window, right of
+# ours), the box after the window grows. A hack drawing elsewhere leaves its window black. The root
+# window comes last: what is drawn there stays.
 window = screen("XCreateSimpleWindow", screen.root, 0, 0, 320, 240, 0, 0, 0)
 screen("XMapWindow", window)
 for what, args, named, grown in (
