@@ -1,13 +1,12 @@
 # What the end-to-end tests share: checks that compare values, one wait for a condition with a
 # generous deadline (nothing here judges speed), skips for missing tools, private homes and the
 # processes started in them (all ended when the script ends), the unprivileged user, a private Xvfb
-# display seen through Xlib, the idle watcher, PNG frames read back, and a web server that
-# misbehaves. Standard Python only.
+# display seen through Xlib and driven by xdotool, the idle watcher and the cycle each of its
+# backends goes through, and a web server that misbehaves. Standard Python only.
 
 import atexit, contextlib, ctypes, http.server, os, shutil, signal, ssl, struct, subprocess, sys
-import tempfile, threading, time, zlib
+import tempfile, threading, time
 
-CI = os.environ.get("CI") == "true"
 # on the catalogue server
 CATALOGUE = "/mac/zips/corvan/corvanCurrencies-v11.plist"
 passed, failed, children, homes = [], [], [], []
@@ -43,7 +42,7 @@ def finish():
 def skip(reason, even_in_ci=False):
     # Ends a script that cannot run here with one line; under CI=true that is a failure, unless
     # the reason holds there too.
-    failing = CI and not even_in_ci
+    failing = os.environ.get("CI") == "true" and not even_in_ci
     print(("FAILED (CI=true): " if failing else "skipped: ") + reason, flush=True)
     # the tests' SKIP_RETURN_CODE
     sys.exit(1 if failing else 77)
@@ -54,7 +53,7 @@ def need(*tools, module="os"):
     missing = [tool for tool in tools if shutil.which(tool) is None]
     missing += [module] * run("/usr/bin/python3", "-c", f"import {module}").returncode
     if missing:
-        skip(f"{' '.join(missing)} not installed (scripts/install-deps installs it)")
+        skip(f"{' '.join(missing)} not installed (scripts/install-deps)")
 
 
 # The unprivileged user of the tests that need one (XScreenSaver and sway refuse to run as root).
@@ -72,8 +71,8 @@ def unprivileged_user(why):
     return USER
 
 
-def run(*args, timeout=120, **kwargs):
-    return subprocess.run(args, capture_output=True, text=True, timeout=timeout, **kwargs)
+def run(*args, timeout=120, text=True, **kwargs):
+    return subprocess.run(args, capture_output=True, text=text, timeout=timeout, **kwargs)
 
 
 def spawn(*args, **kwargs):
@@ -85,20 +84,14 @@ def spawn(*args, **kwargs):
 
 
 def stop(process, sig=signal.SIGTERM):
-    # Sends sig to a process that may have ended already, and returns its exit status; one that
-    # outlasts a generous deadline is killed (status -9).
-    process.send_signal(sig)
+    # Sends sig (None: nothing, for a process that is to end by itself) to a process that may have
+    # ended already, and returns its exit status; one that outlasts a generous deadline is killed
+    # (status -9).
+    sig and process.send_signal(sig)
     with contextlib.suppress(subprocess.TimeoutExpired):
-        return process.wait(30)
+        return process.wait(60)
     process.kill()
     return process.wait()
-
-
-def ended(process, deadline=60):
-    # The exit status of a process that is to end by itself, or "running" past the deadline.
-    with contextlib.suppress(subprocess.TimeoutExpired):
-        return process.wait(deadline)
-    return "running"
 
 
 def make_home():
@@ -123,16 +116,13 @@ def private_env(home=None, **extra):
     # Mesa's software renderer, with no display unless one is given.
     home = home or make_home()
     drop = ("DISPLAY", "WAYLAND_DISPLAY", "XSCREENSAVER_WINDOW", "CORVAN3D_DATA_DIR")
-    env = {k: v for k, v in os.environ.items() if k not in drop} | dict(
-        HOME=home, XDG_RUNTIME_DIR=home
-    )
-    env |= dict(XDG_CONFIG_HOME=f"{home}/config", XDG_DATA_HOME=f"{home}/data", **extra)
-    return env | dict(LIBGL_ALWAYS_SOFTWARE="1")
+    env = {k: v for k, v in os.environ.items() if k not in drop} | dict(LIBGL_ALWAYS_SOFTWARE="1")
+    env |= dict(HOME=home, XDG_RUNTIME_DIR=home, XDG_CONFIG_HOME=f"{home}/config")
+    return env | dict(XDG_DATA_HOME=f"{home}/data", **extra)
 
 
-def gone(pid):
-    # Whether the process has ended and been reaped.
-    return not os.path.exists(f"/proc/{pid}")
+# Whether the process has ended and been reaped.
+gone = lambda pid: not os.path.exists(f"/proc/{pid}")
 
 
 def store(env, **settings):
@@ -174,26 +164,20 @@ class Watcher:
         find = lambda: next((int(pid) for pid in pids() if int(pid) != other), None)
         return wait_until(find, 60, what) if what else find()
 
-
-def png_pixels(path):
-    # Width, height and rows (3 bytes a pixel) of an 8-bit RGB PNG, as libpng writes them.
-    data, pos, idat = open(path, "rb").read(), 8, b""
-    width, height, depth, colour = struct.unpack(">IIBB", data[16:26])
-    assert (depth, colour) == (8, 2), f"{path}: not 8-bit RGB"
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos : pos + 8])
-        idat += data[pos + 8 : pos + 8 + length] if kind == b"IDAT" else b""
-        pos += 12 + length
-    raw, stride, rows, previous = zlib.decompress(idat), width * 3 + 1, [], bytearray(width * 3)
-    for y in range(height):
-        kind, line = raw[y * stride], bytearray(raw[y * stride + 1 : (y + 1) * stride])
-        for i in range(len(line)):
-            a, b, c = (line[i - 3], previous[i], previous[i - 3]) if i >= 3 else (0, previous[i], 0)
-            paeth = min((a, b, c), key=lambda v: abs(a + b - c - v))
-            line[i] = (line[i] + (0, a, b, (a + b) // 2, paeth)[kind]) & 255
-        rows.append(bytes(line))
-        previous = line
-    return width, height, rows
+    def cycle(self, backend, shows, back, release=None):
+        # What each backend goes through: the watcher names it; held off until release() (when
+        # given), the saver starts and shows(pid) checks it on screen; it runs on until back(), the
+        # user's input, ends it, and the next idle time starts another, whose pid it returns.
+        self.said(f"through {backend}", "backend")
+        if release:
+            self.said("holds the saver off", "held off")
+            expect((self.saver(), release()), (None, True), "no saver until released")
+        first = self.saver("the saver starts")
+        shows(first)
+        expect(self.saver(), first, "and runs on")
+        back()
+        wait_until(lambda: gone(first), 60, "input ends it")
+        return self.saver("the next idle time starts it again", first)
 
 
 def lit_fraction(rows, size, step=2):
@@ -209,67 +193,47 @@ class Screen:
     # A private Xvfb display on a number it picks itself, and one client of it through Xlib: what the
     # screen shows, plain black windows as XScreenSaver makes them, and input as a person makes it.
 
-    def __init__(self, width=1024, height=768):
-        need("Xvfb")
-        try:
-            self.x, self.xtst = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
-        except OSError as error:
-            skip(f"{error} (scripts/install-deps installs it)")
+    def __init__(self):
+        need("Xvfb", "xdotool")
+        self.x = ctypes.CDLL("libX11.so.6")
         # What is not said here passes and returns C ints, as do the ids and numbers used.
         self.x.XOpenDisplay.restype = self.x.XGetImage.restype = ctypes.c_void_p
-        self.x.XKeysymToKeycode.restype = ctypes.c_ubyte
         read, write = os.pipe()
-        size = f"{width}x{height}x24"
-        options = "-nolisten tcp -br -noreset +extension GLX".split()
-        spawn(
-            "Xvfb",
-            "-displayfd",
-            str(write),
-            "-screen",
-            "0",
-            size,
-            *options,
-            pass_fds=(write,),
-            stderr=-3,
-        )
+        xvfb = f"Xvfb -displayfd {write} -screen 0 1024x768x24 -nolisten tcp -br -noreset"
+        spawn(*xvfb.split(), "+extension", "GLX", pass_fds=(write,), stderr=-3)
         os.close(write)
         # written once the server takes clients
         number = os.fdopen(read).readline().strip()
         assert number, "Xvfb did not start"
-        self.name, self.width, self.height = ":" + number, width, height
+        self.name = ":" + number
         self.display = ctypes.c_void_p(self.x.XOpenDisplay(self.name.encode()))
         self.root = self("XDefaultRootWindow")
 
     def __call__(self, function, *args):
-        # Calls an Xlib or XTest function on this display, and waits until the server has done it.
-        result = getattr(self.xtst if "XTest" in function else self.x, function)(
-            self.display, *args
-        )
+        # Calls an Xlib function on this display, and waits until the server has done it.
+        result = getattr(self.x, function)(self.display, *args)
         self.x.XSync(self.display, 0)
         return result
 
     def image(self, box=None):
         # The rows of the screen, or of a box (left, top, right, bottom) of it, as it shows now:
         # 4 bytes a pixel.
-        left, top, right, bottom = box or (0, 0, self.width, self.height)
-        width, height = min(right, self.width) - left, min(bottom, self.height) - top
-        # ZPixmap
-        image = self("XGetImage", self.root, left, top, width, height, -1, 2)
-        fields = struct.unpack("4iP7i", ctypes.string_at(image, 52))
-        pitch, data = fields[10], ctypes.string_at(fields[4], fields[10] * height)
-        return [data[y * pitch : y * pitch + 4 * width] for y in range(height)]
-
-    def lit(self, box=None):
-        return lit_fraction(self.image(box), 4)
+        left, top, right, bottom = box or (0, 0, 1024, 768)
+        pitch, height = 4 * (right - left), bottom - top
+        # ZPixmap, 32 bits a pixel and no padding at this depth; the data's address
+        image = self("XGetImage", self.root, left, top, right - left, height, -1, 2)
+        data = ctypes.string_at(
+            struct.unpack("4iP", ctypes.string_at(image, 24))[4], pitch * height
+        )
+        return [data[y * pitch : (y + 1) * pitch] for y in range(height)]
 
     def drawn(self, what, box=None):
         # Checks that the box comes to show drawing.
-        return wait_until(lambda: self.lit(box) >= 0.002, 60, what)
+        return wait_until(lambda: lit_fraction(self.image(box), 4) >= 0.002, 60, what)
 
-    def key(self, keysym):
-        # A key pressed and released, on the window under the pointer.
-        for down in (1, 0):
-            self("XTestFakeKeyEvent", self("XKeysymToKeycode", keysym), down, 0)
+    def xdo(self, *args):
+        # Input as a person makes it: keys to the window under the pointer, the pointer moved.
+        run("xdotool", *map(str, args), env=dict(os.environ, DISPLAY=self.name))
 
 
 class TroubleHandler(http.server.SimpleHTTPRequestHandler):
@@ -279,54 +243,55 @@ class TroubleHandler(http.server.SimpleHTTPRequestHandler):
     log_message = lambda *a: None
 
     def do_GET(self):
-        euro, folder = open(self.server.currency, "rb").read(), os.path.dirname(CATALOGUE)
-        half, route, size = euro[: len(euro) // 2], self.path.split("/bad/")[-1], len(euro)
-        go = lambda where: (302, f"Location: {where}", b"", 0)
-        # what is sent, and the length stated
-        status, header, body, length = {
+        folder = os.path.dirname(CATALOGUE)
+        euro = open(f"{self.directory}{folder}/Euro.dosh", "rb").read()
+        half, size = euro[: len(euro) // 2], len(euro)
+        go = lambda where: (302, {"Location": where}, b"", 0)
+        # what is sent, the headers besides, and the length stated
+        reply = {
             "/moved.plist": go(CATALOGUE),
             # dies half way
-            "broken/Euro.dosh": (200, "", half, size),
+            "broken/Euro.dosh": (200, {}, half, size),
             # then nothing for 8 s
-            "stall.dosh": (200, "", euro[:1], size),
-            # likewise
-            "half-stall.dosh": (200, "", half, size),
+            "stall.dosh": (200, {}, euro[:1], size),
             "suggests/Euro.dosh": (
                 200,
-                'Content-Disposition: attachment; filename="Japan.dosh"',
+                {"Content-Disposition": 'attachment; filename="Japan.dosh"'},
                 euro,
                 size,
             ),
             "redirect/Euro.dosh": go(f"{folder}/Japan.dosh"),
             "downgrade/Euro.dosh": go(f"{self.server.plain}{folder}/Euro.dosh"),
-            "huge.dosh": (200, "", euro[:1000], 100 << 20),
+            # the length is judged once data comes
+            "huge.dosh": (200, {}, euro[:1000], 100 << 20),
             # sent 80 times, no length stated
-            "endless.dosh": (200, "", bytes(1 << 20), None),
+            "endless.dosh": (200, {}, bytes(1 << 20), None),
             "ftp.dosh": go("ftp://127.0.0.1/Euro.dosh"),
             "loop.dosh": go("/bad/loop.dosh"),
-        }.get(route, (404, "", b"", 0))
-        if status == 404 and "/bad/" not in self.path:
+        }.get(self.path.split("/bad/")[-1])
+        if not reply:
             return super().do_GET()
+        status, headers, body, length = reply
         self.send_response(status)
-        stated = f"Content-Length: {length}" * (length is not None)
-        for line in filter(None, [header, stated, "Connection: close"]):
-            self.send_header(*line.split(": ", 1))
+        for key, value in (headers | {"Content-Length": length, "Connection": "close"}).items():
+            if value is not None:
+                self.send_header(key, value)
         self.end_headers()
         self.close_connection = True
         # the client gave up, as it should have
         with contextlib.suppress(OSError):
             self.wfile.write(body * (1 if length is not None else 80))
             self.wfile.flush()
-            time.sleep(8 if "stall" in route else 0)
+            time.sleep(8 if "stall" in self.path else 0)
 
 
-def serve(site, currency, tls=None, plain=""):
-    # Serves site on 127.0.0.1 with TroubleHandler's routes made from the currency file until the
+def serve(site, tls=None, plain=""):
+    # Serves site on 127.0.0.1 with TroubleHandler's routes made from the euro it offers until the
     # process ends, over TLS with tls = (certificate, key); plain is where a downgrade leads.
     # Returns the server's address.
     handler = lambda *a: TroubleHandler(*a, directory=site)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    server.currency, server.plain, server.handle_error = currency, plain, lambda *a: None
+    server.plain, server.handle_error = plain, lambda *a: None
     if tls:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(*tls)
@@ -335,16 +300,16 @@ def serve(site, currency, tls=None, plain=""):
     return f"{'https' if tls else 'http'}://127.0.0.1:{server.server_port}"
 
 
-def offer(home, dosh, files, currency, extra=""):
-    # A site under home offering files (name: content) in a catalogue corvan-dosh makes, with extra
-    # entries, served by serve(); returns its address, the folder offered and what corvan-dosh said.
+def offer(home, dosh, files, extra=""):
+    # A site under home offering files (name: content, a Euro.dosh among them) in a catalogue
+    # corvan-dosh makes, with extra entries, served by serve(); returns its address, the folder offered and what corvan-dosh said.
     folder = f"{home}/site{os.path.dirname(CATALOGUE)}"
     os.makedirs(folder)
     for name, content in files.items():
         open(f"{folder}/{name}", "wb").write(content)
     made = run(dosh, "catalogue", folder)
     open(f"{home}/site{CATALOGUE}", "w").write(made.stdout.replace("</array>", extra + "</array>"))
-    return serve(f"{home}/site", currency), folder, made
+    return serve(f"{home}/site"), folder, made
 
 
 def currency(dosh, bundle, name, path):

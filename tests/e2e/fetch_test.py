@@ -39,18 +39,16 @@ euro, yen = read(f"{BUNDLE}/Euro.dosh"), read(f"{BUNDLE}/Japan.dosh")
 pound = read(f"{BUNDLE}/UK.dosh")
 files = {"Euro.dosh": euro, "Japan.dosh": yen, "Pound Sterling.dosh": pound, "broken.dosh": b"?"}
 # The catalogue lists the valid files by name, with escaped addresses, and says what it leaves out.
-base, folder, made = e2e.offer(home, DOSH, files, f"{BUNDLE}/Euro.dosh")
+base, folder, made = e2e.offer(home, DOSH, files)
 e2e.expect(
-    (made.returncode, plistlib.loads(made.stdout.encode()), made.stderr),
+    (made.returncode, plistlib.loads(made.stdout.encode()), made.stderr.split(": too short")[0]),
     (
         0,
         ["Euro;Euro.dosh", "Japanese Yen;Japan.dosh", "Pound Sterling;Pound%20Sterling.dosh"],
-        f"corvan-dosh: {folder}/broken.dosh: left out: not a currency file: too short for a header: file is 1 bytes, a header needs 64\n",
+        f"corvan-dosh: {folder}/broken.dosh: left out: not a currency file",
     ),
     "catalogue",
 )
-based = e2e.run(DOSH, "catalogue", folder, "--base", "http://h/x/").stdout
-e2e.expect(plistlib.loads(based.encode())[0], "Euro;http://h/x/Euro.dosh", "--base: absolute")
 
 # The catalogue has moved: its entries are found beside where it now is, and installed into a
 # folder made for them. The listing marks what the folder holds.
@@ -68,20 +66,21 @@ e2e.expect(fetch(base + e2e.CATALOGUE).stdout, listing, "listing")
 # entry: where it leads, what the refusal says
 trouble = {
     "Dies": (
-        "bad/broken/Euro.dosh",
+        "broken/Euro.dosh",
         f"the server closed the connection after {len(euro) // 2} of {len(euro)} bytes",
     ),
-    "Missing": ("bad/none.dosh", "download failed: HTTP 404 http://"),
-    "Stalls": ("bad/stall.dosh", "no data for 2 s"),
-    "Huge": ("bad/huge.dosh", "the file is 104857600 bytes, at most 67108864"),
-    "Endless": ("bad/endless.dosh", "larger than 67108864 bytes"),
-    "Ftp": ("bad/ftp.dosh", "only http and https addresses are fetched"),
-    "Loop": ("bad/loop.dosh", "more than 5 redirects"),
-    "File": ("file:///etc/Euro.dosh", "only http and https"),
+    "Missing": ("none.dosh", "HTTP 404"),
+    "Stalls": ("stall.dosh", "no data for 2 s"),
+    "Huge": ("huge.dosh", "the file is 104857600 bytes, at most 67108864"),
+    "Endless": ("endless.dosh", "larger than 67108864 bytes"),
+    "Ftp": ("ftp.dosh", "only http and https addresses are fetched"),
+    "Loop": ("loop.dosh", "more than 5 redirects"),
     "Nobody": (None, '"Nobody": not in the catalogue'),
-    "Euro": ("bad/suggests/Euro.dosh", None),
+    "Euro": ("suggests/Euro.dosh", None),
+    # over https only
+    "Down": ("downgrade/Euro.dosh", None),
 }
-entries = [f"{name};{where}" for name, (where, _) in trouble.items() if where]
+entries = [f"{name};bad/{where}" for name, (where, _) in trouble.items() if where]
 bad = f"{base}/{catalogue('bad.plist', entries + [7, 'no separator'], plistlib.FMT_BINARY)}"
 for name, (_, words) in trouble.items():
     if words:
@@ -91,8 +90,7 @@ for name, (_, words) in trouble.items():
 # replaces the same currency under the entry's name, not the one the server suggests, and a redirect
 # to another currency's file is refused.
 open(f"{into}/Euro.dosh", "wb").write(yen)
-kept = f'{into}/Euro.dosh is kept: it holds "Japanese Yen", not "Euro"'
-refused(fetch(bad, "Euro"), kept)
+refused(fetch(bad, "Euro"), f'{into}/Euro.dosh is kept: it holds "Japanese Yen", not "Euro"')
 # an older Euro
 e2e.currency(DOSH, BUNDLE, "Euro", f"{into}/Euro.dosh")
 got = fetch(bad, "Euro")
@@ -106,9 +104,7 @@ refused(
     '"Euro": download failed: the file holds "Japanese Yen", not "Euro"',
 )
 # An interrupted fetch says so, and failed and interrupted downloads leave nothing partial behind.
-stalled = subprocess.Popen(
-    [DOSH, "fetch", bad, "--into", into, "Stalls"], stderr=subprocess.PIPE, text=True
-)
+stalled = e2e.spawn(DOSH, "fetch", bad, "--into", into, "Stalls", stderr=subprocess.PIPE, text=True)
 e2e.wait_until(lambda: [n for n in os.listdir(into) if n[0] == "."], 30, "a fetch under way")
 stalled.send_signal(signal.SIGINT)
 e2e.expect(
@@ -124,16 +120,14 @@ e2e.expect(
 
 # Over TLS: a certificate of the test's own is trusted only when given, and https never turns to
 # http.
-secure = e2e.serve(site, f"{BUNDLE}/Euro.dosh", tls=e2e.certificate(home), plain=base)
+secure = e2e.serve(site, tls=e2e.certificate(home), plain=base)
 ca = ("--cacert", f"{home}/cert.pem")
-untrusted = "the server's certificate is not trusted"
-refused(fetch(secure + e2e.CATALOGUE), untrusted)
+refused(fetch(secure + e2e.CATALOGUE), "the server's certificate is not trusted")
 got = fetch(secure + e2e.CATALOGUE, *ca, "Japanese Yen", into=f"{home}/tls")
 e2e.expect((got.returncode, read(f"{home}/tls/Japan.dosh") == yen), (0, True), "https")
-down = f"{secure}/{catalogue('down.plist', ['Euro;bad/downgrade/Euro.dosh'])}"
-refused(fetch(down, *ca, "Euro", into=f"{home}/tls"), "a redirect from https to http is refused")
+down = fetch(f"{secure}/bad.plist", *ca, "Down", into=f"{home}/tls")
+refused(down, "a redirect from https to http is refused")
 
 catalogue("big.plist", ["A;a.dosh"] * 70000)
-for name, words in (("missing.plist", "HTTP 404"), ("big.plist", "larger than 1048576 bytes")):
-    refused(fetch(f"{base}/{name}"), words)
+refused(fetch(f"{base}/big.plist"), "larger than 1048576 bytes")
 e2e.finish()

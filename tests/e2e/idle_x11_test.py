@@ -13,19 +13,17 @@ import sys
 import e2e
 
 CORVAN3D = sys.argv[1]
-e2e.need("xdotool")
 screen = e2e.Screen()
 env = e2e.private_env(DISPLAY=screen.name)
 # no GNOME here: the watcher is to choose X11
 env.pop("DBUS_SESSION_BUS_ADDRESS", None)
 
 w = e2e.Watcher(CORVAN3D, env)
-w.said(f"through X11 MIT-SCREEN-SAVER on {screen.name}", "backend")
-first = w.saver("saver starts")
-screen.drawn("the saver draws over the screen")
-e2e.run("xdotool", "mousemove", "200", "150", "mousemove", "400", "300", env=env)
-e2e.wait_until(lambda: e2e.gone(first), 60, "input ends it")
-second = w.saver("the next idle time starts it again", first)
+second = w.cycle(
+    f"X11 MIT-SCREEN-SAVER on {screen.name}",
+    lambda pid: screen.drawn("the saver draws over the screen"),
+    lambda: screen.xdo("mousemove", 200, 150, "mousemove", 400, 300),
+)
 e2e.expect(e2e.stop(w.process), 0, "SIGTERM ends the watcher")
 e2e.wait_until(lambda: e2e.gone(second), 60, "and its saver")
 
@@ -43,7 +41,7 @@ version = screen("XInternAtom", b"_SCREENSAVER_VERSION", 0)
 # XA_STRING, 8 bits, replace
 screen("XChangeProperty", window, version, 31, 8, 0, b"6.06", 4)
 w = e2e.Watcher(CORVAN3D, env, seconds=None)
-e2e.expect(e2e.ended(w.process), 0, "with XScreenSaver running, the watcher leaves")
+e2e.expect(e2e.stop(w.process, None), 0, "with XScreenSaver running, the watcher leaves")
 said = f"XScreenSaver 6.06 runs on {screen.name} and starts the saver itself"
 w.said(f"{said} (corvan3d --root in ~/.xscreensaver's programs); this watcher leaves\n", "says so")
 e2e.finish()

@@ -38,16 +38,12 @@ for program, name, page in (
         missing |= options(said) - options(roff)
     else:
         missing |= options(said) ^ options(described)
-    e2e.expect((bool(said), missing), (True, set()), f"{page} agrees with {name} --help")
+    version = e2e.run(program, "--version").stdout, roff.split("\n.TH ", 1)[1].split('"')[3]
+    manwidth = dict(os.environ, MANWIDTH="80")
+    rendered = e2e.run("man", "--warnings", "-l", f"{MAN_DIR}/{page}", env=manwidth)
     e2e.expect(
-        (e2e.run(program, "--version").stdout, roff.split("\n.TH ", 1)[1].split('"')[3]),
-        (f"{name} {VERSION}\n", f"Corvan 3D {VERSION}"),
-        f"{name} --version and {page} say version {VERSION}",
-    )
-    rendered = e2e.run(
-        "man", "--warnings", "-l", f"{MAN_DIR}/{page}", env=dict(os.environ, MANWIDTH="80")
-    )
-    e2e.expect(
-        (rendered.returncode, rendered.stderr), (0, ""), f"man renders {page} without warnings"
+        (bool(said), missing, version, rendered.returncode, rendered.stderr),
+        (True, set(), (f"{name} {VERSION}\n", f"Corvan 3D {VERSION}"), 0, ""),
+        f"{page} agrees with {name} --help and --version; man renders it without warnings",
     )
 e2e.finish()

