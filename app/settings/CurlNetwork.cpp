@@ -307,6 +307,8 @@ public:
 
   bool Complete(CURLcode result) override {
     if (result == CURLE_OK && failure.empty() && !responded) Respond();  // an empty file
+    // Closed before the first byte: a length past the limit is still the reason.
+    if (failure.empty() && !responded) failure = TooLarge();
     if (failure.empty() && result != CURLE_OK) failure = Reason(result);
     if (!failure.empty()) return Fail();
     // The file is synced and checked on a worker, which may take seconds.
@@ -359,16 +361,20 @@ private:
       failure = "no destination was chosen";
       return false;
     }
+    failure = TooLarge();
+    if (!failure.empty() || !OpenTemporary()) return false;
     curl_off_t length = -1;
     curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    if (length > maxBytes) {
-      failure =
-          "the file is " + std::to_string(length) + " bytes, at most " + std::to_string(maxBytes);
-      return false;
-    }
-    if (!OpenTemporary()) return false;
     delegate->download_didReceiveResponse(this, length >= 0 ? int64_t(length) : -1);
     return !cancelled;
+  }
+
+  // Why the length the server states is refused, or nothing.
+  std::string TooLarge() const {
+    curl_off_t length = -1;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (length <= maxBytes) return "";
+    return "the file is " + std::to_string(length) + " bytes, at most " + std::to_string(maxBytes);
   }
 
   // A hidden file beside the destination, so that the rename is atomic.
