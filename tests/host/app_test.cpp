@@ -1,22 +1,18 @@
 // The parts of corvan3d's hosts that need no display: the command line, the
-// trace of the scene, the choice of a GLX configuration and the pacing of
-// ticks, and the switch that starts the idle watcher with the session.
+// choice of a GLX configuration and the pacing of ticks, and the switch that
+// starts the idle watcher with the session. (The trace is read back end to end.)
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <sstream>
 
 #include "GlxChoice.h"
 #include "HostCommon.h"
 #include "IdleAutostart.h"
 #include "Options.h"
-#include "Trace.h"
-#include "world/Notes.h"
 
 namespace {
 
@@ -79,24 +75,6 @@ TEST(Options, EveryHostEveryValueAndEveryMistake) {
               std::string("refused: --") + name + ": bad value \"" + value + "\"");
   unsigned long id = 0;  // one past the largest taken above
   EXPECT_EQ(ParseWindowId("0x100000000", &id), false);
-}
-
-// Doubles with 17 significant digits and floats with 9 read back exactly; what JSON cannot hold
-// is null.
-TEST(Trace, NumbersReadBackExactly) {
-  MONEYSS world;  // its cleanup releases the notes; no GL is involved
-  world.TOT_NUM_NOTES = 1;
-  world.Notes = new ONENOTE[1]();
-  world.Notes[0].Pos = MakePoint(0.1f + 0.2f, 24.8314285f, -2.38999987f);
-  world.Camera.FadeRange = std::numeric_limits<float>::infinity();
-  world.Camera.Following = true;
-  EXPECT_EQ(TraceLine(0.1 + 0.2, std::nan(""), 2003, &world),
-            "{\"RunTime\": 0.30000000000000004, \"StepTime\": null, \"RandDraws\": 2003, "
-            "\"ActiveNotes\": 0, \"Camera\": {\"Pos\": [0, 0, 25], \"LookAt\": [0, 0, 0], "
-            "\"Angle\": [0, 0, 0], \"Spinning\": false, \"Following\": true, \"FollowNote\": 0, "
-            "\"FadeRange\": null}, \"Notes\": [{\"Pos\": [0.300000012, 24.8314285, -2.38999987], "
-            "\"Rot\": [0, 0, 0], \"Currency\": 0, \"NoteList\": 0, \"Tumbling\": 0, "
-            "\"SwingPhase\": 0, \"Brightness\": 0}]}");
 }
 
 // A hack's window is on the monitor holding its centre (right and bottom edges belong to the next
