@@ -5,7 +5,6 @@
 // | file | source | licence | format | expect |.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 
 #include "FakeHost.h"
@@ -21,16 +20,21 @@ TEST(PropertyListCorpus, OnlyArraysOfStrings) {
       FAIL() << folder << "/SOURCES.md is missing (CI=true needs the corpus)";
     GTEST_SKIP() << "no property list corpus at " << folder;
   }
-  const std::regex row(R"(\| ([^|\n]*\.plist[^|\n]*) \|[^|\n]*\|[^|\n]*\|[^|\n]*\| ([^|\n]*) \|)");
+  std::istringstream lines(sources);
   int files = 0;
-  for (std::sregex_iterator m(sources.begin(), sources.end(), row), end; m != end; ++m, ++files) {
-    const std::string file = (*m)[1], text = ReadText(folder + "/" + file);
-    ASSERT_NE(text, "") << file;
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> cells;  // | file | source | licence | format | expect |
+    for (size_t at = 0; (at = line.find("| ", at)) != std::string::npos; at += 2)
+      cells.push_back(line.substr(at + 2, line.find(" |", at + 2) - at - 2));
+    if (cells.size() != 5 || cells[0].find(".plist") == std::string::npos) continue;
+    const std::string text = ReadText(folder + "/" + cells[0]);
+    ASSERT_NE(text, "") << cells[0];
     std::vector<PropertyListItem> items;
     std::string why;
     bool taken = ParsePropertyListArray(text, &items, &why);
     for (const PropertyListItem& item : items) taken = taken && item.isString;
-    EXPECT_EQ(taken, (*m)[2] == "accept") << file << ": " << why;
+    EXPECT_EQ(taken, cells[4] == "accept") << cells[0] << ": " << why;
+    ++files;
   }
   EXPECT_GT(files, 0) << "no verdicts found in " << folder << "/SOURCES.md";
 }
