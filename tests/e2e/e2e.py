@@ -190,8 +190,9 @@ def lit_fraction(rows, size, step=2):
 
 
 class Screen:
-    # A private Xvfb display on a number it picks itself, and one client of it through Xlib: what the
-    # screen shows, plain black windows as XScreenSaver makes them, and input as a person makes it.
+    # A private Xvfb display on a number it picks itself, and one client of it through Xlib: what
+    # the screen shows, plain black windows as XScreenSaver makes them, and input as a person
+    # makes it.
 
     def __init__(self):
         need("Xvfb", "xdotool")
@@ -302,7 +303,8 @@ def serve(site, tls=None, plain=""):
 
 def offer(home, dosh, files, extra=""):
     # A site under home offering files (name: content, a Euro.dosh among them) in a catalogue
-    # corvan-dosh makes, with extra entries, served by serve(); returns its address, the folder offered and what corvan-dosh said.
+    # corvan-dosh makes, with extra entries, served by serve(); returns its address, the folder
+    # offered and what corvan-dosh said.
     folder = f"{home}/site{os.path.dirname(CATALOGUE)}"
     os.makedirs(folder)
     for name, content in files.items():

@@ -58,7 +58,8 @@ e2e.expect(
     (f'installed "Pound Sterling" as Pound Sterling.dosh into {into}\n', True),
     "installed",
 )
-listing = "Euro\tEuro.dosh\nJapanese Yen\tJapan.dosh\nPound Sterling\tPound%20Sterling.dosh\t(installed)\n"
+listing = "Euro\tEuro.dosh\nJapanese Yen\tJapan.dosh\n"
+listing += "Pound Sterling\tPound%20Sterling.dosh\t(installed)\n"
 e2e.expect(fetch(base + e2e.CATALOGUE).stdout, listing, "listing")
 
 # A catalogue written by other software (a binary property list), full of trouble. (Unsafe names and

@@ -43,7 +43,7 @@ upper, lower = e2e.lit_fraction([rgb[:115200]], 3, 1), e2e.lit_fraction([rgb[115
 e2e.expect(
     (png_size(last), len(rgb), upper > max(lower, 0.005)),
     ((320, 240), 320 * 240 * 3, True),
-    f"the last frame, 320x240, shows notes, top row first (lit {upper:.3f} above, {lower:.3f} below)",
+    f"the last frame shows notes, top row first (lit {upper:.3f} above, {lower:.3f} below)",
 )
 steps = [(f["RunTime"], f["StepTime"]) for f in frames]
 e2e.expect(steps, [(0.5 * i, 0.5) for i in range(1, 6)], "steps")

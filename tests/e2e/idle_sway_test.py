@@ -41,8 +41,9 @@ os.mkdir(runtime, 0o700)
 shutil.chown(runtime, USER)
 open(f"{home}/sway.conf", "w").write("output * bg #000000 solid_color\n")
 compositor = e2e.spawn(
-    *f"runuser -u {USER} -- env -i HOME={home} XDG_RUNTIME_DIR={runtime} PATH=/usr/bin:/bin".split(),
-    *f"WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c {home}/sway.conf".split(),
+    *f"runuser -u {USER} -- env -i HOME={home} XDG_RUNTIME_DIR={runtime}".split(),
+    *"PATH=/usr/bin:/bin WLR_BACKENDS=headless WLR_RENDERER=pixman".split(),
+    *f"WLR_LIBINPUT_NO_DEVICES=1 sway -c {home}/sway.conf".split(),
     stderr=open(f"{home}/sway.log", "w"),
 )
 bus = e2e.spawn(

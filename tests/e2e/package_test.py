@@ -46,7 +46,8 @@ def apt(*args):
 
 
 def snapshot():
-    # The entries of every folder on the way to the package's files, but for caches triggers rebuild.
+    # The entries of every folder on the way to the package's files, but for caches triggers
+    # rebuild.
     folders = {"/" + f[: i + 1] for f in files for i, c in enumerate(f) if c == "/"}
     return {
         f"{d}{n}" for d in folders if os.path.isdir(d) for n in os.listdir(d) if ".cache" not in n

@@ -15,7 +15,8 @@ import e2e
 
 CORVAN3D = os.path.abspath(sys.argv[1]) if "/" in sys.argv[1] else sys.argv[1]
 SETTINGS = (
-    "mode: one\nselected: 0\ncycle: 0\nlock: False\nfade: False\nunfade: False\ndpmsEnabled: False\n"
+    "mode: one\nselected: 0\ncycle: 0\nlock: False\nfade: False\nunfade: False\n"
+    "dpmsEnabled: False\n"
     f'programs: GL: "Corvan 3D" {CORVAN3D} --root \\n\n'
 )
 e2e.need("xscreensaver", "xscreensaver-command", "pgrep")
