@@ -118,6 +118,8 @@ def private_env(home=None, **extra):
     drop = ("DISPLAY", "WAYLAND_DISPLAY", "XSCREENSAVER_WINDOW", "CORVAN3D_DATA_DIR")
     env = {k: v for k, v in os.environ.items() if k not in drop} | dict(LIBGL_ALWAYS_SOFTWARE="1")
     env |= dict(HOME=home, XDG_RUNTIME_DIR=home, XDG_CONFIG_HOME=f"{home}/config")
+    # Without a session bus, libdbus would start one for the display that outlives the test.
+    env.setdefault("DBUS_SESSION_BUS_ADDRESS", "disabled:")
     return env | dict(XDG_DATA_HOME=f"{home}/data", **extra)
 
 
