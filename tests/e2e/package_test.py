@@ -82,6 +82,9 @@ e2e.expect((wanted - files, strays), (set(), set()), "it holds what it must and 
 # The file's name carries the package, version and architecture; lintian fails on a package that
 # does not depend on libc6, as one made without dpkg-shlibdeps.
 e2e.expect(run("lintian", "--fail-on", "error", deb), 0, "lintian finds no error")
+# The Web Page button needs xdg-open; XScreenSaver is one way to run the saver among others.
+said = e2e.run("dpkg-deb", "-f", deb, "Recommends", "Suggests").stdout
+e2e.expect(said, "Recommends: xdg-utils\nSuggests: xscreensaver\n", "recommends, suggests")
 
 before = snapshot()
 try:
